@@ -1,0 +1,254 @@
+#include "BrelioCore/JXHttpRequest.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "WinHttpSession.h"
+
+using brelio::UniqueWinHttpHandle;
+
+namespace {
+
+constexpr DWORD kChunk = 1 << 20;
+constexpr DWORD kFlagReload = 0x80000000;  // always from the network
+
+HRESULT LastError() {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
+const wchar_t* VerbOf(int method) {
+    switch (method) {
+        case CJXHttpRequest::kRead: return L"GET";
+        case CJXHttpRequest::kSubmit: return L"POST";
+        case CJXHttpRequest::kReplace: return L"PUT";
+        default: return nullptr;
+    }
+}
+
+// Reads `length` bytes at `offset` without moving the handle's own file
+// pointer, so that parts of one file can be sent one after the other.
+HRESULT ReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD length) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    if (!::ReadFile(file, buffer, length, &read, &at)) return LastError();
+    // A file that shrank under us must not go out with a short body.
+    if (read != length) return CJXHttpRequest::E_TRUNCATED;
+    return S_OK;
+}
+
+HRESULT WriteAll(HANDLE file, const void* data, DWORD length) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (length > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes, length, &written, nullptr)) return LastError();
+        if (written == 0) return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+        bytes += written;
+        length -= written;
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+// What goes out after the headers.
+struct CJXHttpRequest::Body {
+    const void* memory = nullptr;
+    HANDLE file = nullptr;
+    ULONGLONG offset = 0;
+    DWORD length = 0;
+};
+
+// Where the response body goes.
+struct CJXHttpRequest::Sink {
+    CJXMemoryStream* stream = nullptr;
+    HANDLE file = nullptr;
+    IJXProgressCallback* progress = nullptr;
+};
+
+CJXHttpRequest::~CJXHttpRequest() { Close(false); }
+
+void CJXHttpRequest::AddHeaders(const wchar_t* text) {
+    if (text == nullptr || *text == L'\0') return;
+    if (!m_headers.empty() && m_headers.compare(m_headers.size() - 2, 2, L"\r\n") != 0)
+        m_headers += L"\r\n";
+    m_headers += text;
+}
+
+void CJXHttpRequest::SetUserAgent(const wchar_t* text) { m_userAgent = text ? text : L""; }
+
+HRESULT CJXHttpRequest::Open(int) {
+    if (brelio::SharedWinHttpSession() == nullptr) return LastError();
+    m_opened = true;
+    m_statusCode = 0;
+    return S_OK;
+}
+
+HRESULT CJXHttpRequest::SetOption(DWORD option, DWORD value, bool) {
+    if (option != WINHTTP_OPTION_RECEIVE_TIMEOUT) return E_INVALIDARG;
+    m_receiveTimeout = value;
+    return S_OK;
+}
+
+void CJXHttpRequest::Close(bool) { m_opened = false; }
+
+HRESULT CJXHttpRequest::GetResponse(const CJXUri& uri, int method, const void* body, DWORD length,
+                                    CJXMemoryStream* response, DWORD flags) {
+    if (body == nullptr && length != 0) return E_POINTER;
+    Body out;
+    out.memory = body;
+    out.length = length;
+    Sink in;
+    in.stream = response;
+    return Send(uri, method, out, in, flags);
+}
+
+HRESULT CJXHttpRequest::GetResponse(const CJXUri& uri, int method, HANDLE file,
+                                    CJXMemoryStream* response, DWORD flags) {
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file, &size)) return LastError();
+    if (size.QuadPart > 0xFFFFFFFFLL) return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    return GetResponse(uri, method, file, 0, static_cast<DWORD>(size.QuadPart), response, flags);
+}
+
+HRESULT CJXHttpRequest::GetResponse(const CJXUri& uri, int method, HANDLE file, ULONGLONG offset,
+                                    DWORD length, CJXMemoryStream* response, DWORD flags) {
+    if (file == nullptr || file == INVALID_HANDLE_VALUE) return E_HANDLE;
+    Body out;
+    out.file = file;
+    out.offset = offset;
+    out.length = length;
+    Sink in;
+    in.stream = response;
+    return Send(uri, method, out, in, flags);
+}
+
+HRESULT CJXHttpRequest::Download(const CJXUri& uri, HANDLE file, DWORD flags,
+                                 IJXProgressCallback* progress, int) {
+    if (file == nullptr || file == INVALID_HANDLE_VALUE) return E_HANDLE;
+    Sink in;
+    in.file = file;
+    in.progress = progress;
+    return Send(uri, kRead, Body{}, in, flags);
+}
+
+HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, const Sink& sink,
+                             DWORD flags) {
+    if (!m_opened) return E_UNEXPECTED;
+    const wchar_t* verb = VerbOf(method);
+    if (verb == nullptr) return E_INVALIDARG;
+
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!::WinHttpCrackUrl(uri.c_str(), 0, 0, &parts)) return LastError();
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength);
+    object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (object.empty()) object = L"/";
+
+    UniqueWinHttpHandle connection(::WinHttpConnect(brelio::SharedWinHttpSession(), host.c_str(),
+                                                    parts.nPort, 0));
+    if (!connection) return LastError();
+
+    DWORD requestFlags = 0;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) requestFlags |= WINHTTP_FLAG_SECURE;
+    if (flags & kFlagReload) requestFlags |= WINHTTP_FLAG_REFRESH;
+    UniqueWinHttpHandle request(::WinHttpOpenRequest(connection.Get(), verb, object.c_str(), nullptr,
+                                                     WINHTTP_NO_REFERER,
+                                                     WINHTTP_DEFAULT_ACCEPT_TYPES, requestFlags));
+    if (!request) return LastError();
+
+    if (m_receiveTimeout != 0) {
+        // The receive time-out alone does not bound the wait for the
+        // response headers; the receive-response time-out does.
+        DWORD value = m_receiveTimeout;
+        ::WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &value, sizeof(value));
+        ::WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value,
+                           sizeof(value));
+    }
+
+    std::wstring headers = m_headers;
+    if (!m_userAgent.empty()) {
+        if (!headers.empty() && headers.compare(headers.size() - 2, 2, L"\r\n") != 0)
+            headers += L"\r\n";
+        headers += L"User-Agent: " + m_userAgent;
+    }
+
+    if (!::WinHttpSendRequest(request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                              headers.empty() ? 0 : static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0,
+                              body.length, 0))
+        return LastError();
+
+    if (body.length > 0) {
+        std::vector<unsigned char> chunk;
+        if (body.file != nullptr) chunk.resize(body.length < kChunk ? body.length : kChunk);
+        DWORD sent = 0;
+        while (sent < body.length) {
+            const DWORD piece = (body.length - sent) < kChunk ? (body.length - sent) : kChunk;
+            const void* data = nullptr;
+            if (body.file != nullptr) {
+                const HRESULT hr = ReadAt(body.file, body.offset + sent, chunk.data(), piece);
+                if (FAILED(hr)) return hr;
+                data = chunk.data();
+            } else {
+                data = static_cast<const unsigned char*>(body.memory) + sent;
+            }
+            DWORD written = 0;
+            if (!::WinHttpWriteData(request.Get(), data, piece, &written)) return LastError();
+            if (written == 0) return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+            sent += written;
+        }
+    }
+
+    if (!::WinHttpReceiveResponse(request.Get(), nullptr)) return LastError();
+
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!::WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+        return LastError();
+    m_statusCode = status;
+
+    // Both Windows HTTP stacks read a body cut short of its Content-Length
+    // as complete; count the bytes ourselves.
+    bool haveLength = false;
+    ULONGLONG expected = 0;
+    wchar_t lengthText[32] = {};
+    DWORD lengthSize = sizeof(lengthText);
+    if (::WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                              lengthText, &lengthSize, WINHTTP_NO_HEADER_INDEX)) {
+        wchar_t* end = nullptr;
+        expected = std::wcstoull(lengthText, &end, 10);
+        haveLength = end != lengthText && *end == L'\0';
+    }
+
+    if (sink.stream != nullptr) sink.stream->Clear();
+    std::vector<unsigned char> buffer(kChunk);
+    ULONGLONG received = 0;
+    for (;;) {
+        if (sink.progress != nullptr && sink.progress->IsCancelled()) return E_ABORT;
+        DWORD read = 0;
+        if (!::WinHttpReadData(request.Get(), buffer.data(), kChunk, &read)) return LastError();
+        if (read == 0) break;
+        received += read;
+        if (haveLength && received > expected) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+        if (sink.stream != nullptr) {
+            if (!sink.stream->Write(buffer.data(), read)) return E_OUTOFMEMORY;
+        } else if (sink.file != nullptr) {
+            const HRESULT hr = WriteAll(sink.file, buffer.data(), read);
+            if (FAILED(hr)) return hr;
+        }
+        if (sink.progress != nullptr) sink.progress->OnProgress(received, expected, nullptr);
+    }
+    if (haveLength && received != expected) return E_TRUNCATED;
+    return S_OK;
+}
