@@ -18,15 +18,18 @@ include(GoogleTest)
 
 find_program(BRELIO_PYTHON python3 REQUIRED)
 
-# brelio_add_gtest(name SOURCES ... LIBS ... [STANDIN])
+# brelio_add_gtest(name SOURCES ... LIBS ... [STANDIN] [PROPERTIES ...])
+# STANDIN: the tests talk to the service stand-in. PROPERTIES: further ctest
+# properties, such as RESOURCE_LOCK for tests that share the registry.
 function(brelio_add_gtest name)
-  cmake_parse_arguments(ARG "STANDIN" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "STANDIN" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
   set(_props FAIL_REGULAR_EXPRESSION "wine: Unhandled" TIMEOUT 600)
   if(ARG_STANDIN)
     list(APPEND _props FIXTURES_REQUIRED standin)
   endif()
+  list(APPEND _props ${ARG_PROPERTIES})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
