@@ -64,6 +64,9 @@ def _healthy(port):
 
 def _port_free(port):
     with socket.socket() as s:
+        # As the server binds: connections of an earlier run still in
+        # TIME_WAIT must not count as the port being taken.
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
             s.bind(("127.0.0.1", port))
         except OSError:
