@@ -1,0 +1,94 @@
+// The test program, which is also its own helper process: started with
+// "--child <role> ..." it plays the other process of a test instead.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
+#include "BrelioServices/NamedMutex.h"
+#include "ChildProcess.h"
+#include "StorageWorker.h"
+#include "TempFolder.h"
+
+namespace brelio::test {
+namespace {
+
+void SignalEvent(const std::wstring& name) {
+    UniqueKernelHandle event(::OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, name.c_str()));
+    if (event) ::SetEvent(event.Get());
+}
+
+// hold-file <path> <milliseconds> <ready event>: keeps the file open with
+// no sharing at all.
+int HoldFile(const std::vector<std::wstring>& args) {
+    if (args.size() != 4) return 2;
+    UniqueKernelHandle file(::CreateFileW(args[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 3;
+    SignalEvent(args[3]);
+    ::Sleep(static_cast<DWORD>(std::stoul(args[2])));
+    return 0;
+}
+
+// hold-mutex <name> <ready event> <release event>
+int HoldMutex(const std::vector<std::wstring>& args) {
+    if (args.size() != 4) return 2;
+    CNamedMutex mutex;
+    if (FAILED(mutex.Create(args[1].c_str())) || mutex.Lock() != WAIT_OBJECT_0) return 3;
+    SignalEvent(args[2]);
+    UniqueKernelHandle release(::OpenEventW(SYNCHRONIZE, FALSE, args[3].c_str()));
+    if (release) ::WaitForSingleObject(release.Get(), 60000);
+    mutex.Unlock();
+    return 0;
+}
+
+// storage-worker <database> <root> <mutex> <tag> <threads> <iterations>
+// <start event> <result file>: the exit code counts the failed operations;
+// the result file lists the changes recorded (I) and read back (C).
+int StorageWorker(const std::vector<std::wstring>& args) {
+    if (args.size() != 9) return 2;
+    StorageWorkload load;
+    load.databasePath = args[1];
+    load.rootFolder = args[2];
+    load.mutexName = args[3];
+    load.tag = args[4];
+    load.threads = std::stoi(args[5]);
+    load.iterations = std::stoi(args[6]);
+    load.startEvent = args[7];
+    const StorageWorkResult result = RunStorageWorkload(load);
+    std::string lines;
+    for (const std::wstring& name : result.inserted) lines += "I " + WideToUtf8(name) + "\n";
+    for (const std::wstring& name : result.collected) lines += "C " + WideToUtf8(name) + "\n";
+    if (!WriteFileBytes(args[8], lines)) return 4;
+    return std::min(result.failures, 100) + (result.failures > 0 ? 10 : 0);
+}
+
+}  // namespace
+
+int RunChildRole(const std::vector<std::wstring>& args) {
+    if (args.empty()) return 2;
+    if (args[0] == L"hold-file") return HoldFile(args);
+    if (args[0] == L"hold-mutex") return HoldMutex(args);
+    if (args[0] == L"storage-worker") return StorageWorker(args);
+    return 2;
+}
+
+}  // namespace brelio::test
+
+int main(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide != nullptr && count >= 2 && std::wstring(wide[1]) == L"--child") {
+        const std::vector<std::wstring> args(wide + 2, wide + count);
+        ::LocalFree(wide);
+        return brelio::test::RunChildRole(args);
+    }
+    ::LocalFree(wide);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
