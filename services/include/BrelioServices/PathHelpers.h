@@ -1,0 +1,21 @@
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+// Joins a folder and a relative part (PathCombineW). False, with `path`
+// untouched, when the result would not fit in MAX_PATH characters.
+bool JoinPath(const wchar_t* folder, const wchar_t* more, std::wstring& path);
+
+// A known folder of the current user, such as FOLDERID_LocalAppData.
+HRESULT GetKnownFolder(REFKNOWNFOLDERID id, std::wstring& path);
+
+// Full path of the running program, as GetModuleFileNameW gives it.
+HRESULT GetProgramPath(std::wstring& path);
+
+// The user's profile folder joined with "BrelioDrive"; empty on failure.
+std::wstring GetDefaultRootFolder();
+
+// "BrelioDrive.log" in the user's temporary folder; empty on failure.
+std::wstring GetLogFilePath();
