@@ -183,12 +183,16 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
         headers += L"User-Agent: " + m_userAgent;
     }
 
+    // A body in memory goes out with the headers: written separately, the
+    // small second write can wait on a delayed acknowledgement.
+    const bool inline_ = body.memory != nullptr && body.length > 0;
     if (!::WinHttpSendRequest(request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                              headers.empty() ? 0 : static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0,
-                              body.length, 0))
+                              headers.empty() ? 0 : static_cast<DWORD>(-1),
+                              inline_ ? const_cast<void*>(body.memory) : WINHTTP_NO_REQUEST_DATA,
+                              inline_ ? body.length : 0, body.length, 0))
         return LastError();
 
-    if (body.length > 0) {
+    if (body.length > 0 && !inline_) {
         std::vector<unsigned char> chunk;
         if (body.file != nullptr) chunk.resize(body.length < kChunk ? body.length : kChunk);
         DWORD sent = 0;

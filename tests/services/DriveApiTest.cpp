@@ -95,12 +95,16 @@ TEST_F(DriveApi, EveryOperationSendsItsRequest) {
         EXPECT_EQ(request["path"].asString(), c.path);
         EXPECT_EQ(request["query"].asString(), c.query);
         EXPECT_EQ(request["bodyLength"].asUInt64(), c.body.size());
-        if (!c.body.empty()) EXPECT_EQ(request["body"].asString(), c.body);
+        if (!c.body.empty()) {
+            EXPECT_EQ(request["body"].asString(), c.body);
+        }
         const Json::Value& headers = request["headers"];
         EXPECT_EQ(headers["SESSION"].asString(), m_account.session);
         EXPECT_EQ(headers["Brelio-Tenant-Domain"].asString(), m_account.tenantDomain);
         EXPECT_EQ(headers["User-Agent"].asString(), "BrelioDrive/1.0.0.1 (Windows NT 10.0)");
-        if (c.contentType) EXPECT_EQ(headers["Content-Type"].asString(), c.contentType);
+        if (c.contentType) {
+            EXPECT_EQ(headers["Content-Type"].asString(), c.contentType);
+        }
     }
     // The names went through as the user wrote them.
     EXPECT_EQ(ItemAt("/docs/q%22uote%5Cd")["name"].asString(), "q\"uote\\d");

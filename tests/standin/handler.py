@@ -40,6 +40,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     do_POST = do_PUT = do_DELETE = do_PATCH = do_OPTIONS = do_HEAD = do_GET
 
+    def handle_one_request(self):
+        # Clients that send the headers and a small body in two writes
+        # (Wine's HTTP stack does) would otherwise wait on our delayed
+        # acknowledgement of the first write for every such request.
+        try:
+            self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+        except (OSError, AttributeError):
+            pass
+        super().handle_one_request()
+
     def version_string(self):
         return self.server_version
 
