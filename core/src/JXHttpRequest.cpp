@@ -4,6 +4,8 @@
 #include <winhttp.h>
 
 #include <cwchar>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "WinHttpSession.h"
@@ -13,6 +15,7 @@ using brelio::UniqueWinHttpHandle;
 namespace {
 
 constexpr DWORD kChunk = 1 << 20;
+constexpr DWORD kSmallChunk = 64 << 10;
 constexpr DWORD kFlagReload = 0x80000000;  // always from the network
 
 HRESULT LastError() {
@@ -236,19 +239,23 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     }
 
     if (sink.stream != nullptr) sink.stream->Clear();
-    std::vector<unsigned char> buffer(kChunk);
+    // Answers read into memory are small; a large buffer for each of them
+    // costs more than the answer itself.
+    const DWORD room = sink.file != nullptr ? kChunk : kSmallChunk;
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[room]);
+    if (!buffer) return E_OUTOFMEMORY;
     ULONGLONG received = 0;
     for (;;) {
         if (sink.progress != nullptr && sink.progress->IsCancelled()) return E_ABORT;
         DWORD read = 0;
-        if (!::WinHttpReadData(request.Get(), buffer.data(), kChunk, &read)) return LastError();
+        if (!::WinHttpReadData(request.Get(), buffer.get(), room, &read)) return LastError();
         if (read == 0) break;
         received += read;
         if (haveLength && received > expected) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
         if (sink.stream != nullptr) {
-            if (!sink.stream->Write(buffer.data(), read)) return E_OUTOFMEMORY;
+            if (!sink.stream->Write(buffer.get(), read)) return E_OUTOFMEMORY;
         } else if (sink.file != nullptr) {
-            const HRESULT hr = WriteAll(sink.file, buffer.data(), read);
+            const HRESULT hr = WriteAll(sink.file, buffer.get(), read);
             if (FAILED(hr)) return hr;
         }
         if (sink.progress != nullptr) sink.progress->OnProgress(received, expected, nullptr);
