@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioServices/DriveApi.h"
 #include "StandinTest.h"
@@ -212,6 +213,8 @@ TEST_F(DriveApi, ResultMapping) {
     };
     Json::Value close;
     close["close"] = true;
+    Json::Value cut;
+    cut["truncate"] = 20;
     std::vector<Case> cases = {
         {"ok", Json::Value(), 0, 200},
         {"not JSON", status(200, "<html/>"), API_E_BAD_RESPONSE, 200},
@@ -225,6 +228,7 @@ TEST_F(DriveApi, ResultMapping) {
         {"403 claiming success", status(403, kOkEnvelope), API_E_HTTP_STATUS, 403},
         {"500", status(500, kOkEnvelope), API_E_HTTP_STATUS, 500},
         {"closed connection", close, HRESULT_FROM_WIN32(12030), 200},
+        {"answer cut short", cut, CJXHttpRequest::E_TRUNCATED, 200},
     };
     const int serverCodes[] = {-15100000, -15100200, -15100201, -15100202, -15200200, -15300000,
                                -15300100, -15300200, -15300700, -15400000, -15400100, -15400200,
