@@ -16,10 +16,7 @@ protected:
     void MakeFiles(int count, bool oneRevision) {
         Json::Value items(Json::arrayValue);
         for (int i = 0; i < count; ++i) {
-            Json::Value item;
-            item["path"] = "/f" + std::to_string(i) + ".txt";
-            item["size"] = 1;
-            items.append(item);
+            items.append(FileItem("/f" + std::to_string(i) + ".txt", 1));
             if (!oneRevision) {
                 Seed(items);
                 items.clear();

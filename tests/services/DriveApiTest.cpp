@@ -19,13 +19,7 @@ class DriveApi : public StandinTest {
 protected:
     void SetUp() override {
         StandinTest::SetUp();
-        Json::Value items(Json::arrayValue);
-        items[0]["path"] = "/docs";
-        items[0]["type"] = "folder";
-        items[1]["path"] = "/docs/a.txt";
-        items[1]["type"] = "file";
-        items[1]["size"] = 10;
-        const Json::Value seeded = Seed(items);
+        const Json::Value seeded = Seed({FolderItem("/docs"), FileItem("/docs/a.txt", 10)});
         for (const Json::Value& item : seeded) {
             if (item["path"] == "/docs") m_docs = IdOf(item);
             if (item["path"] == "/docs/a.txt") m_file = IdOf(item);

@@ -50,13 +50,7 @@ class FileTransfer : public StandinTest {
 protected:
     void SetUp() override {
         StandinTest::SetUp();
-        Json::Value items(Json::arrayValue);
-        items[0]["path"] = "/docs";
-        items[0]["type"] = "folder";
-        items[1]["path"] = "/docs/old.bin";
-        items[1]["type"] = "file";
-        items[1]["size"] = 100;
-        const Json::Value seeded = Seed(items);
+        const Json::Value seeded = Seed({FolderItem("/docs"), FileItem("/docs/old.bin", 100)});
         m_docs = IdOf(seeded[0]);
         m_old = IdOf(seeded[1]);
         m_oldRevision = std::stoull(seeded[1]["revision"].asString());

@@ -23,6 +23,27 @@ Json::Value StandinTest::Seed(const Json::Value& items) {
     return ControlPost("/seed", body)["items"];
 }
 
+Json::Value StandinTest::Seed(std::initializer_list<Json::Value> items) {
+    Json::Value list(Json::arrayValue);
+    for (const Json::Value& item : items) list.append(item);
+    return Seed(list);
+}
+
+Json::Value StandinTest::FolderItem(const std::string& path) {
+    Json::Value item;
+    item["path"] = path;
+    item["type"] = "folder";
+    return item;
+}
+
+Json::Value StandinTest::FileItem(const std::string& path, uint64_t size) {
+    Json::Value item;
+    item["path"] = path;
+    item["type"] = "file";
+    item["size"] = static_cast<Json::UInt64>(size);
+    return item;
+}
+
 Json::Value StandinTest::Remote(Json::Value change) {
     change["session"] = m_account.session;
     return ControlPost("/remote", change)["item"];
