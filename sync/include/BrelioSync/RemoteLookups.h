@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "BrelioServices/ApiRecords.h"
+#include "BrelioServices/StorageRecords.h"
+
+// The remote change of the same item as a local change record: the same
+// id, or the same kind at the same path (letter case aside). Null when
+// there is none.
+ChangeInfo* FindRemoteChange(ChangeInfoList& remoteChanges, const ChangeRecord& record);
+// Takes a change found in the list out of it.
+void RemoveRemoteChange(ChangeInfoList& remoteChanges, const ChangeInfo* change);
+// The latest revision of the user's private drive; 0 when there is none.
+uint64_t GetPrivateDriveLatestRevision(const DriveInfoList& drives);
+// A remote path ("/a/b/", forward slashes) as a row name ("a\b").
+std::wstring RemotePathToRowName(const std::wstring& remotePath);

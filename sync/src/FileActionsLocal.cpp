@@ -1,0 +1,142 @@
+#include <shlwapi.h>
+
+#include "BrelioApp/StringIds.h"
+#include "BrelioApp/StringTable.h"
+#include "BrelioCore/WideFormat.h"
+#include "BrelioServices/FileOperations.h"
+#include "BrelioServices/Log.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
+#include "BrelioSync/IgnoreScope.h"
+#include "BrelioSync/LocalName.h"
+#include "BrelioSync/SyncManager.h"
+
+namespace {
+constexpr int kLocalRetries = 4;
+}
+
+HRESULT CFileSyncThread::CreateLocalFolder(const FileInfo& info, const wchar_t* path, bool recurse) {
+    HRESULT hr;
+    {
+        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        scope.Ignore(path);
+        hr = CreateDirectoryRetry(path, kLocalRetries);
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = Storage().InsertFile(info, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
+        if (SUCCEEDED(hr) && recurse) hr = FullSyncFolder(path, info.id);
+    }
+    if (FAILED(hr))
+        Log(L"%s - failed to downloaded(0x%x).", path, static_cast<unsigned>(hr));
+    else
+        Log(L"%s - downloaded.", path);
+    m_env.syncManager->NotifyResult(path, true, hr);
+    return hr;
+}
+
+HRESULT CFileSyncThread::DeleteLocalFolder(const wchar_t* path) {
+    HRESULT hr;
+    {
+        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        scope.Ignore(path);
+        hr = RecycleDirectory(path);
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    if (SUCCEEDED(hr)) hr = Storage().SetFileStatus(path, true, FILE_STATUS_DELETE);
+    if (FAILED(hr))
+        Log(L"%s - failed to delete(0x%x).", path, static_cast<unsigned>(hr));
+    else
+        Log(L"%s - deleted.", path);
+    m_env.syncManager->NotifyResult(path, true, hr);
+    return hr;
+}
+
+HRESULT CFileSyncThread::DeleteLocalFile(const wchar_t* path) {
+    HRESULT hr;
+    {
+        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        scope.Ignore(path);
+        hr = RecycleFile(path, kLocalRetries);
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    if (SUCCEEDED(hr)) hr = Storage().SetFileStatus(path, false, FILE_STATUS_DELETE);
+    if (FAILED(hr))
+        Log(L"%s - failed to delete(0x%x).", path, static_cast<unsigned>(hr));
+    else
+        Log(L"%s - deleted.", path);
+    m_env.syncManager->NotifyResult(path, false, hr);
+    return hr;
+}
+
+HRESULT CFileSyncThread::DeleteLocalById(uint64_t fileId) {
+    FileRecord row;
+    const HRESULT found = Storage().GetFile(fileId, row);
+    if (found != S_OK) return found;
+    const std::wstring path = RootJoin(row.name);
+    if (path.empty()) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    return DeleteLocalFile(path.c_str());
+}
+
+HRESULT CFileSyncThread::MoveLocal(uint64_t fileId, const wchar_t* newRelativePath, const std::string& hash,
+                                   uint64_t revision) {
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(fileId, row);
+    if (hr != S_OK) {
+        if (hr == S_FALSE) hr = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        Log(L"Failed to get storage file(0x%x).", static_cast<unsigned>(hr));
+        return hr;
+    }
+    const std::wstring oldPath = RootJoin(row.name);
+    std::wstring newPath;
+    hr = JoinRemoteRelativePath(m_env.syncRoot.c_str(), newRelativePath, newPath);
+    if (FAILED(hr) || oldPath.empty()) {
+        // A target outside the folder, or one Windows would read otherwise:
+        // the local item stays where it is.
+        if (SUCCEEDED(hr)) hr = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        return ReportSkipped(newRelativePath, row.is_folder, hr, L"unusable remote path");
+    }
+    {
+        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        scope.IgnorePair(oldPath.c_str(), newPath.c_str());
+        hr = MoveFileRetry(oldPath.c_str(), newPath.c_str(), kLocalRetries);
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    if (FAILED(hr)) {
+        Storage().SetFileStatus(fileId, row.is_folder, FILE_STATUS_LOCAL_FAILED);
+        Log(L"Failed to move file(0x%x).", static_cast<unsigned>(hr));
+    } else {
+        hr = Storage().SetFileName(row, oldPath.c_str(), newPath.c_str(), hash, revision);
+    }
+    m_env.syncManager->NotifyResult(newPath.c_str(), row.is_folder, hr);
+    return hr;
+}
+
+HRESULT CFileSyncThread::MakeConflictCopy(const wchar_t* path, std::wstring& copyPath) {
+    copyPath.clear();
+    const std::wstring extension = ::PathFindExtensionW(path);
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    std::wstring time;
+    brelio::FormatWide(time, L"%04u-%02u-%02u %02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                       now.wMinute, now.wSecond);
+    wchar_t computer[16] = L"";
+    DWORD computerLength = ARRAYSIZE(computer);
+    if (!::GetComputerNameW(computer, &computerLength)) computer[0] = L'\0';
+    std::wstring base = path;
+    base.resize(base.size() - extension.size());
+    std::wstring copy;
+    if (!brelio::FormatWide(copy, LoadStringText(IDS_CONFLICT_COPY_NAME).c_str(), base.c_str(), computer,
+                            time.c_str(), extension.c_str()) ||
+        copy.empty() || copy.size() >= MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    HRESULT hr = S_OK;
+    {
+        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        scope.Ignore(copy.c_str());
+        if (!::CopyFileW(path, copy.c_str(), TRUE)) hr = HRESULT_FROM_WIN32(::GetLastError());
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    if (SUCCEEDED(hr)) copyPath = std::move(copy);
+    return hr;
+}

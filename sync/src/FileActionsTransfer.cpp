@@ -1,0 +1,86 @@
+#include "BrelioServices/DriveApi.h"
+#include "BrelioServices/FileTransfer.h"
+#include "BrelioServices/Log.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
+#include "BrelioSync/IgnoreScope.h"
+#include "BrelioSync/SyncItem.h"
+#include "BrelioSync/SyncManager.h"
+
+HRESULT CFileSyncThread::UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew,
+                                    bool byName) {
+    m_env.syncManager->PostItem(path, false, SYNC_ITEM_IN_PROGRESS);
+    FileInfo info;
+    uint64_t size = 0;
+    FILETIME lastWrite = {};
+    HRESULT hr = ::UploadFile(targetId, path, latestRevision, info, size, lastWrite);
+    if (SUCCEEDED(hr)) {
+        CLocalStorage storage = Storage();
+        hr = isNew ? storage.InsertFile(info, path, size, FileTimeToTicks(lastWrite), FILE_STATUS_SYNCED)
+                   : storage.UpdateFile(info, path, size, FileTimeToTicks(lastWrite), byName);
+    }
+    if (FAILED(hr))
+        Log(L"%s - failed to upload(0x%x).", path, static_cast<unsigned>(hr));
+    else
+        Log(L"%s - uploaded.", path);
+    m_env.syncManager->NotifyResult(path, false, hr);
+    return hr;
+}
+
+HRESULT CFileSyncThread::UploadChangedFile(uint64_t fileId, const wchar_t* path) {
+    uint64_t parentId = kUnknownParentId;
+    uint64_t revision = 0;
+    const HRESULT found = Storage().GetFile(fileId, path, parentId, revision);
+    if (FAILED(found)) return E_FAIL;
+    if (found == S_FALSE) {
+        // Without a row for the parent folder the item would land at the
+        // top of the drive: wait until the folder itself is synced.
+        if (parentId == kUnknownParentId)
+            return ReportSkipped(path, false, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
+        return UploadFile(parentId, path, 0, true, false);
+    }
+    if (fileId == 0) return S_OK;
+    return UploadFile(fileId, path, revision, false, false);
+}
+
+HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, bool insert, bool byName) {
+    m_env.syncManager->PostItem(path, false, SYNC_ITEM_IN_PROGRESS);
+    uint64_t size = 0;
+    FILETIME lastWrite = {};
+    HRESULT hr;
+    {
+        // The content lands in a "$$$" temporary file beside the target
+        // first: that name is masked too.
+        std::wstring temporary = path;
+        const size_t slash = temporary.find_last_of(L'\\');
+        temporary.resize(slash == std::wstring::npos ? 0 : slash + 1);
+        temporary += L"$$$*.tmp";
+        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        scope.IgnorePair(path, temporary.c_str());
+        hr = DownloadFile(info.id, path, size, lastWrite);
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    if (SUCCEEDED(hr)) {
+        CLocalStorage storage = Storage();
+        hr = insert ? storage.InsertFile(info, path, size, FileTimeToTicks(lastWrite), FILE_STATUS_SYNCED)
+                    : storage.UpdateFile(info, path, size, FileTimeToTicks(lastWrite), byName);
+    }
+    if (FAILED(hr))
+        Log(L"%s - failed to download(0x%x).", path, static_cast<unsigned>(hr));
+    else
+        Log(L"%s - downloaded.", path);
+    m_env.syncManager->NotifyResult(path, false, hr);
+    return hr;
+}
+
+HRESULT CFileSyncThread::DownloadById(uint64_t fileId, const wchar_t* path, bool insert) {
+    RequestStatus status;
+    ChangeInfo meta;
+    const HRESULT hr = GetFileMeta(status, fileId, meta);
+    if (FAILED(hr)) {
+        Log(L"%s - failed to download(0x%x).", path, static_cast<unsigned>(hr));
+        m_env.syncManager->NotifyResult(path, false, hr);
+        return hr;
+    }
+    return Download(meta.file, path, insert, false);
+}

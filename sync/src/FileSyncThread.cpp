@@ -1,0 +1,51 @@
+#include "BrelioSync/FileSyncThread.h"
+
+#include "BrelioApp/DriveApp.h"
+#include "BrelioServices/Log.h"
+#include "BrelioSync/LocalName.h"
+#include "BrelioServices/RelativePath.h"
+#include "BrelioSync/SyncManager.h"
+
+void CFileSyncThread::Configure(const SyncEnvironment& environment) {
+    m_env = environment;
+    m_stopSeen = false;
+}
+
+SyncEnvironment CFileSyncThread::EnvironmentFromApp(CSyncManager* manager) {
+    CDriveApp* app = CDriveApp::GetInstance();
+    SyncEnvironment environment;
+    environment.syncRoot = app->GetSettings().GetRootDir();
+    environment.databasePath = app->GetSettings().GetLocalStoragePath();
+    environment.storageMutex = &app->GetStorageMutex();
+    environment.stopEvent = app->GetStopEvent();
+    environment.syncManager = manager;
+    environment.selectedFolders = &app->GetSettings().GetSyncFolders();
+    return environment;
+}
+
+bool CFileSyncThread::CheckStop() {
+    if (m_stopSeen) return true;
+    if (m_env.stopEvent != nullptr && ::WaitForSingleObject(m_env.stopEvent, 0) == WAIT_OBJECT_0) m_stopSeen = true;
+    return m_stopSeen;
+}
+
+CLocalStorage CFileSyncThread::Storage() const {
+    return CLocalStorage(m_env.storageMutex, m_env.databasePath.c_str(), m_env.syncRoot.c_str());
+}
+
+std::wstring CFileSyncThread::RootJoin(const std::wstring& relative) const {
+    std::wstring path;
+    if (!JoinName(m_env.syncRoot.c_str(), relative, path)) path.clear();
+    return path;
+}
+
+const wchar_t* CFileSyncThread::Relative(const wchar_t* fullPath) const {
+    return GetRelativePath(fullPath, m_env.syncRoot.c_str());
+}
+
+HRESULT CFileSyncThread::ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why) {
+    Log(L"%s - skipped, %s(0x%x).", path, why, static_cast<unsigned>(reason));
+    // A wait for the partial sync is no failure and no result to show.
+    if (FAILED(reason)) m_env.syncManager->NotifyResult(path, isFolder, reason);
+    return reason;
+}

@@ -1,0 +1,126 @@
+#include <cwchar>
+
+#include "BrelioServices/DriveApi.h"
+#include "BrelioServices/Log.h"
+#include "BrelioSync/LocalName.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
+#include "BrelioSync/StopMarker.h"
+#include "BrelioSync/SyncManager.h"
+
+// A row in sync whose item is missing on one side is a deletion only when
+// everything else agrees: the other side is as the row recorded it, and the
+// item did not just move. Anything else wins over the deletion.
+
+namespace {
+
+// The path equals the folder or lies below it, letter case aside.
+bool IsSameOrBelow(const std::wstring& path, const std::wstring& folder) {
+    if (folder.empty() || path.size() < folder.size()) return false;
+    if (_wcsnicmp(path.c_str(), folder.c_str(), folder.size()) != 0) return false;
+    return path.size() == folder.size() || path[folder.size()] == L'\\';
+}
+
+enum class RemoteState { Gone, Alive, Unknown };
+
+RemoteState LookUpRemote(uint64_t fileId, HRESULT& error) {
+    RequestStatus status;
+    ChangeInfo meta;
+    error = GetFileMeta(status, fileId, meta);
+    if (SUCCEEDED(error)) return meta.changeType == "deleted" ? RemoteState::Gone : RemoteState::Alive;
+    // The service's "item not found".
+    if (error == static_cast<HRESULT>(0xA0000006)) return RemoteState::Gone;
+    return RemoteState::Unknown;
+}
+
+bool IsLocalFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
+    const FILETIME stored = TicksToFileTime(row.last_write_time);
+    return row.status != FILE_STATUS_SYNCED || ::CompareFileTime(&stored, &data.ftLastWriteTime) != 0 ||
+           FindDataSize(data) != row.size;
+}
+
+}  // namespace
+
+bool CFileSyncThread::IsRenamePending(uint64_t fileId, const wchar_t* relativeName) {
+    ChangeRecordList changes;
+    if (FAILED(Storage().GetChanges(changes, false))) return true;  // unknown: do not delete
+    const std::wstring name = relativeName != nullptr ? relativeName : L"";
+    for (const ChangeRecord& change : changes) {
+        if (change.action != CHANGE_ACTION_RENAMED) continue;
+        if (fileId != 0 && change.file_id == fileId) return true;
+        if (!name.empty() && (IsSameOrBelow(name, change.old_name) || IsSameOrBelow(name, change.name))) return true;
+    }
+    return false;
+}
+
+bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
+    std::wstring pattern;
+    if (!JoinName(folderPath, L"*.*", pattern)) return true;
+    WIN32_FIND_DATAW data = {};
+    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() != ERROR_FILE_NOT_FOUND;
+    bool changed = false;
+    do {
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (IsStopMarker(data.cFileName)) continue;
+        if (isFolder && (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)) continue;
+        std::wstring path;
+        FileRecord row;
+        if (!JoinName(folderPath, data.cFileName, path) || Storage().GetFile(path.c_str(), row) != S_OK) {
+            changed = true;
+        } else if (isFolder) {
+            changed = row.status != FILE_STATUS_SYNCED || HasLocalChangesBelow(path.c_str());
+        } else {
+            changed = IsLocalFileChanged(row, data);
+        }
+    } while (!changed && ::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return changed;
+}
+
+HRESULT CFileSyncThread::DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data,
+                                                uint64_t folderId) {
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(path, row);
+    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+    if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, false, S_FALSE, L"local rename pending");
+    switch (LookUpRemote(row.file_id, hr)) {
+    case RemoteState::Unknown:
+        return ReportSkipped(path, false, hr, L"remote state unknown");
+    case RemoteState::Alive:
+        // Moved or renamed remotely: the walk of its new place moves it.
+        Log(L"%s - kept, the remote item lives elsewhere.", path);
+        return S_OK;
+    case RemoteState::Gone:
+        break;
+    }
+    // Edited here since the last sync: the edit survives as a new file.
+    if (IsLocalFileChanged(row, data)) return UploadFile(folderId, path, 0, true, false);
+    return DeleteLocalFile(path);
+}
+
+HRESULT CFileSyncThread::DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data,
+                                                  uint64_t folderId) {
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(path, row);
+    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+    if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, true, S_FALSE, L"local rename pending");
+    switch (LookUpRemote(row.file_id, hr)) {
+    case RemoteState::Unknown:
+        return ReportSkipped(path, true, hr, L"remote state unknown");
+    case RemoteState::Alive:
+        Log(L"%s - kept, the remote folder lives elsewhere.", path);
+        return S_OK;
+    case RemoteState::Gone:
+        break;
+    }
+    if (!HasLocalChangesBelow(path)) return DeleteLocalFolder(path);
+    // Something inside changed since the last sync: the folder goes up
+    // again with all it holds, as new items.
+    hr = Storage().SetFileStatus(path, true, FILE_STATUS_DELETE);
+    if (FAILED(hr)) return hr;
+    uint64_t childId = 0;
+    hr = CreateRemoteFolder(folderId, path, data, childId);
+    if (FAILED(hr)) return hr;
+    return FullSyncFolder(path, childId);
+}

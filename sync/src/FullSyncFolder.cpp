@@ -1,0 +1,156 @@
+#include <set>
+
+#include "BrelioServices/DriveApi.h"
+#include "BrelioServices/Log.h"
+#include "BrelioSync/LocalName.h"
+#include "BrelioSync/ChangeCodes.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
+#include "BrelioSync/IgnoreList.h"
+#include "BrelioSync/StopMarker.h"
+#include "BrelioSync/SyncManager.h"
+
+namespace {
+
+struct FindCloser {
+    HANDLE find;
+    ~FindCloser() { ::FindClose(find); }
+};
+
+bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
+
+}  // namespace
+
+HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t folderId) {
+    RequestStatus status;
+    FileInfoList listing;
+    HRESULT result = GetFiles(status, folderId, listing, false);
+    if (FAILED(result)) {
+        Log(L"Failed to get remote files(0x%x).", static_cast<unsigned>(result));
+        m_env.syncManager->NotifyResult(folderPath, true, result);
+        return result;
+    }
+    std::wstring pattern;
+    if (!JoinName(folderPath, L"*.*", pattern)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    WIN32_FIND_DATAW data = {};
+    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(::GetLastError());
+
+    // Two names that differ only in letter case are one name here: the
+    // first one to take it keeps it, any later one is refused.
+    std::set<std::wstring> takenNames;
+    {
+        FindCloser closer{find};
+        do {
+            if (CheckStop()) break;
+            if (IsStopMarker(data.cFileName)) continue;
+            const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (isFolder && IsDotEntry(data.cFileName)) continue;
+            takenNames.insert(LowerPath(data.cFileName));
+            std::wstring path;
+            if (!JoinName(folderPath, data.cFileName, path)) {
+                Log(L"%s\\%s - path too long.", folderPath, data.cFileName);
+                continue;
+            }
+            result = isFolder ? SyncLocalFolder(path.c_str(), data, folderId, listing)
+                              : SyncLocalFile(path.c_str(), data, folderId, listing);
+        } while (::FindNextFileW(find, &data));
+    }
+
+    if (CheckStop()) return S_OK;
+    for (size_t i = 0; i < listing.size(); ++i) {
+        if (CheckStop()) return S_OK;
+        const FileInfo& entry = listing[i];
+        if (!takenNames.insert(LowerPath(entry.name.c_str())).second) {
+            const std::wstring shown = std::wstring(folderPath) + L"\\" + entry.name;
+            result = ReportSkipped(shown.c_str(), !IsFileType(entry.type.c_str()),
+                                   HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
+                                   L"another item has the same name but for letter case");
+            continue;
+        }
+        result = SyncRemoteLeftover(folderPath, entry);
+    }
+    return result;
+}
+
+HRESULT CFileSyncThread::SyncLocalFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
+                                         FileInfoList& listing) {
+    const auto found = FindRemoteEntry(listing, data.cFileName, true);
+    if (found != listing.end()) {
+        const FileInfo entry = *found;
+        listing.erase(found);
+        Storage().InsertFile(entry, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
+        return FullSyncFolder(path, entry.id);
+    }
+    int status = FILE_STATUS_NONE;
+    HRESULT hr = Storage().GetFileStatus(path, status);
+    if (FAILED(hr)) return hr;
+    switch (status) {
+    case FILE_STATUS_CHANGED:
+        // A folder renamed locally: the partial sync renames it remotely.
+        // Creating it anew here would leave its old rows to be deleted.
+        if (IsRenamePending(0, Relative(path))) return ReportSkipped(path, true, S_FALSE, L"local rename pending");
+        [[fallthrough]];
+    case FILE_STATUS_NONE:
+    case FILE_STATUS_RETRANSFER: {
+        uint64_t childId = 0;
+        hr = CreateRemoteFolder(folderId, path, data, childId);
+        if (FAILED(hr)) return hr;
+        return FullSyncFolder(path, childId);
+    }
+    case FILE_STATUS_SYNCED:
+        return DeleteLocalFolderChecked(path, data, folderId);
+    default:
+        return S_OK;
+    }
+}
+
+HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
+                                       FileInfoList& listing) {
+    const auto found = FindRemoteEntry(listing, data.cFileName, false);
+    if (found == listing.end()) {
+        int status = FILE_STATUS_NONE;
+        const HRESULT hr = Storage().GetFileStatus(path, status);
+        if (FAILED(hr)) return hr;
+        switch (status) {
+        case FILE_STATUS_NONE:
+        case FILE_STATUS_CHANGED:
+            return UploadFile(folderId, path, 0, true, false);
+        case FILE_STATUS_SYNCED:
+            return DeleteLocalFileChecked(path, data, folderId);
+        case FILE_STATUS_RETRANSFER:
+            return UploadFile(folderId, path, 0, false, true);
+        default:
+            return S_OK;
+        }
+    }
+    const FileInfo entry = *found;
+    listing.erase(found);
+    uint64_t storedRevision = 0;
+    uint64_t storedFileId = entry.id;
+    const uint32_t code = CompareWithRemote(path, data, entry, storedRevision, storedFileId);
+    switch (code) {
+    case CHANGE_MODIFIED_LOCAL:
+        return UploadFile(entry.id, path, storedRevision, false, false);
+    case CHANGE_MODIFIED_REMOTE:
+        return Download(entry, path, false, false);
+    case CHANGE_MODIFIED_BOTH:
+    case CHANGE_NO_STORAGE_ROW: {
+        // Both contents survive: the local one as a copy beside it, sent up
+        // as a new file; the remote one under the name.
+        std::wstring copyPath;
+        HRESULT hr = MakeConflictCopy(path, copyPath);
+        if (FAILED(hr)) {
+            Log(L"%s - failed to make a conflict copy(0x%x).", path, static_cast<unsigned>(hr));
+            m_env.syncManager->NotifyResult(path, false, hr);
+            return hr;
+        }
+        const bool insert = code == CHANGE_NO_STORAGE_ROW || storedFileId != entry.id;
+        hr = Download(entry, path, insert, false);
+        if (FAILED(hr)) return hr;
+        return UploadFile(folderId, copyPath.c_str(), 0, true, false);
+    }
+    default:
+        return S_OK;
+    }
+}

@@ -1,0 +1,130 @@
+#include <shlwapi.h>
+
+#include <cwchar>
+
+#include "BrelioApp/StringIds.h"
+#include "BrelioServices/DriveApi.h"
+#include "BrelioServices/FileOperations.h"
+#include "BrelioServices/Log.h"
+#include "BrelioSync/LocalName.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/IgnoreScope.h"
+#include "BrelioSync/LocalName.h"
+#include "BrelioSync/StopMarker.h"
+#include "BrelioSync/SyncManager.h"
+
+namespace {
+
+// True when the folder holds no item at all (the monitor's marker aside),
+// or does not exist.
+bool IsFolderMissingOrEmpty(const wchar_t* folder) {
+    std::wstring pattern;
+    if (!JoinName(folder, L"*.*", pattern)) return false;
+    WIN32_FIND_DATAW data = {};
+    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
+        if (IsStopMarker(data.cFileName)) continue;
+        empty = false;
+    } while (empty && ::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return empty;
+}
+
+// Some remote item of the folder is recorded in sync: the local side had it.
+bool HasSyncedRemoteItems(CLocalStorage& storage, uint64_t folderId) {
+    RequestStatus status;
+    FileInfoList listing;
+    if (FAILED(GetFiles(status, folderId, listing, false))) return false;
+    for (const FileInfo& entry : listing) {
+        int itemStatus = FILE_STATUS_NONE;
+        if (SUCCEEDED(storage.GetFileStatus(entry.id, itemStatus)) && itemStatus == FILE_STATUS_SYNCED) return true;
+    }
+    return false;
+}
+
+constexpr HRESULT kSyncFolderGone = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+
+}  // namespace
+
+HRESULT CFileSyncThread::FullSyncWalk() {
+    const wchar_t* root = m_env.syncRoot.c_str();
+    auto refuse = [&](const wchar_t* folder) {
+        // A folder that was deleted, unplugged or recreated empty is not a
+        // user who deleted everything: the drive stays as it is.
+        Log(L"%s - the folder is missing or empty while its items are recorded in sync; "
+            L"the full sync stopped and nothing was deleted.",
+            folder);
+        m_env.syncManager->NotifyStatus(IDS_SYNC_FOLDER_GONE);
+        m_env.syncManager->NotifyResult(folder, true, kSyncFolderGone);
+        return kSyncFolderGone;
+    };
+    if (!::PathIsDirectoryW(root)) return refuse(root);
+
+    const std::vector<SyncFolderEntry> selected =
+        m_env.selectedFolders != nullptr ? m_env.selectedFolders->GetEntries() : std::vector<SyncFolderEntry>();
+    CLocalStorage storage = Storage();
+    if (selected.empty()) {
+        if (IsFolderMissingOrEmpty(root) && HasSyncedRemoteItems(storage, 0)) return refuse(root);
+        return FullSyncFolder(root, 0);
+    }
+    HRESULT result = S_OK;
+    for (const SyncFolderEntry& entry : selected) {
+        if (CheckStop()) break;
+        const std::wstring folder = RootJoin(entry.path);
+        if (!folder.empty() && IsFolderMissingOrEmpty(folder.c_str()) && HasSyncedRemoteItems(storage, entry.folderId))
+            return refuse(folder.c_str());
+        result = SyncSelectedFolder(entry.path.c_str(), entry.folderId);
+        if (result == E_FAIL) break;
+        if (result == S_OK) FullSyncFolder(folder.c_str(), entry.folderId);
+    }
+    return result;
+}
+
+HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_t folderId) {
+    RequestStatus status;
+    ChangeInfo meta;
+    HRESULT hr = GetFileMeta(status, folderId, meta);
+    if (FAILED(hr)) {
+        m_env.syncManager->NotifyResult(relativePath, false, hr);
+        return E_FAIL;
+    }
+    std::wstring path;
+    hr = JoinRemoteRelativePath(m_env.syncRoot.c_str(), relativePath, path);
+    if (FAILED(hr)) {
+        ReportSkipped(relativePath, true, hr, L"selected folder path not usable here");
+        return S_FALSE;
+    }
+    if (meta.changeType == "deleted") {
+        FileRecord row;
+        const bool known = Storage().GetFile(path.c_str(), row) == S_OK;
+        if (known && IsRenamePending(row.file_id, relativePath)) {
+            ReportSkipped(path.c_str(), true, S_FALSE, L"local rename pending");
+            return S_FALSE;
+        }
+        if (HasLocalChangesBelow(path.c_str())) {
+            ReportSkipped(path.c_str(), true, S_FALSE, L"changed locally since it was trashed remotely");
+            return S_FALSE;
+        }
+        DeleteLocalFolder(path.c_str());
+        return S_FALSE;
+    }
+    // The selection names the folder by its path; the service gives only
+    // its own name, so the last component is what can match.
+    if (!IsFileType(meta.file.type.c_str()) &&
+        _wcsicmp(meta.file.name.c_str(), ::PathFindFileNameW(relativePath)) != 0)
+        return S_FALSE;
+    {
+        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        scope.Ignore(path.c_str());
+        hr = CreateDirectoryTree(path.c_str(), 0);
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    if (FAILED(hr)) return S_FALSE;
+    FileRecord row;
+    hr = Storage().GetFile(folderId, row);
+    if (hr == S_FALSE) hr = Storage().InsertFile(meta, path.c_str());
+    return SUCCEEDED(hr) ? S_OK : S_FALSE;
+}

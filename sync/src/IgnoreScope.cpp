@@ -1,0 +1,42 @@
+#include "BrelioSync/IgnoreScope.h"
+
+#include "BrelioServices/RelativePath.h"
+#include "BrelioSync/IgnoreList.h"
+
+CIgnoreScope::CIgnoreScope(CIgnoreList& list, const wchar_t* syncRoot) : m_list(list), m_syncRoot(syncRoot) {}
+
+CIgnoreScope::~CIgnoreScope() {
+    if (m_armed) Release();
+}
+
+void CIgnoreScope::Ignore(const wchar_t* fullPath) {
+    if (m_armed) Release();
+    m_first = GetRelativePath(fullPath, m_syncRoot);
+    m_second.clear();
+    m_pair = false;
+    m_list.Add(m_first.c_str());
+    m_armed = true;
+}
+
+void CIgnoreScope::IgnorePair(const wchar_t* oldFullPath, const wchar_t* newFullPath) {
+    if (m_armed) Release();
+    m_first = GetRelativePath(oldFullPath, m_syncRoot);
+    m_second = GetRelativePath(newFullPath, m_syncRoot);
+    m_pair = true;
+    m_list.AddPair(m_first.c_str(), m_second.c_str());
+    m_armed = true;
+}
+
+int CIgnoreScope::ReleaseAfter(DWORD milliseconds) {
+    if (milliseconds != 0) ::Sleep(milliseconds);
+    if (m_armed) Release();
+    return 0;
+}
+
+void CIgnoreScope::Release() {
+    if (m_pair)
+        m_list.RemovePair(m_first.c_str(), m_second.c_str());
+    else
+        m_list.Remove(m_first.c_str());
+    m_armed = false;
+}

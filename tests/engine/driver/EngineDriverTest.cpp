@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "BrelioCore/TextConvert.h"
+#include "BrelioServices/RegistryLayout.h"
+#include "BrelioServices/Settings.h"
+#include "BrelioSync/SyncItem.h"
+#include "DriverProcess.h"
+#include "EngineTest.h"
+#include "Sha256.h"
+
+using namespace brelio::test;
+
+namespace {
+
+// The driver reads the program's real settings: each test writes them from
+// a clean key and removes them again.
+class EngineDriver : public StandinTest {
+protected:
+    void SetUp() override {
+        StandinTest::SetUp();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
+        m_root = m_folder / L"Drive";
+        CSettings settings;
+        ASSERT_GE(settings.LoadGlobal(), 0);
+        ASSERT_EQ(settings.SetAccount(brelio::Utf8ToWide(m_account.tenant).c_str(), L"driver"), ERROR_SUCCESS);
+        ASSERT_EQ(settings.SetRootDir(m_root.c_str()), S_OK);
+        ASSERT_EQ(settings.SetSessionId(brelio::Utf8ToWide(m_account.session).c_str()), ERROR_SUCCESS);
+        m_database = settings.GetLocalStoragePath();
+    }
+    void TearDown() override {
+        if (!m_database.empty()) ::DeleteFileW(m_database.c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
+        StandinTest::TearDown();
+    }
+
+    static std::vector<Json::Value> Lines(const std::vector<Json::Value>& all, const char* key) {
+        std::vector<Json::Value> picked;
+        for (const Json::Value& line : all)
+            if (line.isObject() && line.isMember(key)) picked.push_back(line[key]);
+        return picked;
+    }
+    static Json::Value Event(const std::vector<Json::Value>& all, const std::string& name) {
+        for (const Json::Value& line : all)
+            if (line.isObject() && line["event"].asString() == name) return line;
+        return Json::Value();
+    }
+
+    std::wstring m_root;
+    std::wstring m_database;
+};
+
+TEST_F(EngineDriver, FullSyncFromStoredSettings) {
+    Seed({FolderItem("/docs"), FileItem("/docs/a.bin", 5000), FileItem("/top.bin", 10)});
+    const auto lines = RunEngineDriver("start\nfull\nwait\npartial\ndump\nquit\n");
+    ASSERT_FALSE(lines.empty()) << "the driver ran";
+    EXPECT_EQ(Event(lines, "started")["result"].asString(), "0x00000000");
+    EXPECT_EQ(Event(lines, "pass-end")["result"].asString(), "0x00000000");
+    EXPECT_FALSE(Event(lines, "idle").isNull());
+    EXPECT_EQ(Event(lines, "error")["message"].asString(), "partial sync is not available yet");
+
+    EXPECT_EQ(Sha256HexOfFile(m_root + L"\\docs\\a.bin"), ItemAt("/docs/a.bin")["sha256"].asString());
+    EXPECT_EQ(Sha256HexOfFile(m_root + L"\\top.bin"), ItemAt("/top.bin")["sha256"].asString());
+
+    const auto items = Lines(lines, "item");
+    size_t done = 0, status = 0, failed = 0;
+    for (const Json::Value& item : items) {
+        if (item["kind"].asInt() == SYNC_ITEM_DONE) ++done;
+        if (item["kind"].asInt() == SYNC_ITEM_STATUS) ++status;
+        if (item["kind"].asInt() == SYNC_ITEM_FAILED) ++failed;
+    }
+    EXPECT_EQ(done, 3u) << "a folder and two files";
+    EXPECT_EQ(status, 2u) << "started and completed";
+    EXPECT_EQ(failed, 0u);
+
+    const auto rows = Lines(lines, "row");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0]["name"].asString(), "docs");
+    EXPECT_EQ(rows[1]["name"].asString(), "docs\\a.bin");
+    EXPECT_EQ(rows[1]["size"].asInt(), 5000);
+    for (const Json::Value& row : rows) EXPECT_EQ(row["status"].asInt(), 1);
+}
+
+TEST_F(EngineDriver, SessionErrorBecomesTheSignOutRequest) {
+    Json::Value fault;
+    fault["method"] = "GET";
+    fault["path"] = "^/files";
+    fault["envelope"]["resultCode"] = -15400201;
+    fault["envelope"]["httpStatus"] = 200;
+    fault["times"] = -1;
+    AddFault(fault);
+    const auto lines = RunEngineDriver("start\nfull\nwait\nquit\n");
+    const auto frame = Lines(lines, "frame");
+    ASSERT_EQ(frame.size(), 1u);
+    EXPECT_EQ(frame[0]["wParam"].asInt(), 2);
+    EXPECT_EQ(frame[0]["lParam"].asString(), "0xa0000011");
+    for (const Json::Value& item : Lines(lines, "item")) EXPECT_NE(item["kind"].asInt(), SYNC_ITEM_FAILED);
+}
+
+}  // namespace

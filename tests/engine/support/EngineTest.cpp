@@ -1,0 +1,201 @@
+#include "EngineTest.h"
+
+#include <objbase.h>
+
+#include "BrelioApp/DriveApp.h"
+#include "BrelioCore/TextConvert.h"
+#include "BrelioServices/Log.h"
+#include "BrelioServices/SQLiteConnection.h"
+#include "BrelioSync/FileTimes.h"
+
+namespace brelio::test {
+
+void EngineTest::SetUp() {
+    StandinTest::SetUp();
+    // The sync thread runs in a single-threaded apartment; the recycle bin
+    // needs one.
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)));
+    m_comInitialised = true;
+    m_root = m_folder / L"Sync";
+    ASSERT_TRUE(::CreateDirectoryW(m_root.c_str(), nullptr));
+    m_database = m_folder / L"storage.db";
+    m_log = m_folder / L"BrelioDrive.log";
+    ASSERT_EQ(CSQLiteConnection::CreateDatabase(m_database.c_str()), 0);
+    ASSERT_EQ(m_mutex.Create(kLocalStorageMutexName), S_OK);
+    SetLogPath(m_log.c_str());
+    SetLogEnabled(true);
+    ASSERT_NE(m_items.GetViewWindow(), nullptr);
+    m_manager.SetNotifyView(&m_items);
+    CDriveApp::GetInstance()->SetMainFrame(&m_frame);
+    SyncEnvironment environment;
+    environment.syncRoot = m_root;
+    environment.databasePath = m_database;
+    environment.storageMutex = &m_mutex;
+    environment.stopEvent = m_stop;
+    environment.syncManager = &m_manager;
+    environment.selectedFolders = &m_selection;
+    m_engine.Configure(environment);
+}
+
+void EngineTest::TearDown() {
+    CDriveApp::GetInstance()->SetMainFrame(nullptr);
+    SetLogEnabled(false);
+    if (m_comInitialised) ::CoUninitialize();
+    StandinTest::TearDown();
+}
+
+std::wstring EngineTest::Local(const std::wstring& relative) const { return m_root + L"\\" + relative; }
+
+void EngineTest::WriteLocal(const std::wstring& relative, const std::string& bytes) {
+    ASSERT_TRUE(WriteFileBytes(Local(relative), bytes));
+}
+
+void EngineTest::MakeLocalFolder(const std::wstring& relative) {
+    ASSERT_TRUE(::CreateDirectoryW(Local(relative).c_str(), nullptr));
+}
+
+void EngineTest::SeedRows(std::initializer_list<FileRecord> rows) {
+    try {
+        CSQLiteConnection db;
+        db.Open(m_database.c_str(), OpenMode::ReadWrite);
+        for (const FileRecord& row : rows) db.InsertFile(row);
+    } catch (int code) {
+        FAIL() << "seeding rows failed with " << code;
+    }
+}
+
+bool EngineTest::HasRow(const std::wstring& relative) {
+    try {
+        CSQLiteConnection db;
+        db.Open(m_database.c_str(), OpenMode::ReadOnly);
+        return db.FileExists(relative);
+    } catch (int code) {
+        ADD_FAILURE() << "reading a row failed with " << code;
+        return false;
+    }
+}
+
+FileRecord EngineTest::Row(const std::wstring& relative) {
+    FileRecord row;
+    try {
+        CSQLiteConnection db;
+        db.Open(m_database.c_str(), OpenMode::ReadOnly);
+        db.GetFile(relative, row);
+    } catch (int code) {
+        ADD_FAILURE() << "reading a row failed with " << code;
+    }
+    return row;
+}
+
+size_t EngineTest::RowCount() {
+    int count = 0;
+    try {
+        CSQLiteConnection db;
+        db.Open(m_database.c_str(), OpenMode::ReadOnly);
+        db.Exec(L"SELECT COUNT(*) FROM file", &count);
+    } catch (int code) {
+        ADD_FAILURE() << "counting rows failed with " << code;
+    }
+    return static_cast<size_t>(count);
+}
+
+void EngineTest::AddChangeRow(const ChangeRecord& change) {
+    try {
+        CSQLiteConnection db;
+        db.Open(m_database.c_str(), OpenMode::ReadWrite);
+        db.InsertChange(change.name, change.old_name, change.is_folder, change.action, change.file_id);
+    } catch (int code) {
+        FAIL() << "adding a change row failed with " << code;
+    }
+}
+
+FileRecord EngineTest::SyncedRow(const Json::Value& remote, const std::wstring& relative) {
+    FileRecord row;
+    row.file_id = IdOf(remote);
+    row.name = relative;
+    row.is_folder = remote["type"].asString() != "file";
+    row.hash = remote["hash"].asString();
+    row.revision = std::stoull(remote["revision"].asString());
+    row.version = remote["version"].asInt();
+    row.status = FILE_STATUS_SYNCED;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (::GetFileAttributesExW(Local(relative).c_str(), GetFileExInfoStandard, &data)) {
+        row.last_write_time = FileTimeToTicks(data.ftLastWriteTime);
+        row.size = row.is_folder ? 0 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return row;
+}
+
+void EngineTest::RecordSynced(const Json::Value& remote, const std::wstring& relative) {
+    SeedRows({SyncedRow(remote, relative)});
+}
+
+std::vector<std::string> EngineTest::RequestLines() {
+    std::vector<std::string> lines;
+    for (const Json::Value& entry : Requests()) lines.push_back(entry["method"].asString() + " " + entry["path"].asString());
+    return lines;
+}
+
+size_t EngineTest::CountRequests(const std::string& method, const std::string& pathPart) {
+    size_t count = 0;
+    for (const Json::Value& entry : Requests())
+        if (entry["method"].asString() == method && entry["path"].asString().find(pathPart) != std::string::npos) ++count;
+    return count;
+}
+
+std::string EngineTest::LogText() const { return ReadFileBytes(m_log); }
+
+std::string Base64(const std::string& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t chunk = static_cast<uint8_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) chunk |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) chunk |= static_cast<uint8_t>(bytes[i + 2]);
+        out += kDigits[(chunk >> 18) & 63];
+        out += kDigits[(chunk >> 12) & 63];
+        out += i + 1 < bytes.size() ? kDigits[(chunk >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[chunk & 63] : '=';
+    }
+    return out;
+}
+
+Json::Value FileWithContent(const std::string& path, const std::string& content) {
+    Json::Value item;
+    item["path"] = path;
+    item["type"] = "file";
+    item["content"] = Base64(content);
+    return item;
+}
+
+FileRecord FolderRow(uint64_t id, const wchar_t* name, int status) {
+    FileRecord row;
+    row.file_id = id;
+    row.name = name;
+    row.is_folder = true;
+    row.last_write_time = 1;
+    row.revision = 1;
+    row.status = status;
+    return row;
+}
+
+FileRecord FileRow(uint64_t id, const wchar_t* name, int status, uint64_t revision, const std::string& hash) {
+    FileRecord row = FolderRow(id, name, status);
+    row.is_folder = false;
+    row.revision = revision;
+    row.hash = hash;
+    return row;
+}
+
+size_t CountItems(const std::vector<PostedMessage>& items, int kind, const std::wstring& pathEnd) {
+    size_t count = 0;
+    for (const PostedMessage& item : items) {
+        if (item.what != 1 || item.kind != kind) continue;
+        if (item.path.size() >= pathEnd.size() &&
+            _wcsicmp(item.path.c_str() + item.path.size() - pathEnd.size(), pathEnd.c_str()) == 0)
+            ++count;
+    }
+    return count;
+}
+
+}  // namespace brelio::test

@@ -1,0 +1,40 @@
+#include "MessageView.h"
+
+#include <memory>
+
+#include "BrelioSync/SyncItem.h"
+
+namespace brelio::test {
+
+CMessageView::CMessageView() {
+    m_window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
+CMessageView::~CMessageView() {
+    Drain();
+    if (m_window != nullptr) ::DestroyWindow(m_window);
+}
+
+PostedMessage CMessageView::Take(WPARAM wParam, LPARAM lParam) {
+    PostedMessage posted;
+    posted.what = wParam;
+    if (wParam == SYNCITEM_ITEM) {
+        std::unique_ptr<CSyncItem> item(reinterpret_cast<CSyncItem*>(lParam));
+        posted.kind = item->GetKind();
+        posted.isFolder = item->IsFolder();
+        posted.path = item->GetPath();
+    } else {
+        posted.code = lParam;
+    }
+    return posted;
+}
+
+std::vector<PostedMessage> CMessageView::Drain() {
+    std::vector<PostedMessage> messages;
+    MSG msg;
+    while (m_window != nullptr && ::PeekMessageW(&msg, m_window, WM_SYNCITEM, WM_SYNCITEM, PM_REMOVE))
+        messages.push_back(Take(msg.wParam, msg.lParam));
+    return messages;
+}
+
+}  // namespace brelio::test
