@@ -1,0 +1,77 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "BrelioCore/JXEvent.h"
+#include "BrelioCore/JXThread.h"
+#include "BrelioServices/NamedMutex.h"
+#include "BrelioServices/SyncFolderList.h"
+#include "BrelioSync/FileChange.h"
+
+class CFileChangeQueue;
+class CIgnoreList;
+class CSQLiteConnection;
+
+// What one run of the storage-update thread works on. Start copies it, so
+// a later change of the settings never reaches a run already going.
+struct StorageUpdateSettings {
+    std::wstring syncRoot;
+    std::wstring databasePath;
+    CNamedMutex* storageMutex = nullptr;
+    const CSyncFolderList* selectedFolders = nullptr;  // none or empty: the whole drive
+
+    // The application's settings and storage mutex.
+    static StorageUpdateSettings FromApp();
+};
+
+// The worker that turns queued local changes into rows of the local
+// database, and paces the sync passes: after "SyncIdleTime" without a local
+// change it sets the partial-sync event, and again every such period.
+class CStorageUpdateThread : public CJXThread {
+public:
+    CStorageUpdateThread() = default;
+    // Stops a thread still running first (through the queue, which must
+    // outlive this object): it reads this object's members.
+    ~CStorageUpdateThread() override;
+
+    // HRESULT_FROM_WIN32(ERROR_BUSY), with nothing changed, while an earlier
+    // run of this object is still going. The full-sync event is set when a
+    // change could not be recorded: only a full sync finds it again.
+    HRESULT Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* partialSyncEvent,
+                  CJXEvent* fullSyncEvent, const StorageUpdateSettings& settings);
+
+private:
+    // Results of DrainQueue.
+    static constexpr int kQueueEmpty = 0;
+    static constexpr int kStopRead = 1;
+
+    static DWORD WINAPI StorageUpdateThreadProc(void* param);
+    DWORD Run();
+    // Records every queued change under one hold of the storage mutex and
+    // one database connection. An old name whose new name is not queued yet
+    // is held back for the next drain, unless `settle` says its partner is
+    // not coming.
+    int DrainQueue(bool settle);
+    // The next change to record: the one held back, else the queue's head.
+    bool TakeNext(std::unique_ptr<CFileChange>& change);
+    void Record(CSQLiteConnection* db, int openFailure, const CFileChange& change);
+    void RecordRename(CSQLiteConnection* db, int openFailure, const CFileChange& oldName,
+                      const CFileChange& newName);
+    // The root-relative path, or null for a path outside the sync folder
+    // (a change of an earlier sync folder) or for the folder itself.
+    const wchar_t* RelativeInRoot(const CFileChange& change) const;
+    bool IsInSelection(const wchar_t* relative) const;
+    void ReportNotRecorded(int code, const wchar_t* path, int action);
+
+    CFileChangeQueue* m_queue = nullptr;
+    CIgnoreList* m_ignoreList = nullptr;
+    CJXEvent* m_partialSyncEvent = nullptr;
+    CJXEvent* m_fullSyncEvent = nullptr;
+    std::wstring m_syncRoot;
+    std::wstring m_databasePath;
+    CNamedMutex* m_storageMutex = nullptr;
+    CSyncFolderList m_selectedFolders;
+    std::unique_ptr<CFileChange> m_heldBack;
+};

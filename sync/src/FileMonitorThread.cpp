@@ -1,0 +1,93 @@
+// Starting and stopping the change monitor.
+#include "BrelioSync/FileMonitorThread.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+
+#include "BrelioCore/UniqueHandle.h"
+#include "BrelioServices/FileOperations.h"
+#include "BrelioServices/PathHelpers.h"
+#include "BrelioSync/StopMarker.h"
+
+namespace {
+
+// A cancel reaches the read only while it is blocked; one that lands
+// between two reads is lost, so it is repeated at this pace.
+constexpr DWORD kCancelRepeat = 50;
+// How long an endless stop waits for the marker before it cancels.
+constexpr DWORD kMarkerGrace = 2000;
+
+DWORD Remaining(DWORD milliseconds, ULONGLONG start) {
+    if (milliseconds == INFINITE) return INFINITE;
+    const ULONGLONG elapsed = ::GetTickCount64() - start;
+    return elapsed >= milliseconds ? 0 : static_cast<DWORD>(milliseconds - elapsed);
+}
+
+}  // namespace
+
+CFileMonitorThread::CFileMonitorThread(DWORD changeBufferBytes) : m_changeBufferBytes(changeBufferBytes) {}
+
+CFileMonitorThread::~CFileMonitorThread() { Stop(INFINITE); }
+
+HRESULT CFileMonitorThread::Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* fullSyncEvent,
+                                  const std::wstring& root) {
+    if (queue == nullptr || root.empty()) return E_INVALIDARG;
+    // The running thread reads these members: a late thread of the last run
+    // keeps them as they were until it has ended.
+    if (IsRunning()) return HRESULT_FROM_WIN32(ERROR_BUSY);
+    m_queue = queue;
+    m_ignoreList = ignoreList;
+    m_fullSyncEvent = fullSyncEvent;
+    m_root = root;
+    m_stopRequested.ResetEvent();
+    return Create(FileMonitorThreadProc, this, 0);
+}
+
+HRESULT CFileMonitorThread::Stop(DWORD milliseconds) {
+    if (GetThreadHandle() == nullptr) return S_OK;
+    if (!IsRunning()) return Close(0);
+    const ULONGLONG start = ::GetTickCount64();
+    m_stopRequested.SetEvent();
+    // The marker's event comes after every change made before the stop, so
+    // the monitor queues them all before it ends. Cancelling the read is
+    // the way out when the marker cannot be written or is not seen in time.
+    const bool marked = WriteStopMarker(kStopMarkerName);
+    HRESULT closed = HRESULT_FROM_WIN32(WAIT_TIMEOUT);
+    if (marked) closed = Close(milliseconds == INFINITE ? kMarkerGrace : milliseconds / 2);
+    if (closed == HRESULT_FROM_WIN32(WAIT_TIMEOUT)) closed = CancelRead(Remaining(milliseconds, start));
+    // A thread that ended before it read its marker leaves the file behind.
+    if (marked && SUCCEEDED(closed)) DeleteFileRetry(StopMarkerPath().c_str(), 0);
+    return closed;
+}
+
+HRESULT CFileMonitorThread::CancelRead(DWORD milliseconds) {
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        const DWORD left = Remaining(milliseconds, start);
+        ::CancelSynchronousIo(GetThreadHandle());
+        const HRESULT closed = Close(std::min(left, kCancelRepeat));
+        if (closed != HRESULT_FROM_WIN32(WAIT_TIMEOUT) || left <= kCancelRepeat) return closed;
+    }
+}
+
+std::wstring CFileMonitorThread::StopMarkerPath() const {
+    std::wstring path;
+    JoinPath(m_root.c_str(), kStopMarkerName, path);
+    return path;
+}
+
+bool CFileMonitorThread::WriteStopMarker(const wchar_t* name) {
+    std::wstring path;
+    if (!JoinPath(m_root.c_str(), name, path)) return false;
+    brelio::UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid();
+}
+
+DWORD WINAPI CFileMonitorThread::FileMonitorThreadProc(void* param) {
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const DWORD result = static_cast<CFileMonitorThread*>(param)->Run();
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return result;
+}

@@ -1,0 +1,55 @@
+#include "StorageUpdateThreadRows.h"
+
+#include <cwchar>
+#include <string>
+
+#include "BrelioServices/SQLiteConnection.h"
+#include "BrelioServices/SQLiteText.h"
+#include "BrelioServices/StorageRecords.h"
+
+namespace {
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    return _wcsicmp(std::wstring(a).c_str(), std::wstring(b).c_str()) == 0;
+}
+
+// The last change recorded under the item's name is already its removal.
+bool IsRemovalRecorded(CSQLiteConnection& db, const FileRecord& row) {
+    CSQLiteStatement statement;
+    db.Prepare(sqltext::Statement(L"SELECT action, file_id FROM %s WHERE name=? COLLATE NOCASE ORDER BY rowid DESC "
+                                  L"LIMIT 1",
+                                  CSQLiteConnection::TableName(2)),
+               statement, {sqltext::BoundName(row.name)});
+    return statement.Step() && statement.ColumnInt(0) == CHANGE_ACTION_REMOVED &&
+           static_cast<uint64_t>(statement.ColumnInt64(1)) == row.file_id;
+}
+
+void DropReplacedRow(CSQLiteConnection& db, std::wstring_view name) {
+    FileRecord replaced;
+    if (!db.GetFile(name, replaced)) return;
+    if (!IsRemovalRecorded(db, replaced))
+        db.InsertChange(replaced.name, L"", replaced.is_folder, CHANGE_ACTION_REMOVED, replaced.file_id);
+    if (replaced.is_folder) db.DeleteFilesUnder(replaced.name);
+    db.DeleteFile(replaced.name);
+}
+
+}  // namespace
+
+void RecordChange(CSQLiteConnection& db, std::wstring_view name, bool isFolder, int32_t action) {
+    if (action == CHANGE_ACTION_MODIFIED) db.SetFileStatus(name, FILE_STATUS_CHANGED);
+    db.AddChange(name, L"", isFolder, action);
+}
+
+void RecordRename(CSQLiteConnection& db, std::wstring_view oldName, std::wstring_view newName, bool isFolder) {
+    // Row names ignore letter case: a rename that changes only the case
+    // finds its own row under the new name.
+    if (!SameName(oldName, newName) && db.FileExists(newName)) {
+        if (!db.FileExists(oldName)) {
+            RecordChange(db, newName, isFolder, CHANGE_ACTION_MODIFIED);
+            return;
+        }
+        DropReplacedRow(db, newName);
+    }
+    db.RenameFileRow(oldName, newName, isFolder);
+    db.AddChange(newName, oldName, isFolder, CHANGE_ACTION_RENAMED);
+}

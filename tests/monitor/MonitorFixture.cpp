@@ -1,0 +1,98 @@
+#include "MonitorFixture.h"
+
+#include <memory>
+
+#include "BrelioServices/RelativePath.h"
+
+namespace brelio::test {
+
+namespace {
+
+constexpr DWORD kWatchWait = 10000;
+
+}  // namespace
+
+void PrintTo(const Queued& change, std::ostream* out) {
+    std::string name(change.name.begin(), change.name.end());
+    *out << "{" << change.action << ", \"" << name << "\"" << (change.isFolder ? ", folder" : "") << "}";
+}
+
+std::vector<Queued> TakeQueued(CFileChangeQueue& queue, const std::wstring& root) {
+    std::vector<Queued> taken;
+    std::unique_ptr<CFileChange> change;
+    while (queue.Pop(change))
+        taken.push_back({change->action, GetRelativePath(change->path.c_str(), root.c_str()), change->isFolder});
+    return taken;
+}
+
+void MonitorTest::SetUp() {
+    ASSERT_TRUE(m_folder.Create());
+    m_root = m_folder / L"Sync";
+    ASSERT_TRUE(::CreateDirectoryW(m_root.c_str(), nullptr));
+}
+
+void MonitorTest::TearDown() { EXPECT_EQ(m_monitor.Stop(4000), S_OK); }
+
+void MonitorTest::Write(const std::wstring& relative, const std::string& bytes) {
+    ASSERT_TRUE(WriteFileBytes(Local(relative), bytes)) << ::GetLastError();
+}
+
+void MonitorTest::MakeFolder(const std::wstring& relative) {
+    ASSERT_TRUE(::CreateDirectoryW(Local(relative).c_str(), nullptr)) << ::GetLastError();
+}
+
+void MonitorTest::Rename(const std::wstring& from, const std::wstring& to) {
+    ASSERT_TRUE(::MoveFileExW(Local(from).c_str(), Local(to).c_str(), MOVEFILE_REPLACE_EXISTING)) << ::GetLastError();
+}
+
+void MonitorTest::Remove(const std::wstring& relative) {
+    const std::wstring path = Local(relative);
+    const bool removed = (::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0
+                             ? ::RemoveDirectoryW(path.c_str())
+                             : ::DeleteFileW(path.c_str());
+    ASSERT_TRUE(removed) << ::GetLastError();
+}
+
+void MonitorTest::Run(const std::vector<Step>& steps) {
+    for (const Step& step : steps) {
+        switch (step.op) {
+            case 'w': {
+                const std::wstring bytes = step.b != nullptr ? step.b : L"x";
+                Write(step.a, std::string(bytes.begin(), bytes.end()));
+                break;
+            }
+            case 'd': MakeFolder(step.a); break;
+            case 'r': Rename(step.a, step.b); break;
+            case 'x': Remove(step.a); break;
+            default: FAIL() << "unknown step " << step.op;
+        }
+    }
+}
+
+void MonitorTest::StartMonitor() {
+    ASSERT_EQ(m_monitor.Start(&m_queue, &m_ignoreList, &m_fullSync, m_root), S_OK);
+    // Written until the monitor reports it, then ignored; a name of its own
+    // for every start.
+    static int probes = 0;
+    const std::wstring probe = L"watch-probe-" + std::to_wstring(++probes) + L".tmp";
+    const ULONGLONG start = ::GetTickCount64();
+    bool seen = false;
+    while (!seen && ::GetTickCount64() - start < kWatchWait) {
+        Write(probe, std::to_string(::GetTickCount64()));
+        m_queue.Wait(100);
+        for (const Queued& change : TakeQueued(m_queue, m_root)) seen = seen || change.name == probe;
+    }
+    ASSERT_TRUE(seen) << "the monitor never reported its probe";
+    m_ignoreList.Add(probe.c_str());
+    ::Sleep(100);
+    m_queue.Clear();
+}
+
+void MonitorTest::StopMonitor() { ASSERT_EQ(m_monitor.Stop(4000), S_OK); }
+
+std::vector<Queued> MonitorTest::StopAndTake() {
+    StopMonitor();
+    return TakeQueued(m_queue, m_root);
+}
+
+}  // namespace brelio::test

@@ -1,0 +1,73 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "BrelioCore/JXEvent.h"
+#include "BrelioSync/FileChangeQueue.h"
+#include "BrelioSync/FileMonitorThread.h"
+#include "BrelioSync/IgnoreList.h"
+#include "TempFolder.h"
+
+namespace brelio::test {
+
+// A queued change as a test compares it: the action, the path relative to
+// the sync folder and the folder flag.
+struct Queued {
+    int action = 0;
+    std::wstring name;
+    bool isFolder = false;
+    bool operator==(const Queued&) const = default;
+};
+void PrintTo(const Queued& change, std::ostream* out);
+
+// Takes every change off the queue; paths outside the root keep their
+// full text.
+std::vector<Queued> TakeQueued(CFileChangeQueue& queue, const std::wstring& root);
+
+// One step of a local edit: 'w' writes a (with b as its bytes, when
+// given), 'd' makes folder a, 'r' renames a to b (replacing b), 'x' removes
+// file or empty folder a.
+struct Step {
+    char op;
+    const wchar_t* a;
+    const wchar_t* b = nullptr;
+};
+
+// A sync folder watched by a real monitor thread.
+class MonitorTest : public ::testing::Test {
+protected:
+    explicit MonitorTest(DWORD changeBufferBytes = CFileMonitorThread::kChangeBufferBytes)
+        : m_monitor(changeBufferBytes) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    std::wstring Local(const std::wstring& relative) const { return m_root + L"\\" + relative; }
+    void Write(const std::wstring& relative, const std::string& bytes = "x");
+    void MakeFolder(const std::wstring& relative);
+    void Rename(const std::wstring& from, const std::wstring& to);
+    void Remove(const std::wstring& relative);
+    void Run(const std::vector<Step>& steps);
+
+    // Starts the monitor and returns once it reads the folder's changes:
+    // a change made before that would go unseen.
+    void StartMonitor();
+    // Stops the monitor the way the sync manager does; every change made
+    // before has been queued when it returns.
+    void StopMonitor();
+    // The changes queued until the monitor stopped, the probe's left out.
+    std::vector<Queued> StopAndTake();
+
+    CTempFolder m_folder;
+    std::wstring m_root;
+    CFileChangeQueue m_queue;
+    CIgnoreList m_ignoreList;
+    CJXEvent m_fullSync{false, false, nullptr};
+    CFileMonitorThread m_monitor;
+};
+
+}  // namespace brelio::test

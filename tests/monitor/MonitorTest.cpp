@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BrelioSync/StopMarker.h"
+#include "MonitorFixture.h"
+
+namespace brelio::test {
+namespace {
+
+struct LocalEdit {
+    const char* title;
+    std::vector<Step> before;  // done before the monitor starts
+    std::vector<Step> edit;
+    std::vector<Queued> queued;
+};
+
+void PrintTo(const LocalEdit& edit, std::ostream* out) { *out << edit.title; }
+
+class LocalEdits : public MonitorTest, public ::testing::WithParamInterface<LocalEdit> {};
+
+TEST_P(LocalEdits, QueueTheReportedChangesInOrder) {
+    Run(GetParam().before);
+    StartMonitor();
+    Run(GetParam().edit);
+    EXPECT_EQ(StopAndTake(), GetParam().queued);
+    EXPECT_EQ(m_fullSync.Wait(0), static_cast<DWORD>(WAIT_TIMEOUT)) << "no event was lost";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Monitor, LocalEdits,
+    ::testing::Values(
+        LocalEdit{"AddFile", {}, {{'w', L"new.txt"}}, {{1, L"new.txt"}, {3, L"new.txt"}}},
+        LocalEdit{"SaveFileThreeTimes",
+                  {{'w', L"a.txt"}},
+                  {{'w', L"a.txt", L"1"}, {'w', L"a.txt", L"2"}, {'w', L"a.txt", L"3"}},
+                  {{3, L"a.txt"}}},
+        LocalEdit{"DeleteFile", {{'w', L"gone.txt"}}, {{'x', L"gone.txt"}}, {{2, L"gone.txt"}}},
+        LocalEdit{"RenameFile", {{'w', L"a.txt"}}, {{'r', L"a.txt", L"b.txt"}}, {{4, L"a.txt"}, {5, L"b.txt"}}},
+        LocalEdit{"AddFolderWithFile",
+                  {},
+                  {{'d', L"Docs"}, {'w', L"Docs\\in.txt"}},
+                  {{1, L"Docs", true}, {1, L"Docs\\in.txt"}, {3, L"Docs\\in.txt"}}},
+        LocalEdit{"RenameFolder",
+                  {{'d', L"Docs"}},
+                  {{'r', L"Docs", L"Papers"}},
+                  {{4, L"Docs"}, {5, L"Papers", true}}},
+        LocalEdit{"DeleteFolder", {{'d', L"Old"}}, {{'x', L"Old"}}, {{2, L"Old"}}},
+        LocalEdit{"SaveByRename",
+                  {{'w', L"A.txt"}},
+                  {{'w', L"A.tmp"}, {'r', L"A.txt", L"A.bak"}, {'r', L"A.tmp", L"A.txt"}, {'x', L"A.bak"}},
+                  {{1, L"A.tmp"}, {3, L"A.tmp"}, {4, L"A.txt"}, {5, L"A.bak"}, {4, L"A.tmp"}, {5, L"A.txt"},
+                   {2, L"A.bak"}}},
+        LocalEdit{"RotatingRename",
+                  {{'w', L"1.log"}, {'w', L"2.log"}, {'w', L"3.log"}},
+                  {{'x', L"3.log"}, {'r', L"2.log", L"3.log"}, {'r', L"1.log", L"2.log"}, {'w', L"1.log"}},
+                  {{2, L"3.log"}, {4, L"2.log"}, {5, L"3.log"}, {4, L"1.log"}, {5, L"2.log"}, {1, L"1.log"},
+                   {3, L"1.log"}}},
+        LocalEdit{"ReplacingMove",
+                  {{'w', L"a.txt"}, {'w', L"b.txt"}},
+                  {{'r', L"a.txt", L"b.txt"}},
+                  {{4, L"a.txt"}, {5, L"b.txt"}}},
+        LocalEdit{"StopMarkerInASubfolderIsAFile",
+                  {},
+                  {{'d', L"sub"}, {'w', L"sub\\$$$__STOP__$$$"}, {'w', L"after.txt"}},
+                  {{1, L"sub", true},
+                   {1, L"sub\\$$$__STOP__$$$"},
+                   {3, L"sub\\$$$__STOP__$$$"},
+                   {1, L"after.txt"},
+                   {3, L"after.txt"}}}),
+    [](const ::testing::TestParamInfo<LocalEdit>& info) { return info.param.title; });
+
+TEST_F(MonitorTest, IgnoredPathsAreDropped) {
+    StartMonitor();
+    m_ignoreList.Add(L"Docs\\Skip.txt");
+    Run({{'d', L"Docs"}, {'w', L"docs\\skip.txt"}, {'w', L"Docs\\keep.txt"}});
+    EXPECT_EQ(StopAndTake(), (std::vector<Queued>{{1, L"Docs", true}, {1, L"Docs\\keep.txt"}, {3, L"Docs\\keep.txt"}}));
+}
+
+TEST_F(MonitorTest, StopLeavesNoMarkerAndTheMonitorRunsAgain) {
+    StartMonitor();
+    Write(L"first.txt");
+    EXPECT_EQ(StopAndTake(), (std::vector<Queued>{{1, L"first.txt"}, {3, L"first.txt"}}));
+    EXPECT_FALSE(FileExists(Local(kStopMarkerName)));
+
+    StartMonitor();
+    Write(L"second.txt");
+    EXPECT_EQ(StopAndTake(), (std::vector<Queued>{{1, L"second.txt"}, {3, L"second.txt"}}));
+    EXPECT_FALSE(FileExists(Local(kStopMarkerName)));
+}
+
+TEST_F(MonitorTest, AStartWhileRunningChangesNothing) {
+    CTempFolder other;
+    ASSERT_TRUE(other.Create());
+    StartMonitor();
+    CFileChangeQueue otherQueue;
+    EXPECT_EQ(m_monitor.Start(&otherQueue, nullptr, nullptr, other.Path()), HRESULT_FROM_WIN32(ERROR_BUSY));
+    Write(L"still.txt");
+    EXPECT_EQ(StopAndTake(), (std::vector<Queued>{{1, L"still.txt"}, {3, L"still.txt"}}));
+    EXPECT_TRUE(otherQueue.IsEmpty());
+    EXPECT_FALSE(FileExists(other / kStopMarkerName)) << "the stop went to the folder being watched";
+}
+
+TEST_F(MonitorTest, AMarkerWrittenIntoTheSyncFolderEndsTheMonitor) {
+    StartMonitor();
+    Write(kStopMarkerName);
+    EXPECT_EQ(::WaitForSingleObject(m_monitor.GetThreadHandle(), 10000), WAIT_OBJECT_0);
+    EXPECT_FALSE(FileExists(Local(kStopMarkerName)));
+    EXPECT_EQ(m_monitor.Stop(4000), S_OK);
+}
+
+// A folder of the marker's name: the marker cannot be written, and only
+// cancelling the blocked read ends the monitor.
+TEST_F(MonitorTest, StopEndsAReadThatNoMarkerWakes) {
+    MakeFolder(kStopMarkerName);
+    StartMonitor();
+    EXPECT_EQ(m_monitor.Stop(4000), S_OK);
+    EXPECT_EQ(m_monitor.GetThreadHandle(), nullptr);
+}
+
+TEST_F(MonitorTest, AMonitorDeletedWhileRunningStopsFirst) {
+    auto monitor = std::make_unique<CFileMonitorThread>();
+    ASSERT_EQ(monitor->Start(&m_queue, &m_ignoreList, &m_fullSync, m_root), S_OK);
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), monitor->GetThreadHandle(), ::GetCurrentProcess(), &thread,
+                                  SYNCHRONIZE, FALSE, 0));
+    monitor.reset();
+    EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the thread had ended when its object went";
+    ::CloseHandle(thread);
+    EXPECT_FALSE(FileExists(Local(kStopMarkerName)));
+}
+
+class SmallBufferMonitorTest : public MonitorTest {
+protected:
+    SmallBufferMonitorTest() : MonitorTest(64) {}
+};
+
+TEST_F(SmallBufferMonitorTest, LostEventsRequestAFullSync) {
+    StartMonitor();
+    for (int i = 0; i < 50; ++i) Write(L"a-name-longer-than-the-change-buffer-" + std::to_wstring(i) + L".txt");
+    EXPECT_EQ(m_fullSync.Wait(10000), 0u);
+}
+
+}  // namespace
+}  // namespace brelio::test
