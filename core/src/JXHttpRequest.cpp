@@ -74,6 +74,18 @@ struct CJXHttpRequest::Sink {
     IJXProgressCallback* progress = nullptr;
 };
 
+namespace {
+
+thread_local HANDLE t_cancelEvent = nullptr;
+
+bool IsThreadCancelled() {
+    return t_cancelEvent != nullptr && ::WaitForSingleObject(t_cancelEvent, 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+void CJXHttpRequest::SetThreadCancelEvent(HANDLE event) { t_cancelEvent = event; }
+
 CJXHttpRequest::~CJXHttpRequest() { Close(false); }
 
 void CJXHttpRequest::AddHeaders(const wchar_t* text) {
@@ -200,6 +212,7 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
         if (body.file != nullptr) chunk.resize(body.length < kChunk ? body.length : kChunk);
         DWORD sent = 0;
         while (sent < body.length) {
+            if (IsThreadCancelled()) return E_ABORT;
             const DWORD piece = (body.length - sent) < kChunk ? (body.length - sent) : kChunk;
             const void* data = nullptr;
             if (body.file != nullptr) {
@@ -247,6 +260,9 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     ULONGLONG received = 0;
     for (;;) {
         if (sink.progress != nullptr && sink.progress->IsCancelled()) return E_ABORT;
+        // Only a download into a file is cut short: the answer to a request
+        // whose body went out tells what the server did, and is read whole.
+        if (sink.file != nullptr && IsThreadCancelled()) return E_ABORT;
         DWORD read = 0;
         if (!::WinHttpReadData(request.Get(), buffer.get(), room, &read)) return LastError();
         if (read == 0) break;

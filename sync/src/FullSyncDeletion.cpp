@@ -33,7 +33,7 @@ RemoteState LookUpRemote(uint64_t fileId, HRESULT& error) {
     return RemoteState::Unknown;
 }
 
-bool IsLocalFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
+bool IsRowFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
     const FILETIME stored = TicksToFileTime(row.last_write_time);
     return row.status != FILE_STATUS_SYNCED || ::CompareFileTime(&stored, &data.ftLastWriteTime) != 0 ||
            FindDataSize(data) != row.size;
@@ -71,7 +71,7 @@ bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
         } else if (isFolder) {
             changed = row.status != FILE_STATUS_SYNCED || HasLocalChangesBelow(path.c_str());
         } else {
-            changed = IsLocalFileChanged(row, data);
+            changed = IsRowFileChanged(row, data);
         }
     } while (!changed && ::FindNextFileW(find, &data));
     ::FindClose(find);
@@ -95,7 +95,7 @@ HRESULT CFileSyncThread::DeleteLocalFileChecked(const wchar_t* path, const WIN32
         break;
     }
     // Edited here since the last sync: the edit survives as a new file.
-    if (IsLocalFileChanged(row, data)) return UploadFile(folderId, path, 0, true, false);
+    if (IsRowFileChanged(row, data)) return UploadFile(folderId, path, 0, true, false);
     return DeleteLocalFile(path);
 }
 

@@ -43,6 +43,12 @@ public:
     HRESULT Download(const CJXUri& uri, HANDLE file, DWORD flags, IJXProgressCallback* progress,
                      int reserved = 0);
 
+    // Streamed request bodies and downloads into a file made on the calling
+    // thread end with E_ABORT between two chunks once the event is set, so
+    // that a worker's stop need not wait for a long upload or download. An
+    // answer to a body that went out whole is still read. Null: no checks.
+    static void SetThreadCancelEvent(HANDLE event);
+
     DWORD GetStatusCode() const { return m_statusCode; }
     void Close(bool reserved = false);
 

@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 
+#include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXThread.h"
 #include "BrelioServices/ApiRecords.h"
 #include "BrelioServices/LocalStorage.h"
@@ -23,12 +25,45 @@ struct SyncEnvironment {
     const CSyncFolderList* selectedFolders = nullptr;
 };
 
-// The worker that brings the sync folder and the drive into agreement:
-// the full-sync walk and the file actions it and the reconciliation use.
+// What one reconciliation left unsettled, so that the next pass takes it
+// up again: the local change records it did not carry out (cut by a stop,
+// or whose action failed) and the lowest revision of a remote change it
+// did not carry out.
+struct ReconcileOutcome {
+    ChangeRecordList unsettledLocal;
+    uint64_t lowestUnsettledRevision = UINT64_MAX;
+
+    void MarkUnsettled(const ChangeInfo& change);
+};
+
+// The worker that brings the sync folder and the drive into agreement: it
+// waits for a partial or full sync request, or for the stop event.
 class CFileSyncThread : public CJXThread {
 public:
     CFileSyncThread() = default;
-    ~CFileSyncThread() override = default;
+    // Ends a thread still running first (it reads this object): the stop
+    // event is set and the thread awaited.
+    ~CFileSyncThread() override;
+
+    // Works on a copy of the application's settings taken here, so that the
+    // UI thread may rewrite them meanwhile. HRESULT_FROM_WIN32(ERROR_BUSY),
+    // with nothing changed, while an earlier run is still going.
+    HRESULT Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager);
+    // The same for a given environment; its selected folders are copied.
+    HRESULT Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent);
+
+    // The passes, each between status 1014 and 1015.
+    void RunPartialPass();
+    void FullSync();
+    // Reconciles the remote changes after the stored revision with the
+    // recorded local changes. Stores the revision up to which every remote
+    // change was fetched and carried out, never beyond, and puts the local
+    // records it did not carry out back into the change table.
+    HRESULT PartialSync();
+    HRESULT Reconcile(ChangeRecordList& localChanges, ChangeInfoList& remoteChanges, ReconcileOutcome& outcome);
+    uint32_t ClassifyLocalChange(const ChangeRecord& record, ChangeInfoList& remoteChanges, ChangeInfo*& matched);
+    uint32_t ClassifyRemoteChange(std::wstring& fullPath, const ChangeInfo& change);
+    static bool IsLocalFileChanged(const wchar_t* path, const FILETIME& storedTime, uint64_t storedSize);
 
     // Takes the environment for the next passes and clears stop seen.
     void Configure(const SyncEnvironment& environment);
@@ -81,6 +116,20 @@ protected:
     const wchar_t* Relative(const wchar_t* fullPath) const;
 
 private:
+    using RenameMap = std::map<std::wstring, uint64_t>;
+
+    static DWORD WINAPI FileSyncThreadProc(void* param);
+    DWORD Run();
+    // The action of each local code; a failure leaves the record unsettled.
+    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, const ChangeInfo* matched,
+                             RenameMap& renames);
+    HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& relative,
+                              const std::wstring& fullPath);
+    // Keeps the local file as a conflict copy, takes the remote content in
+    // its place and uploads the copy as a new file.
+    HRESULT ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert);
+    bool IsSelected(const wchar_t* relativeName) const;
+
     // The full-sync decisions for one local item or one leftover remote
     // entry, each in its own file.
     HRESULT SyncLocalFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
@@ -100,4 +149,8 @@ private:
 
     SyncEnvironment m_env;
     bool m_stopSeen = false;
+    CJXEvent* m_partialSyncEvent = nullptr;
+    CJXEvent* m_fullSyncEvent = nullptr;
+    // The selection of the run started last, apart from the settings.
+    CSyncFolderList m_selectedFolders;
 };

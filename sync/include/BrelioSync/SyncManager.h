@@ -1,8 +1,13 @@
 #pragma once
 #include <windows.h>
 
+#include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXView.h"
+#include "BrelioSync/FileChangeQueue.h"
+#include "BrelioSync/FileMonitorThread.h"
+#include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/IgnoreList.h"
+#include "BrelioSync/StorageUpdateThread.h"
 
 // The engine's channel to the user interface and the owner of what its
 // threads share. Notifications are posted: nothing here waits on a window.
@@ -16,6 +21,21 @@ public:
     void SetNotifyView(CJXView* view) { m_notifyView = view; }
     CIgnoreList& GetIgnoreList() { return m_ignoreList; }
 
+    // Starts the monitor, the storage-update thread and the sync thread for
+    // the application's current settings. A thread still running from an
+    // earlier start is left running, never started twice: the others start
+    // and the result is HRESULT_FROM_WIN32(ERROR_BUSY). Other start
+    // failures leave that part idle and are not reported.
+    HRESULT StartAll();
+    // The application's stop event is set here; each thread gets up to
+    // 4000 ms. S_OK when all three ended; otherwise the one still running
+    // keeps its object, and a later StartAll refuses to start it again.
+    HRESULT StopAll();
+    // The sync events are auto-reset: requests made during a pass give
+    // one further pass.
+    void RequestFullSync() { m_fullSyncEvent.SetEvent(); }
+    void RequestPartialSync() { m_partialSyncEvent.SetEvent(); }
+
     // Posts a new item to the notification view. When the post fails the
     // item is freed here: it never reached an owner.
     BOOL PostItem(const wchar_t* path, bool isFolder, int kind);
@@ -25,6 +45,15 @@ public:
     BOOL NotifyStatus(UINT stringId);
 
 private:
+    static constexpr DWORD kThreadWait = 4000;
+
     CJXView* m_notifyView = nullptr;
+    CJXEvent m_partialSyncEvent{false, false, nullptr};
+    CJXEvent m_fullSyncEvent{false, false, nullptr};
+    // Declared before the threads, which use them until they are destroyed.
+    CFileChangeQueue m_queue;
     CIgnoreList m_ignoreList;
+    CFileMonitorThread m_monitor;
+    CStorageUpdateThread m_storageUpdate;
+    CFileSyncThread m_syncThread;
 };

@@ -1,13 +1,15 @@
 // A headless run of the sync engine for the stored settings, driven by
 // commands on standard input, one per line:
-//   start    load the account's settings and sign the client in
-//   full     run a full sync pass on a worker thread
-//   partial  (not available yet)
-//   wait     answer {"event":"idle"} once no pass is running; later
-//            commands wait for it
-//   stop     set the stop event and wait for the pass to end
+//   start    load the account's settings, sign the client in and start
+//            the engine's threads
+//   full     request a full sync pass
+//   partial  request a partial sync pass
+//   wait     answer {"event":"idle"} once a pass that started after the
+//            last request has ended; later commands wait for it
+//   stop     stop the threads
 //   dump     print every row of the file table
 //   quit     stop and end
+// The end of every pass is printed as {"event":"pass-end"}.
 // Every sync item and every message to the main frame is printed as one
 // JSON line, as are the answers to the commands.
 #include <windows.h>
@@ -19,6 +21,8 @@
 #include <string>
 
 #include "BrelioApp/DriveApp.h"
+#include "BrelioApp/StringIds.h"
+#include "BrelioApp/StringTable.h"
 #include "BrelioCore/JXThread.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
@@ -44,16 +48,27 @@ private:
     HWND m_window;
 };
 
-void PrintSyncMessage(WPARAM wParam, LPARAM lParam) {
+// The status text of a pass's start or end, or 0 for any other item.
+UINT PassStatusOf(const CSyncItem& item) {
+    if (item.GetKind() != SYNC_ITEM_STATUS) return 0;
+    if (LoadStringText(IDS_SYNC_STARTED) == item.GetPath()) return IDS_SYNC_STARTED;
+    if (LoadStringText(IDS_SYNC_COMPLETED) == item.GetPath()) return IDS_SYNC_COMPLETED;
+    return 0;
+}
+
+// Prints the message; the status of a pass, when it carries one.
+UINT PrintSyncMessage(WPARAM wParam, LPARAM lParam) {
     if (wParam == SYNCITEM_ITEM) {
         std::unique_ptr<CSyncItem> item(reinterpret_cast<CSyncItem*>(lParam));
+        const UINT status = PassStatusOf(*item);
         WriteJsonLine("{\"item\":{\"kind\":" + std::to_string(item->GetKind()) +
                       ",\"folder\":" + (item->IsFolder() ? "true" : "false") + ",\"path\":" +
                       JsonText(std::wstring(item->GetPath())) + "}}");
-        return;
+        return status;
     }
     WriteJsonLine("{\"frame\":{\"wParam\":" + std::to_string(wParam) + ",\"lParam\":" + HexCode(static_cast<long>(lParam)) +
                   "}}");
+    return 0;
 }
 
 void Answer(const char* event, HRESULT hr) {
@@ -92,12 +107,7 @@ public:
         MSG msg;
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (msg.message == WM_SYNCITEM) {
-                PrintSyncMessage(msg.wParam, msg.lParam);
-            } else if (msg.message == CEngineSession::WM_PASS_DONE) {
-                m_session.PassEnded();
-                Answer("pass-end", static_cast<HRESULT>(msg.wParam));
-                if (m_waiting) Idle();
-                if (!RunQueued()) break;
+                if (!PassStatus(PrintSyncMessage(msg.wParam, msg.lParam))) break;
             } else if (msg.message == WM_DRIVER_COMMAND) {
                 std::unique_ptr<std::string> command(reinterpret_cast<std::string*>(msg.lParam));
                 m_queued.push_back(*command);
@@ -117,6 +127,25 @@ public:
     }
 
 private:
+    // Follows the passes: a request is served by the first pass that starts
+    // after it. False once "quit" ran.
+    bool PassStatus(UINT status) {
+        if (status == IDS_SYNC_STARTED) {
+            m_passServesRequest = m_requested;
+            m_requested = false;
+        } else if (status == IDS_SYNC_COMPLETED) {
+            WriteJsonLine("{\"event\":\"pass-end\"}");
+            if (m_passServesRequest && !m_requested) {
+                m_passServesRequest = false;
+                if (m_waiting) Idle();
+                return RunQueued();
+            }
+        }
+        return true;
+    }
+
+    bool IsBusy() const { return m_requested || m_passServesRequest; }
+
     // Commands wait while a "wait" is pending; false once "quit" ran.
     bool RunQueued() {
         while (!m_waiting && !m_queued.empty()) {
@@ -135,19 +164,24 @@ private:
     bool Handle(const std::string& command) {
         CDriveApp* app = CDriveApp::GetInstance();
         if (command == "start") {
-            Answer("started", m_session.Start(app->GetSyncManager(), ::GetCurrentThreadId()));
-        } else if (command == "full") {
-            Answer("full-requested", m_session.RunFullPass());
-        } else if (command == "partial") {
-            WriteJsonLine("{\"event\":\"error\",\"message\":\"partial sync is not available yet\"}");
+            Answer("started", m_session.Start(app->GetSyncManager()));
+        } else if (command == "full" || command == "partial") {
+            if (command == "full")
+                app->GetSyncManager()->RequestFullSync();
+            else
+                app->GetSyncManager()->RequestPartialSync();
+            m_requested = true;
+            Answer(command == "full" ? "full-requested" : "partial-requested", S_OK);
         } else if (command == "wait") {
             m_waiting = true;
-            if (!m_session.IsPassRunning()) Idle();
+            if (!IsBusy()) Idle();
         } else if (command == "stop") {
             Answer("stopped", m_session.Stop());
+            m_requested = false;
+            m_passServesRequest = false;
+            if (m_waiting) Idle();
         } else if (command == "dump") {
-            Answer("dumped", m_session.IsStarted() ? DumpFileRows(m_session.Environment().databasePath.c_str())
-                                                   : E_UNEXPECTED);
+            Answer("dumped", m_session.IsStarted() ? DumpFileRows(m_session.DatabasePath().c_str()) : E_UNEXPECTED);
         } else if (command == "quit") {
             return false;
         } else {
@@ -160,6 +194,8 @@ private:
     CDriverView m_frame;
     CEngineSession m_session;
     bool m_waiting = false;
+    bool m_requested = false;
+    bool m_passServesRequest = false;
     std::deque<std::string> m_queued;
 };
 

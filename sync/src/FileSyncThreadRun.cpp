@@ -1,0 +1,113 @@
+// The sync thread's life: its start, its wait for requests and the two
+// passes it runs.
+#include <objbase.h>
+
+#include "BrelioApp/StringIds.h"
+#include "BrelioCore/JXHttpRequest.h"
+#include "BrelioServices/DriveApi.h"
+#include "BrelioServices/Log.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/RemoteLookups.h"
+#include "BrelioSync/SyncManager.h"
+
+namespace {
+
+// The drive's revision before a walk: every change up to it is seen by the
+// walk, every later one by the changes feed from it.
+HRESULT GetDriveRevision(uint64_t& revision) {
+    RequestStatus status;
+    DriveInfoList drives;
+    const HRESULT got = GetDrives(status, drives);
+    if (FAILED(got)) {
+        Log(L"Failed to get latest revision(0x%x).", static_cast<unsigned>(got));
+        return got;
+    }
+    revision = GetPrivateDriveLatestRevision(drives);
+    return S_OK;
+}
+
+}  // namespace
+
+CFileSyncThread::~CFileSyncThread() {
+    if (IsRunning() && m_env.stopEvent != nullptr) ::SetEvent(m_env.stopEvent);
+}
+
+HRESULT CFileSyncThread::Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager) {
+    if (IsRunning()) return HRESULT_FROM_WIN32(ERROR_BUSY);
+    return Start(EnvironmentFromApp(manager), partialSyncEvent, fullSyncEvent);
+}
+
+HRESULT CFileSyncThread::Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent,
+                               CJXEvent* fullSyncEvent) {
+    if (IsRunning()) return HRESULT_FROM_WIN32(ERROR_BUSY);
+    SyncEnvironment own = environment;
+    if (environment.selectedFolders != nullptr)
+        m_selectedFolders.CopyFrom(*environment.selectedFolders, false);
+    else
+        m_selectedFolders.Clear();
+    own.selectedFolders = &m_selectedFolders;
+    Configure(own);
+    m_partialSyncEvent = partialSyncEvent;
+    m_fullSyncEvent = fullSyncEvent;
+    return Create(FileSyncThreadProc, this, 0);
+}
+
+DWORD WINAPI CFileSyncThread::FileSyncThreadProc(void* param) {
+    auto* self = static_cast<CFileSyncThread*>(param);
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // A stop cuts a long transfer short; what it left unsettled waits for
+    // the next pass.
+    CJXHttpRequest::SetThreadCancelEvent(self->m_env.stopEvent);
+    const DWORD result = self->Run();
+    CJXHttpRequest::SetThreadCancelEvent(nullptr);
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return result;
+}
+
+DWORD CFileSyncThread::Run() {
+    Log(L"FileSyncThread started.");
+    // The order gives a partial request precedence over a full one.
+    const HANDLE handles[] = {*m_partialSyncEvent, *m_fullSyncEvent, m_env.stopEvent};
+    for (;;) {
+        const DWORD waited = ::WaitForMultipleObjects(ARRAYSIZE(handles), handles, FALSE, INFINITE);
+        if (waited == WAIT_OBJECT_0) {
+            RunPartialPass();
+        } else if (waited == WAIT_OBJECT_0 + 1) {
+            FullSync();
+        } else {
+            break;
+        }
+    }
+    Log(L"FileSyncThread stopped.");
+    return 0;
+}
+
+void CFileSyncThread::RunPartialPass() {
+    m_env.syncManager->NotifyStatus(IDS_SYNC_STARTED);
+    Log(L"Partial Sync started.");
+    PartialSync();
+    Log(L"Partial Sync completed.");
+    m_env.syncManager->NotifyStatus(IDS_SYNC_COMPLETED);
+}
+
+void CFileSyncThread::FullSync() {
+    m_env.syncManager->NotifyStatus(IDS_SYNC_STARTED);
+    Log(L"Full Sync started.");
+    uint64_t driveRevision = 0;
+    const HRESULT revisionRead = GetDriveRevision(driveRevision);
+    const HRESULT walked = FullSyncWalk();
+    Log(L"Full Sync completed.");
+    CLocalStorage storage = Storage();
+    storage.Cleanup();
+    // Only a whole walk covers the changes up to the drive's revision; after
+    // a stop or a failure the changes feed still starts where it stood.
+    if (SUCCEEDED(revisionRead) && SUCCEEDED(walked) && !CheckStop() && driveRevision != 0) {
+        uint64_t stored = 0;
+        if (SUCCEEDED(storage.GetLatestRevision(stored)) && driveRevision > stored)
+            storage.SetLatestRevision(driveRevision);
+    }
+    Log(L"Partial Sync started.");
+    PartialSync();
+    Log(L"Partial Sync completed.");
+    m_env.syncManager->NotifyStatus(IDS_SYNC_COMPLETED);
+}

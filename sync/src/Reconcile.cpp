@@ -1,0 +1,186 @@
+// The reconciliation of one partial sync: local change records first, then
+// the remote changes they left.
+#include <shlwapi.h>
+
+#include <cwchar>
+
+#include "BrelioServices/Log.h"
+#include "BrelioServices/RelativePath.h"
+#include "BrelioSync/ChangeCodes.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/LocalName.h"
+#include "BrelioSync/RemoteLookups.h"
+#include "BrelioSync/SyncManager.h"
+
+namespace {
+
+bool IsDeleted(const ChangeInfo& change) { return change.changeType == "deleted"; }
+
+}  // namespace
+
+bool CFileSyncThread::IsSelected(const wchar_t* relativeName) const {
+    const CSyncFolderList* selected = m_env.selectedFolders;
+    if (selected == nullptr || selected->IsEmpty()) return true;
+    return relativeName != nullptr && selected->ContainsPathPrefix(relativeName);
+}
+
+HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoList& remoteChanges,
+                                   ReconcileOutcome& outcome) {
+    HRESULT result = S_OK;
+    RenameMap renames;
+    size_t next = 0;
+    for (; next < localChanges.size(); ++next) {
+        if (CheckStop()) break;
+        const ChangeRecord& record = localChanges[next];
+        if (!IsSelected(record.name.c_str())) continue;
+        ChangeInfo* matched = nullptr;
+        const uint32_t code = ClassifyLocalChange(record, remoteChanges, matched);
+        LogChangeCode(code, record.name.c_str());
+        result = ActOnLocalChange(code, record, matched, renames);
+        if (FAILED(result)) {
+            outcome.unsettledLocal.push_back(record);
+            if (matched != nullptr) outcome.MarkUnsettled(*matched);
+        }
+        if (matched != nullptr) RemoveRemoteChange(remoteChanges, matched);
+    }
+    if (CheckStop()) {
+        // Nothing of what is left ran: all of it waits for the next pass.
+        for (; next < localChanges.size(); ++next) outcome.unsettledLocal.push_back(localChanges[next]);
+        for (const ChangeInfo& change : remoteChanges) outcome.MarkUnsettled(change);
+        return S_OK;
+    }
+
+    for (size_t index = 0; index < remoteChanges.size(); ++index) {
+        const ChangeInfo& change = remoteChanges[index];
+        if (CheckStop()) {
+            for (; index < remoteChanges.size(); ++index) outcome.MarkUnsettled(remoteChanges[index]);
+            return S_OK;
+        }
+        const std::wstring relative = RemotePathToRowName(change.file.path);
+        std::wstring fullPath;
+        if (!IsDeleted(change)) {
+            const HRESULT joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), relative, fullPath);
+            if (FAILED(joined)) {
+                // A name this folder cannot hold never becomes holdable by
+                // asking again: it is reported, not retried.
+                Log(L"%s - refused remote path(0x%x).", relative.c_str(), static_cast<unsigned>(joined));
+                m_env.syncManager->NotifyResult(relative.c_str(), !IsFileType(change.file.type.c_str()), joined);
+                continue;
+            }
+        }
+        const uint32_t code = ClassifyRemoteChange(fullPath, change);
+        if (!IsSelected(Relative(fullPath.c_str()))) continue;
+        result = ActOnRemoteChange(code, change, relative, fullPath);
+        if (FAILED(result)) outcome.MarkUnsettled(change);
+    }
+    return result;
+}
+
+HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, const ChangeInfo* matched,
+                                          RenameMap& renames) {
+    const std::wstring full = RootJoin(record.name);
+    if (full.empty()) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    const bool exists = ::PathFileExistsW(full.c_str()) != FALSE;
+    CLocalStorage storage = Storage();
+    switch (code) {
+        case CHANGE_ADDED_LOCAL: {
+            if (!exists) return S_OK;
+            if (!record.is_folder) return UploadChangedFile(0, full.c_str());
+            uint64_t folderId = 0;
+            const HRESULT created = CreateRemoteFolderForPath(full.c_str(), folderId);
+            if (FAILED(created)) return created;
+            FullSyncFolder(full.c_str(), folderId);
+            return created;
+        }
+        case CHANGE_MODIFIED_LOCAL:
+            return exists ? UploadChangedFile(record.file_id, full.c_str()) : S_OK;
+        case CHANGE_MODIFIED_BOTH:
+            return ResolveBothModified(matched->file, full.c_str(), record.file_id == 0);
+        case CHANGE_REMOVED_LOCAL: {
+            if (record.file_id == 0) return S_OK;
+            if (!record.is_folder) {
+                int status = FILE_STATUS_NONE;
+                if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_RETRANSFER)
+                    return DownloadById(record.file_id, full.c_str(), false);
+            }
+            for (const auto& [path, fileId] : renames) {
+                if (fileId != record.file_id) continue;
+                // The item lives on under its other name.
+                if (_wcsicmp(path.c_str(), full.c_str()) != 0) return S_OK;
+                break;
+            }
+            return DeleteRemote(record.file_id, record.name.c_str(), record.is_folder);
+        }
+        case CHANGE_REMOVED_BOTH:
+            if (record.file_id == 0) return S_OK;
+            storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_DELETE);
+            m_env.syncManager->NotifyResult(full.c_str(), record.is_folder, S_OK);
+            return S_OK;
+        case CHANGE_RENAMED_LOCAL: {
+            if (!exists) {
+                if (record.file_id != 0) {
+                    const std::wstring oldFull = RootJoin(record.old_name);
+                    if (!oldFull.empty()) renames[oldFull] = record.file_id;
+                }
+                return S_OK;
+            }
+            if (record.file_id != 0) {
+                int status = FILE_STATUS_NONE;
+                if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_CHANGED)
+                    return RenameRemote(record.file_id, record.name.c_str(), record.old_name.c_str());
+                return S_OK;
+            }
+            if (record.is_folder) {
+                uint64_t folderId = 0;
+                return CreateRemoteFolderForPath(full.c_str(), folderId);
+            }
+            const auto renamed = renames.find(full);
+            return UploadChangedFile(renamed == renames.end() ? 0 : renamed->second, full.c_str());
+        }
+        case CHANGE_MOVED_BOTH:
+            storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_LOCAL_FAILED);
+            m_env.syncManager->NotifyResult(full.c_str(), record.is_folder, E_FAIL);
+            return S_OK;
+        default:
+            return S_OK;
+    }
+}
+
+HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& relative,
+                                           const std::wstring& fullPath) {
+    const FileInfo& remote = change.file;
+    const bool isFolder = !IsFileType(remote.type.c_str());
+    switch (code) {
+        case CHANGE_ADDED_REMOTE:
+            if (isFolder) return CreateLocalFolder(remote, fullPath.c_str(), false);
+            return Download(remote, fullPath.c_str(), true, false);
+        case CHANGE_MODIFIED_REMOTE:
+            return Download(remote, fullPath.c_str(), false, false);
+        case CHANGE_MODIFIED_BOTH: {
+            int status = FILE_STATUS_NONE;
+            const bool hasRow = SUCCEEDED(Storage().GetFileStatus(remote.id, status)) && status != FILE_STATUS_NONE;
+            return ResolveBothModified(remote, fullPath.c_str(), !hasRow);
+        }
+        case CHANGE_REMOVED_REMOTE:
+            return isFolder ? DeleteLocalFolder(fullPath.c_str()) : DeleteLocalById(remote.id);
+        case CHANGE_MOVED_REMOTE:
+            return MoveLocal(remote.id, relative.c_str(), remote.hash, remote.revision);
+        case CHANGE_MOVED_BOTH:
+        case CHANGE_FAILED_LOCAL:
+            m_env.syncManager->NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
+            return S_OK;
+        case CHANGE_MODIFIED_REVISION:
+            return Storage().SetFileRevision(remote.id, remote.revision, remote.version);
+        default:
+            return S_OK;
+    }
+}
+
+HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert) {
+    std::wstring copyPath;
+    HRESULT hr = MakeConflictCopy(fullPath, copyPath);
+    if (FAILED(hr)) return hr;
+    hr = Download(remote, fullPath, insert, false);
+    if (FAILED(hr)) return hr;
+    return UploadChangedFile(0, copyPath.c_str());
+}
