@@ -37,8 +37,10 @@ control /seed "{\"session\": \"$session\", \"items\": [
   {\"path\": \"/readme.txt\", \"content\": \"$(printf 'hello\n' | base64)\"}]}" |
   python3 -c 'import json,sys; [print("  ", i["type"], i["path"]) for i in json.load(sys.stdin)["items"]]'
 
-# The account's settings, as the sign-in would have stored them.
+# The account's settings, as the sign-in would have stored them; a run
+# starts from an empty folder and no database.
 rm -rf "$folder"
+rm -f "$build"/wineprefix/drive_c/users/*/AppData/Local/kim@demo-*.db
 winfolder="Z:${folder//\//\\}"
 reg() { "$build/wine-run.sh" reg "$@" >/dev/null; }
 key='HKCU\SOFTWARE\Ostrel Corporation\BrelioDrive'
