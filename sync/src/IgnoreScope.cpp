@@ -28,8 +28,18 @@ void CIgnoreScope::IgnorePair(const wchar_t* oldFullPath, const wchar_t* newFull
 }
 
 int CIgnoreScope::ReleaseAfter(DWORD milliseconds) {
-    if (milliseconds != 0) ::Sleep(milliseconds);
-    if (m_armed) Release();
+    if (!m_armed) return 0;
+    if (milliseconds == 0) {
+        Release();
+        return 0;
+    }
+    // The paths stay masked for the time given, but the sync thread goes
+    // on with its next item meanwhile.
+    if (m_pair)
+        m_list.RemovePairAfter(m_first.c_str(), m_second.c_str(), milliseconds);
+    else
+        m_list.RemoveAfter(m_first.c_str(), milliseconds);
+    m_armed = false;
     return 0;
 }
 

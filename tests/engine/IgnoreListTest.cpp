@@ -62,9 +62,29 @@ TEST(IgnoreScope, PairIsReleasedTogether) {
     scope.IgnorePair(L"C:\\Sync\\old.txt", L"C:\\Sync\\sub\\new.txt");
     EXPECT_TRUE(list.IsIgnored(L"old.txt"));
     EXPECT_TRUE(list.IsIgnored(L"sub\\new.txt"));
+    const ULONGLONG released = ::GetTickCount64();
     scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    // Still masked until the delay has passed, without the caller waiting.
+    if (::GetTickCount64() - released < CIgnoreScope::kReleaseDelay / 2) {
+        EXPECT_TRUE(list.IsIgnored(L"old.txt"));
+        EXPECT_TRUE(list.IsIgnored(L"sub\\new.txt"));
+    }
+    ::Sleep(CIgnoreScope::kReleaseDelay + 50);
     EXPECT_FALSE(list.IsIgnored(L"old.txt"));
     EXPECT_FALSE(list.IsIgnored(L"sub\\new.txt"));
+}
+
+TEST(IgnoreScope, DelayedReleaseKeepsALaterHoldOfTheSamePath) {
+    CIgnoreList list;
+    CIgnoreScope first(list, kRoot);
+    first.Ignore(L"C:\\Sync\\a.txt");
+    first.ReleaseAfter(50);
+    CIgnoreScope second(list, kRoot);
+    second.Ignore(L"C:\\Sync\\a.txt");
+    ::Sleep(100);
+    EXPECT_TRUE(list.IsIgnored(L"a.txt")) << "the second write still holds it";
+    second.ReleaseAfter(0);
+    EXPECT_FALSE(list.IsIgnored(L"a.txt"));
 }
 
 TEST(IgnoreScope, LeavingEarlyReleasesAtOnce) {

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -17,13 +19,24 @@ public:
     bool IsIgnored(const wchar_t* path);
     void Remove(const wchar_t* path);
     void RemovePair(const wchar_t* oldPath, const wchar_t* newPath);
+    // Takes the entry out once the time has passed, without making the
+    // caller wait for it: the monitor reads a write's events a little
+    // after the write.
+    void RemoveAfter(const wchar_t* path, DWORD milliseconds);
+    void RemovePairAfter(const wchar_t* oldPath, const wchar_t* newPath, DWORD milliseconds);
 
 private:
+    struct Entry {
+        std::wstring path;
+        ULONGLONG expiry = 0;  // GetTickCount64 time it goes; 0 while held
+    };
     void RemoveLocked(const std::wstring& lowered);
+    void ExpireLocked(const std::wstring& lowered, ULONGLONG expiry);
+    void PruneLocked();
     static bool Matches(const std::wstring& entry, const std::wstring& lowered);
 
     CJXSRWLock m_lock;
-    std::vector<std::wstring> m_paths;
+    std::vector<Entry> m_entries;
 };
 
 // The path in lower case, as the list keeps it.

@@ -9,6 +9,7 @@
 
 #include "BrelioCore/JXThread.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/SyncItem.h"
 #include "EngineTest.h"
 #include "Sha256.h"
@@ -198,6 +199,7 @@ TEST_F(FileActions, DownloadWritesTheRowAndIsMaskedWhileItWrites) {
     // The temporary file is gone before the mask is lifted: never seen bare.
     EXPECT_GT(temporary.Masked(), 0) << "the transfer went through a temporary file";
     EXPECT_EQ(temporary.Unmasked(), 0) << "which was masked too";
+    ::Sleep(CIgnoreScope::kReleaseDelay + 100);
     EXPECT_FALSE(m_manager.GetIgnoreList().IsIgnored(L"$$$x.tmp"));
     EXPECT_FALSE(m_manager.GetIgnoreList().IsIgnored(L"d.txt")) << "released after it";
     EXPECT_EQ(ReadFileBytes(Local(L"d.txt")), "remote bytes");
@@ -247,15 +249,20 @@ TEST_F(FileActions, EveryLocalWriteIsMaskedAndReleased) {
             // The copy's name carries the time: watch for any such file.
             PatternWatcher copies(*this, L"plan(conflicted*");
             ASSERT_EQ(c.action(), S_OK);
+            // The mask outlives the write by the release delay: look on a little.
+            ::Sleep(CIgnoreScope::kReleaseDelay / 2);
             copies.Finish();
             // The copy stays after the mask is lifted: seen masked while written.
             EXPECT_GT(copies.Masked(), 0);
+            ::Sleep(CIgnoreScope::kReleaseDelay + 100);
             EXPECT_FALSE(m_manager.GetIgnoreList().IsIgnored(copy.substr(m_root.size() + 1).c_str()));
             continue;
         }
         IgnoreWatcher watcher(m_manager.GetIgnoreList(), watched);
         EXPECT_EQ(c.action(), S_OK) << brelio::WideToUtf8(watched);
         EXPECT_TRUE(watcher.Finish()) << brelio::WideToUtf8(watched);
+        // Released once the monitor has had the time to read the write's events.
+        ::Sleep(CIgnoreScope::kReleaseDelay + 100);
         EXPECT_FALSE(m_manager.GetIgnoreList().IsIgnored(watched.c_str())) << brelio::WideToUtf8(watched);
     }
     EXPECT_TRUE(::PathIsDirectoryW(Local(L"f").c_str()));
