@@ -269,6 +269,7 @@ ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& s
     // only once everything arrived, so a failed transfer never damages it.
     const std::wstring folder = FolderOf(localPath);
     wchar_t temp[MAX_PATH + 1] = {};
+    // Named to match kDownloadTempPattern.
     if (::GetTempFileNameW(folder.empty() ? L"." : folder.c_str(), L"$$$", 0, temp) == 0) return LastErrorResult();
     CTempFileGuard tempGuard(temp);
     {

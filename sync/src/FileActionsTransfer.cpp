@@ -13,16 +13,23 @@ HRESULT CFileSyncThread::UploadFile(uint64_t targetId, const wchar_t* path, uint
     FileInfo info;
     uint64_t size = 0;
     FILETIME lastWrite = {};
-    HRESULT hr = ::UploadFile(targetId, path, latestRevision, info, size, lastWrite);
+    const HRESULT hr = ::UploadFile(targetId, path, latestRevision, info, size, lastWrite);
+    return FinishTransfer(hr, info, path, size, lastWrite, isNew, byName, L"%s - uploaded.",
+                          L"%s - failed to upload(0x%x).");
+}
+
+HRESULT CFileSyncThread::FinishTransfer(HRESULT hr, const FileInfo& info, const wchar_t* path, uint64_t size,
+                                        const FILETIME& lastWrite, bool insert, bool byName, const wchar_t* doneLine,
+                                        const wchar_t* failedLine) {
     if (SUCCEEDED(hr)) {
         CLocalStorage storage = Storage();
-        hr = isNew ? storage.InsertFile(info, path, size, FileTimeToTicks(lastWrite), FILE_STATUS_SYNCED)
-                   : storage.UpdateFile(info, path, size, FileTimeToTicks(lastWrite), byName);
+        hr = insert ? storage.InsertFile(info, path, size, FileTimeToTicks(lastWrite), FILE_STATUS_SYNCED)
+                    : storage.UpdateFile(info, path, size, FileTimeToTicks(lastWrite), byName);
     }
     if (FAILED(hr))
-        Log(L"%s - failed to upload(0x%x).", path, static_cast<unsigned>(hr));
+        Log(failedLine, path, static_cast<unsigned>(hr));
     else
-        Log(L"%s - uploaded.", path);
+        Log(doneLine, path);
     m_env.syncManager->NotifyResult(path, false, hr);
     return hr;
 }
@@ -54,23 +61,14 @@ HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, boo
         std::wstring temporary = path;
         const size_t slash = temporary.find_last_of(L'\\');
         temporary.resize(slash == std::wstring::npos ? 0 : slash + 1);
-        temporary += L"$$$*.tmp";
+        temporary += kDownloadTempPattern;
         CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
         scope.IgnorePair(path, temporary.c_str());
         hr = DownloadFile(info.id, path, size, lastWrite);
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
-    if (SUCCEEDED(hr)) {
-        CLocalStorage storage = Storage();
-        hr = insert ? storage.InsertFile(info, path, size, FileTimeToTicks(lastWrite), FILE_STATUS_SYNCED)
-                    : storage.UpdateFile(info, path, size, FileTimeToTicks(lastWrite), byName);
-    }
-    if (FAILED(hr))
-        Log(L"%s - failed to download(0x%x).", path, static_cast<unsigned>(hr));
-    else
-        Log(L"%s - downloaded.", path);
-    m_env.syncManager->NotifyResult(path, false, hr);
-    return hr;
+    return FinishTransfer(hr, info, path, size, lastWrite, insert, byName, L"%s - downloaded.",
+                          L"%s - failed to download(0x%x).");
 }
 
 HRESULT CFileSyncThread::DownloadById(uint64_t fileId, const wchar_t* path, bool insert) {

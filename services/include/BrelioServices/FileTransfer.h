@@ -16,6 +16,11 @@ constexpr uint64_t kUploadFromHandleLimit = 0x80000000;  // below: one request f
 ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision, FileInfo& out,
                         uint64_t& size, FILETIME& lastWriteTime);
 
+// What DownloadFile names the temporary file it writes beside the target
+// ("$$$" and a number, by GetTempFileNameW): callers that must recognise it
+// match names against this pattern.
+inline constexpr wchar_t kDownloadTempPattern[] = L"$$$*.tmp";
+
 // Writes a file's content into place. The local file changes only when the
 // whole content arrived; on any failure it is left as it was.
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime);

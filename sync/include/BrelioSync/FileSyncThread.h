@@ -118,6 +118,11 @@ protected:
 private:
     using RenameMap = std::map<std::wstring, uint64_t>;
 
+    // After a transfer: the row written in sync, the log line and the item.
+    HRESULT FinishTransfer(HRESULT hr, const FileInfo& info, const wchar_t* path, uint64_t size,
+                           const FILETIME& lastWrite, bool insert, bool byName, const wchar_t* doneLine,
+                           const wchar_t* failedLine);
+
     static DWORD WINAPI FileSyncThreadProc(void* param);
     DWORD Run();
     // The action of each local code; a failure leaves the record unsettled.
