@@ -35,7 +35,8 @@ BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
 
 }  // namespace
 
-CBoxAnswerer::CBoxAnswerer(std::vector<int> buttons) : m_buttons(std::move(buttons)), m_thread([this] { Watch(); }) {}
+CBoxAnswerer::CBoxAnswerer(std::vector<int> buttons, BeforeAnswer beforeAnswer)
+    : m_buttons(std::move(buttons)), m_beforeAnswer(std::move(beforeAnswer)), m_thread([this] { Watch(); }) {}
 
 CBoxAnswerer::~CBoxAnswerer() {
     m_stop = true;
@@ -77,9 +78,15 @@ void CBoxAnswerer::Answer(HWND box) {
     ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
     // A box the test did not expect is closed by the button that declines.
     int button = ::GetDlgItem(box, IDCANCEL) ? IDCANCEL : ::GetDlgItem(box, IDNO) ? IDNO : IDOK;
+    size_t index = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (m_texts.size() < m_buttons.size()) button = m_buttons[m_texts.size()];
+        index = m_texts.size();
+        if (index < m_buttons.size()) button = m_buttons[index];
+    }
+    if (m_beforeAnswer) m_beforeAnswer(index);
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
         m_texts.push_back(text);
     }
     m_answered.push_back(box);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,7 +18,10 @@ namespace brelio::test {
 // hanging.
 class CBoxAnswerer {
 public:
-    explicit CBoxAnswerer(std::vector<int> buttons = {});
+    // Called on the watching thread with the box's index before its button
+    // is pressed.
+    using BeforeAnswer = std::function<void(size_t index)>;
+    explicit CBoxAnswerer(std::vector<int> buttons = {}, BeforeAnswer beforeAnswer = {});
     ~CBoxAnswerer();
     CBoxAnswerer(const CBoxAnswerer&) = delete;
     CBoxAnswerer& operator=(const CBoxAnswerer&) = delete;
@@ -32,6 +36,7 @@ private:
     void Answer(HWND box);
 
     std::vector<int> m_buttons;
+    BeforeAnswer m_beforeAnswer;
     std::vector<HWND> m_answered;
     mutable std::mutex m_lock;
     std::vector<std::wstring> m_texts;

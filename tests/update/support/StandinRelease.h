@@ -18,6 +18,8 @@ void AddReleaseFile(const std::string& name, const std::string& unixPath);
 void ClearRelease();
 // Where the update host serves a file added under `name`.
 std::string ReleaseFileLink(const std::string& name);
+// The same server and path, but not under the update host's name.
+std::string ForeignFileLink(const std::string& name);
 
 // Requests to the update host since the last clear.
 Json::Value UpdateHostRequests();

@@ -84,13 +84,13 @@ bool CLogWatch::WaitFor(const std::string& text, DWORD timeoutMs) const {
 
 CFileHolder::~CFileHolder() { Release(); }
 
-bool CFileHolder::Hold(const std::wstring& path) {
+bool CFileHolder::Hold(const std::wstring& path, const std::wstring& program) {
     m_readyName = UniqueEventName(L"BrelioHolderReady");
     m_releaseName = UniqueEventName(L"BrelioHolderRelease");
     m_ready.Reset(::CreateEventW(nullptr, TRUE, FALSE, m_readyName.c_str()));
     m_release.Reset(::CreateEventW(nullptr, TRUE, FALSE, m_releaseName.c_str()));
     if (!m_ready || !m_release) return false;
-    if (!m_program.Start(TestProgramPath(L"update_file_holder.exe"),
+    if (!m_program.Start(program.empty() ? TestProgramPath(L"update_file_holder.exe") : program,
                          L"\"" + path + L"\" " + m_readyName + L" " + m_releaseName))
         return false;
     m_holding = ::WaitForSingleObject(m_ready.Get(), 60000) == WAIT_OBJECT_0;

@@ -52,11 +52,13 @@ private:
     size_t m_start = 0;
 };
 
-// A process that holds a file open without sharing until released.
+// A process that holds a file open without sharing until released. It runs
+// update_file_holder.exe, or a copy of it at `program` (a program that runs
+// for as long as the test wants).
 class CFileHolder {
 public:
     ~CFileHolder();
-    bool Hold(const std::wstring& path);
+    bool Hold(const std::wstring& path, const std::wstring& program = {});
     // Lets go of the file and waits for the holder to end.
     bool Release();
 
