@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "BrelioCore/JXThread.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileTransfer.h"
@@ -61,6 +63,42 @@ void FindEngineTemporaries(const std::wstring& folder, std::vector<std::wstring>
     ::FindClose(find);
 }
 
+// Looks, on a thread of its own while a download runs, at every temporary
+// file below the folder and keeps the longest path seen.
+class TemporaryWatcher {
+public:
+    explicit TemporaryWatcher(std::wstring folder) : m_folder(std::move(folder)) {
+        m_thread.Create(
+            [](void* param) -> DWORD {
+                auto* self = static_cast<TemporaryWatcher*>(param);
+                while (!self->m_done) {
+                    std::vector<std::wstring> found;
+                    FindEngineTemporaries(self->m_folder, found);
+                    for (const std::wstring& path : found) {
+                        ++self->m_seen;
+                        if (path.size() > self->m_longest) self->m_longest = path.size();
+                    }
+                    ::Sleep(5);
+                }
+                return 0;
+            },
+            this, 0);
+    }
+    void Finish() {
+        m_done = true;
+        m_thread.Close(INFINITE);
+    }
+    int Seen() const { return m_seen; }
+    size_t Longest() const { return m_longest; }
+
+private:
+    std::wstring m_folder;
+    std::atomic<bool> m_done{false};
+    std::atomic<int> m_seen{0};
+    std::atomic<size_t> m_longest{0};
+    CJXThread m_thread;
+};
+
 class StrayFiles : public EngineTest {
 protected:
     std::vector<std::string> RemoteNames() {
@@ -95,7 +133,18 @@ TEST_F(StrayFiles, DownloadIntoAFolderOf250Characters) {
     info.hash = remote["hash"].asString();
     info.revision = std::stoull(remote["revision"].asString());
     info.type = "file";
+    // Slow enough for the watcher to see the temporary file.
+    Json::Value slow;
+    slow["method"] = "GET";
+    slow["path"] = "media=raw";
+    slow["delayMs"] = 300;
+    AddFault(slow);
+    TemporaryWatcher watcher(m_root);
     ASSERT_EQ(m_engine.Download(info, target.c_str(), true, false), S_OK);
+    watcher.Finish();
+    EXPECT_GT(watcher.Seen(), 0) << "the content went through a temporary file";
+    // Windows refuses longer paths to a program that does not ask for more.
+    EXPECT_LT(watcher.Longest(), static_cast<size_t>(MAX_PATH)) << "the temporary file's path fits";
     EXPECT_EQ(ReadFileBytes(target), "far down");
     EXPECT_EQ(Row(target.substr(m_root.size() + 1)).file_id, IdOf(remote));
     EXPECT_TRUE(Temporaries().empty()) << "no temporary file stays anywhere";
