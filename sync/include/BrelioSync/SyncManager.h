@@ -23,9 +23,10 @@ public:
 
     // Starts the monitor, the storage-update thread and the sync thread for
     // the application's current settings. A thread of the last run that
-    // outlived StopAll's wait is awaited first (it was told to end, and
-    // does so at its next step), so that a new run never runs beside it
-    // and never on its settings. HRESULT_FROM_WIN32(ERROR_BUSY), with
+    // outlived StopAll's wait is awaited first, without a time bound (it
+    // was told to end, its requests are cut short and it ends at its next
+    // step), so that a new run never runs beside it and the engine is not
+    // left stopped. HRESULT_FROM_WIN32(ERROR_BUSY), with
     // nothing started, while the threads run from an earlier StartAll
     // without a StopAll since. Other start failures leave that part idle
     // and are not reported.

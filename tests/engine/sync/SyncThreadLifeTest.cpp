@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <iostream>
 #include <memory>
+#include <string>
 
 #include "BrelioCore/JXEvent.h"
 #include "BrelioCore/UniqueHandle.h"
@@ -14,19 +16,22 @@ namespace {
 
 using SyncThreadLife = EngineTest;
 
+// The thread is destroyed while the stand-in holds back the answer to its
+// upload: the destructor ends the run, and the answer is never taken for
+// an upload done.
 TEST_F(SyncThreadLife, DestroyingARunningThreadEndsItBeforeItsObjectGoes) {
-    Seed({FileWithContent("/late.txt", "late")});
+    WriteLocal(L"mine.txt", "mine");
     Json::Value fault;
-    fault["method"] = "GET";
-    fault["path"] = "media=raw";
-    fault["delayMs"] = 20000;  // only a cancel ends the download's wait
+    fault["method"] = "POST";
+    fault["path"] = "^/files\\?parentId=";
+    fault["delayMs"] = 20000;  // only a cancel ends the wait for the answer
     AddFault(fault);
     CJXEvent partial(false, false, nullptr);
     CJXEvent full(false, false, nullptr);
     auto thread = std::make_unique<CFileSyncThread>();
     ASSERT_EQ(thread->Start(m_engine.GetEnvironment(), &partial, &full), S_OK);
     full.SetEvent();
-    ASSERT_TRUE(WaitForFaultsTaken()) << "the download reached the stand-in";
+    ASSERT_TRUE(WaitForFaultsTaken()) << "the upload reached the stand-in";
     HANDLE copy = nullptr;
     ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), thread->GetThreadHandle(), ::GetCurrentProcess(), &copy,
                                   SYNCHRONIZE, FALSE, 0));
@@ -34,8 +39,14 @@ TEST_F(SyncThreadLife, DestroyingARunningThreadEndsItBeforeItsObjectGoes) {
 
     thread.reset();
     EXPECT_EQ(::WaitForSingleObject(running.Get(), 0), WAIT_OBJECT_0);
-    EXPECT_EQ(::GetFileAttributesW(Local(L"late.txt").c_str()), INVALID_FILE_ATTRIBUTES) << "the download was cut short";
-    EXPECT_FALSE(HasRow(L"late.txt"));
+    const std::string log = LogText();
+    EXPECT_NE(log.find("mine.txt - failed to upload(0x80004004)."), std::string::npos) << "the upload was cut short";
+    // The pass's tail still reads the storage: at the path the thread was
+    // given, which it keeps until it has ended.
+    EXPECT_EQ(log.find("Exception"), std::string::npos);
+    EXPECT_FALSE(HasRow(L"mine.txt")) << "nothing is recorded for the upload cut short";
+    EXPECT_EQ(ReadFileBytes(Local(L"mine.txt")), "mine");
+    if (HasFailure()) std::cout << "The engine's log:\n" << log;
 }
 
 }  // namespace
