@@ -35,7 +35,7 @@ bool IsShellExtension(const std::wstring& path) {
 // its windows and retry. Any other file in use fails the install.
 HRESULT AskAboutFileInUse(const std::wstring& target, HRESULT failure) {
     if (::StrCmpIW(::PathFindFileNameW(target.c_str()), kOverlayLibraryName) != 0) return failure;
-    return ShowMessageId(IDS_UPDATE_OVERLAY_IN_USE, kBoxRetry) == IDRETRY ? S_OK : E_ABORT;
+    return ShowMessageId(IDS_UPDATE_FOLDER_IN_USE, kBoxRetry) == IDRETRY ? S_OK : E_ABORT;
 }
 
 bool SameFolder(const std::wstring& a, const std::wstring& b) {

@@ -25,7 +25,7 @@ std::wstring LoadUpdateString(UINT id) {
 }
 
 int ShowMessage(const wchar_t* text, UINT style) {
-    const std::wstring caption = LoadUpdateString(IDS_UPDATE_CAPTION);
+    const std::wstring caption = LoadUpdateString(IDS_UPDATE_TITLE);
     return ::MessageBoxW(nullptr, text ? text : L"", caption.c_str(), style);
 }
 

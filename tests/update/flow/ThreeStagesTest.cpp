@@ -112,7 +112,7 @@ TEST_F(ThreeStages, CancellingWhileTheOverlayLibraryIsInUseKeepsTheOldInstallati
     EXPECT_EQ(report.WaitForLine("apply"), "apply 0x80074004 0");
     EXPECT_TRUE(explorer.Release());
     EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{UpdateStringWith(IDS_UPDATE_MINOR, kNewVersion),
-                                                        UpdateString(IDS_UPDATE_OVERLAY_IN_USE),
+                                                        UpdateString(IDS_UPDATE_FOLDER_IN_USE),
                                                         UpdateString(IDS_UPDATE_FAILED), UpdateString(IDS_UPDATE_FAILED)}));
     EXPECT_EQ(report.WaitForLine("start", 0), "");
     EXPECT_TRUE(AreSameTrees(FixturePath(L"installed"), m_install));

@@ -134,7 +134,7 @@ TEST_F(Install, TheOverlayLibraryInUseAsksAndCancelKeepsTheOldInstallation) {
     const CBoxAnswerer boxes({IDCANCEL});
     EXPECT_EQ(CopyFiles(), E_ABORT);
     ASSERT_TRUE(holder.Release());
-    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{UpdateString(IDS_UPDATE_OVERLAY_IN_USE)});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{UpdateString(IDS_UPDATE_FOLDER_IN_USE)});
     EXPECT_TRUE(AreSameTrees(FixturePath(L"installed"), m_install));
 }
 
