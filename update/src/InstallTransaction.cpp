@@ -2,18 +2,13 @@
 
 #include <shlwapi.h>
 
-#include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
+#include "UpdateResults.h"
 
 namespace {
 
 constexpr wchar_t kStagedSuffix[] = L".BrelioUpdate-new";
 constexpr wchar_t kBackupSuffix[] = L".BrelioUpdate-old";
-
-HRESULT LastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HresultFromWin32(static_cast<int>(error));
-}
 
 // Makes up to kInstallAttempts attempts, kInstallRetryPauseMs apart; the
 // last attempt's result is the result.

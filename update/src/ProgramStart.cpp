@@ -3,20 +3,11 @@
 #include <shellapi.h>
 
 #include "BrelioCore/UniqueHandle.h"
-#include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
 #include "BrelioUpdate/UpdateExitCodes.h"
+#include "UpdateResults.h"
 
 using brelio::UniqueKernelHandle;
-
-namespace {
-
-HRESULT LastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HresultFromWin32(static_cast<int>(error));
-}
-
-}  // namespace
 
 std::wstring QuotedArgument(const std::wstring& text) {
     std::wstring quoted = L"\"" + text;

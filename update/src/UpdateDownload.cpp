@@ -9,17 +9,11 @@
 #include "BrelioUpdate/UpdateLink.h"
 #include "BrelioUpdate/UpdateManager.h"
 #include "BrelioUpdate/UpdatePaths.h"
+#include "UpdateResults.h"
 
 using brelio::UniqueKernelHandle;
 
 namespace {
-
-constexpr DWORD kRequestFlags = 0x80000200;
-
-HRESULT LastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
 
 HRESULT DownloadCabinet(const CJXUri& link, const std::wstring& path, IJXProgressCallback* progress) {
     CJXHttpRequest request;
@@ -28,11 +22,11 @@ HRESULT DownloadCabinet(const CJXUri& link, const std::wstring& path, IJXProgres
     UniqueKernelHandle file(
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return LastErrorResult();
-    result = request.Download(link, file.Get(), kRequestFlags, progress, 0);
+    result = request.Download(link, file.Get(), kUpdateRequestFlags, progress, 0);
     request.Close(false);
     // An error page is no cabinet.
     if (SUCCEEDED(result) && request.GetStatusCode() != 200)
-        result = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_HTTP, request.GetStatusCode() & 0xFFFF);
+        result = HttpStatusResult(request.GetStatusCode());
     return result;
 }
 

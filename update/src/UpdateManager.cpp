@@ -11,16 +11,7 @@
 #include "BrelioUpdate/UpdateLink.h"
 #include "BrelioUpdate/UpdateManifest.h"
 #include "BrelioUpdate/UpdatePaths.h"
-
-namespace {
-
-// Always from the network, never with a user interface of the HTTP stack.
-constexpr DWORD kRequestFlags = 0x80000200;
-
-// An answer other than 200 as a result: HTTP_E_STATUS_* values.
-HRESULT HttpStatusResult(DWORD status) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_HTTP, status & 0xFFFF); }
-
-}  // namespace
+#include "UpdateResults.h"
 
 CUpdateManager::CUpdateManager() : m_comResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
 
@@ -46,7 +37,7 @@ UpdateCheck CUpdateManager::CheckVersion() {
     CJXHttpRequest request;
     HRESULT result = request.Open(0);
     if (SUCCEEDED(result)) {
-        result = request.GetResponse(uri, CJXHttpRequest::kRead, nullptr, 0, &body, kRequestFlags);
+        result = request.GetResponse(uri, CJXHttpRequest::kRead, nullptr, 0, &body, kUpdateRequestFlags);
         request.Close(false);
     }
     if (SUCCEEDED(result) && request.GetStatusCode() != 200) result = HttpStatusResult(request.GetStatusCode());
