@@ -337,6 +337,12 @@ void CrashRecovery::RunSeed(uint32_t seed) {
         CDriverProcess driver;
         StartEngine(driver);
         if (HasFatalFailure()) return;
+        // Under Wine the monitor misses changes in folders that were there
+        // before it started watching: the synced start comes after.
+        const ULONGLONG deadline = ::GetTickCount64() + 30000;
+        while (ReadFileBytes(log.path).find("FileMonitorThread started(") == std::string::npos &&
+               ::GetTickCount64() < deadline)
+            ::Sleep(20);
         ASSERT_TRUE(driver.Send("full\nwait\n"));
         ASSERT_TRUE(driver.WaitForLine([](const Json::Value& line) { return IsEvent(line, "idle"); }, kLongWaitMs));
         ASSERT_EQ(TreeDifference(TreeAfter(StartSteps()), LocalTree(m_root)), "") << "the synced start";
