@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -27,8 +28,11 @@ struct StorageUpdateSettings {
 };
 
 // The worker that turns queued local changes into rows of the local
-// database, and paces the sync passes: after "SyncIdleTime" without a local
-// change it sets the partial-sync event, and again every such period.
+// database, and paces the sync passes (CPassSchedule): "SyncIdleTime" after
+// the last recorded local change it sets the partial-sync event, and every
+// such period while nothing is recorded. It also compares the paths the
+// sync thread wrote, once they are no longer masked, with what the write
+// left, and records a difference as the monitor would have.
 class CStorageUpdateThread : public CJXThread {
 public:
     CStorageUpdateThread() = default;
@@ -44,8 +48,9 @@ public:
 
 private:
     // Results of DrainQueue.
-    static constexpr int kQueueEmpty = 0;
+    static constexpr int kQueueEmpty = 0;  // nothing was recorded
     static constexpr int kStopRead = 1;
+    static constexpr int kChangesRecorded = 2;
 
     static DWORD WINAPI StorageUpdateThreadProc(void* param);
     DWORD Run();
@@ -54,10 +59,19 @@ private:
     // is held back for the next drain, unless `settle` says its partner is
     // not coming.
     int DrainQueue(bool settle);
-    // The next change to record: the one held back, else the queue's head.
+    // An old name has waited long enough for its new name.
+    bool IsHeldBackStale() const;
+    // The local edits found on paths the sync thread wrote while they were
+    // masked, as the monitor would have reported them. They are recorded
+    // ahead of the queue: they were made before what it holds, and a stop
+    // request queued meanwhile must not drop them.
+    void TakeChangedWrites();
+    // The next change to record: the one held back, else one found on a
+    // written path, else the queue's head.
     bool TakeNext(std::unique_ptr<CFileChange>& change);
-    void Record(CSQLiteConnection* db, int openFailure, const CFileChange& change);
-    void RecordRename(CSQLiteConnection* db, int openFailure, const CFileChange& oldName,
+    // True when rows were written for the change.
+    bool Record(CSQLiteConnection* db, int openFailure, const CFileChange& change);
+    bool RecordRename(CSQLiteConnection* db, int openFailure, const CFileChange& oldName,
                       const CFileChange& newName);
     // The root-relative path, or null for a path outside the sync folder
     // (a change of an earlier sync folder) or for the folder itself.
@@ -74,4 +88,6 @@ private:
     CNamedMutex* m_storageMutex = nullptr;
     CSyncFolderList m_selectedFolders;
     std::unique_ptr<CFileChange> m_heldBack;
+    ULONGLONG m_heldBackSince = 0;
+    std::deque<std::unique_ptr<CFileChange>> m_foundChanges;
 };
