@@ -16,7 +16,7 @@ void CIgnoreList::Add(const wchar_t* path) {
     std::wstring lowered = LowerPath(path);
     CJXSRWLockGuard guard(m_lock, true);
     PruneLocked();
-    m_entries.push_back({std::move(lowered), 0});
+    m_entries.push_back({std::move(lowered), 0, std::nullopt});
 }
 
 void CIgnoreList::AddPair(const wchar_t* oldPath, const wchar_t* newPath) {
@@ -24,8 +24,8 @@ void CIgnoreList::AddPair(const wchar_t* oldPath, const wchar_t* newPath) {
     std::wstring newLowered = LowerPath(newPath);
     CJXSRWLockGuard guard(m_lock, true);
     PruneLocked();
-    m_entries.push_back({std::move(oldLowered), 0});
-    m_entries.push_back({std::move(newLowered), 0});
+    m_entries.push_back({std::move(oldLowered), 0, std::nullopt});
+    m_entries.push_back({std::move(newLowered), 0, std::nullopt});
 }
 
 bool CIgnoreList::IsIgnored(const wchar_t* path) {
