@@ -84,8 +84,8 @@ void CIgnoreList::RemovePairAfter(const wchar_t* oldPath, const wchar_t* newPath
     ExpireLocked(newLowered, expiry, std::move(newWritten));
 }
 
-std::vector<ChangedWrite> CIgnoreList::TakeChangedWrites() {
-    std::vector<ChangedWrite> changed;
+std::vector<ReleasedWrite> CIgnoreList::TakeReleasedWrites() {
+    std::vector<ReleasedWrite> released;
     // The paths are read under the lock: a write the sync thread starts on
     // one of them meanwhile waits in Add, so it is never compared half-done.
     CJXSRWLockGuard guard(m_lock, true);
@@ -93,11 +93,11 @@ std::vector<ChangedWrite> CIgnoreList::TakeChangedWrites() {
     for (const Entry& entry : m_released) {
         if (IsMaskedLocked(entry.path)) continue;
         ItemState now;
-        if (!ReadItemState(entry.written->fullPath.c_str(), now) || now.SameAs(entry.written->state)) continue;
-        changed.push_back({entry.written->fullPath, entry.written->state, now});
+        if (!ReadItemState(entry.written->fullPath.c_str(), now)) continue;
+        released.push_back({entry.written->fullPath, entry.written->state, now});
     }
     m_released.clear();
-    return changed;
+    return released;
 }
 
 DWORD CIgnoreList::TimeToNextRelease() {

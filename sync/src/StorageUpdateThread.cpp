@@ -41,6 +41,7 @@ HRESULT CStorageUpdateThread::Start(CFileChangeQueue* queue, CIgnoreList* ignore
     if (settings.selectedFolders != nullptr) m_selectedFolders.CopyFrom(*settings.selectedFolders, false);
     m_heldBack.reset();
     m_foundChanges.clear();
+    m_settledWrites.clear();
     return Create(StorageUpdateThreadProc, this, 0);
 }
 
@@ -66,7 +67,6 @@ DWORD CStorageUpdateThread::Run() {
         const DWORD toRelease = m_ignoreList != nullptr ? m_ignoreList->TimeToNextRelease() : INFINITE;
         const DWORD waited = m_queue->Wait(std::min(toPass, toRelease));
         if (waited != WAIT_OBJECT_0 && waited != WAIT_TIMEOUT) break;
-        TakeChangedWrites();
         const int drained = DrainQueue(false);
         if (drained == kStopRead) break;
         if (drained == kChangesRecorded) schedule.ChangeRecorded(::GetTickCount64());
@@ -75,6 +75,7 @@ DWORD CStorageUpdateThread::Run() {
     // run, and the next run must not start on it.
     m_heldBack.reset();
     m_foundChanges.clear();
+    m_settledWrites.clear();
     m_queue->Clear();
     Log(L"StorageUpdateThread stopped.");
     return 0;

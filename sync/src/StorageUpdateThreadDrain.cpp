@@ -39,6 +39,9 @@ struct DrainStorage {
 }  // namespace
 
 int CStorageUpdateThread::DrainQueue(bool settle) {
+    // Before any change queued since a written path came out of the ignore
+    // list is looked at, so that its late events are known for echoes.
+    TakeReleasedWrites();
     // An old name alone is only looked at again when its partner came or
     // it is to be settled.
     if (m_foundChanges.empty() && m_queue->IsEmpty() && (!m_heldBack || !settle)) return kQueueEmpty;
@@ -96,7 +99,9 @@ bool CStorageUpdateThread::TakeNext(std::unique_ptr<CFileChange>& change) {
         m_foundChanges.pop_front();
         return true;
     }
-    return m_queue->Pop(change);
+    while (m_queue->Pop(change))
+        if (!IsEchoOfWrite(*change)) return true;
+    return false;
 }
 
 const wchar_t* CStorageUpdateThread::RelativeInRoot(const CFileChange& change) const {

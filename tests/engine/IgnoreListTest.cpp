@@ -121,8 +121,8 @@ using brelio::test::WriteFileBytes;
 // A mask short enough for a test to outwait.
 constexpr DWORD kShortMask = 50;
 
-// Paths of a real folder written under a scope, then compared once the
-// mask is gone.
+// Paths of a real folder written under a scope, then handed out for
+// comparison once the mask is gone.
 class WrittenPaths : public ::testing::Test {
 public:
     std::wstring Full(const std::wstring& relative) const { return m_folder / relative; }
@@ -131,6 +131,13 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_folder.Create()); }
     // Past every mask given so far.
     static void OutwaitMask() { ::Sleep(kShortMask + 50); }
+    // The released paths where something else stands than the write left.
+    size_t TakeChanged() {
+        size_t changed = 0;
+        for (const ReleasedWrite& write : m_list.TakeReleasedWrites())
+            if (!write.now.SameAs(write.written)) ++changed;
+        return changed;
+    }
 
     CTempFolder m_folder;
     CIgnoreList m_list;
@@ -141,21 +148,22 @@ TEST_F(WrittenPaths, AnEditWhileMaskedIsHandedOutOnceTheMaskIsGone) {
     CIgnoreScope scope(m_list, m_folder.Path().c_str());
     scope.Ignore(Full(L"A.txt").c_str());
     ASSERT_TRUE(WriteFileBytes(Full(L"a.txt"), "from the drive"));
-    const ULONGLONG released = ::GetTickCount64();
+    const ULONGLONG releasedAt = ::GetTickCount64();
     scope.ReleaseAfter(kShortMask);
     ASSERT_TRUE(WriteFileBytes(Full(L"a.txt"), "the user's edit"));
-    if (::GetTickCount64() - released < kShortMask / 2) {
-        EXPECT_TRUE(m_list.TakeChangedWrites().empty()) << "still masked";
+    if (::GetTickCount64() - releasedAt < kShortMask / 2) {
+        EXPECT_TRUE(m_list.TakeReleasedWrites().empty()) << "still masked";
         EXPECT_NE(m_list.TimeToNextRelease(), INFINITE);
     }
     OutwaitMask();
     EXPECT_EQ(m_list.TimeToNextRelease(), 0u);
-    const std::vector<ChangedWrite> changed = m_list.TakeChangedWrites();
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0].fullPath, Full(L"A.txt")) << "the path as the sync thread wrote it";
-    EXPECT_EQ(changed[0].written.size, 14u);
-    EXPECT_EQ(changed[0].now.size, 15u);
-    EXPECT_TRUE(m_list.TakeChangedWrites().empty()) << "handed out once";
+    const std::vector<ReleasedWrite> released = m_list.TakeReleasedWrites();
+    ASSERT_EQ(released.size(), 1u);
+    EXPECT_EQ(released[0].fullPath, Full(L"A.txt")) << "the path as the sync thread wrote it";
+    EXPECT_EQ(released[0].written.size, 14u);
+    EXPECT_EQ(released[0].now.size, 15u);
+    EXPECT_FALSE(released[0].now.SameAs(released[0].written));
+    EXPECT_TRUE(m_list.TakeReleasedWrites().empty()) << "handed out once";
     EXPECT_EQ(m_list.TimeToNextRelease(), INFINITE);
 }
 
@@ -178,7 +186,7 @@ TEST_P(WrittenCases, HandOutOnlyWhatTheWriteDidNotLeave) {
     scope.ReleaseAfter(kShortMask);
     if (GetParam().edit) GetParam().edit(*this);
     OutwaitMask();
-    EXPECT_EQ(m_list.TakeChangedWrites().size(), GetParam().changed);
+    EXPECT_EQ(TakeChanged(), GetParam().changed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -209,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                         ASSERT_TRUE(::CreateDirectoryW(t.Full(L"New").c_str(), nullptr));
                     },
                     [](const WrittenPaths& t) { ASSERT_TRUE(WriteFileBytes(t.Full(L"New\\in.txt"), "in")); }, 0},
-        WrittenCase{"TheTemporaryFilePatternTakesNothing",
+        WrittenCase{"TheTemporaryFilePatternIsNotCompared",
                     [](CIgnoreScope& scope, const WrittenPaths& t) {
                         scope.IgnorePair(t.Full(L"a.txt").c_str(), t.Full(L"$$$*.tmp").c_str());
                         ASSERT_TRUE(WriteFileBytes(t.Full(L"a.txt"), "from the drive"));
@@ -233,10 +241,12 @@ TEST_F(WrittenPaths, APathWrittenAgainIsComparedWithTheLaterWrite) {
     second.Ignore(Full(L"a.txt").c_str());
     OutwaitMask();
     ASSERT_TRUE(WriteFileBytes(Full(L"a.txt"), "the second write, under way"));
-    EXPECT_TRUE(m_list.TakeChangedWrites().empty()) << "the second write still holds the path";
+    EXPECT_TRUE(m_list.TakeReleasedWrites().empty()) << "the second write still holds the path";
     second.ReleaseAfter(kShortMask);
     OutwaitMask();
-    EXPECT_TRUE(m_list.TakeChangedWrites().empty()) << "as the second write left it";
+    const std::vector<ReleasedWrite> released = m_list.TakeReleasedWrites();
+    ASSERT_EQ(released.size(), 1u);
+    EXPECT_TRUE(released[0].now.SameAs(released[0].written)) << "as the second write left it";
 }
 
 }  // namespace

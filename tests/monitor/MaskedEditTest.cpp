@@ -81,5 +81,46 @@ INSTANTIATE_TEST_SUITE_P(
         MaskedEdit{"AFolderMadeAlone", {}, {}, L"New", {{'d', L"New"}}, {}, {}, {}}),
     [](const ::testing::TestParamInfo<MaskedEdit>& info) { return info.param.title; });
 
+// Events of a written path that reach the storage-update thread only after
+// the path came out of the ignore list, as on a busy machine.
+struct LateEvents {
+    const char* title;
+    std::vector<Step> editWhileMasked;
+    std::vector<Step> editAfterwards;
+    std::vector<int> late;  // actions queued for the path at the end
+    std::vector<ChangeRow> changes;
+};
+
+void PrintTo(const LateEvents& events, std::ostream* out) { *out << events.title; }
+
+class LateEventsOfAWrite : public StorageUpdateTest, public ::testing::WithParamInterface<LateEvents> {};
+
+TEST_P(LateEventsOfAWrite, AddNothingToWhatTheComparisonFound) {
+    Seed({SyncedFile(7, L"a.txt")});
+    Write(L"a.txt", "old");
+    StartStorage();
+    {
+        CIgnoreScope scope(m_ignoreList, m_root.c_str());
+        scope.Ignore(Local(L"a.txt").c_str());
+        Write(L"a.txt", "from the drive");
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    Run(GetParam().editWhileMasked);
+    ASSERT_TRUE(WaitFor([&] { return !m_ignoreList.IsIgnored(L"a.txt"); }));
+    Run(GetParam().editAfterwards);
+    for (int action : GetParam().late) Queue(L"a.txt", action);
+    m_queue.Signal();
+    StopStorage();
+    EXPECT_EQ(Changes(), GetParam().changes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MaskedEdit, LateEventsOfAWrite,
+    ::testing::Values(LateEvents{"OfTheWriteItself", {}, {}, {1, 3}, {}},
+                      LateEvents{"OfAnEditWhileMasked", {{'w', L"a.txt", L"the user's edit"}}, {}, {3}, {{L"a.txt", 3, 7}}},
+                      LateEvents{"OfAnEditAfterwards", {}, {{'w', L"a.txt", L"the user's edit"}}, {3}, {{L"a.txt", 3, 7}}},
+                      LateEvents{"OfARemovalAfterwards", {}, {{'x', L"a.txt"}}, {2}, {{L"a.txt", 2, 7}}}),
+    [](const ::testing::TestParamInfo<LateEvents>& info) { return info.param.title; });
+
 }  // namespace
 }  // namespace brelio::test

@@ -14,10 +14,10 @@ struct WrittenItem {
     ItemState state;
 };
 
-// A path the sync thread wrote where something else stands by the time the
-// path is no longer masked: a local edit whose events were taken for the
-// write's own.
-struct ChangedWrite {
+// A path the sync thread wrote, once it is no longer masked: what the write
+// left there and what stands there now. When they differ, a local edit was
+// made while its events were taken for the write's own.
+struct ReleasedWrite {
     std::wstring fullPath;
     ItemState written;
     ItemState now;
@@ -39,16 +39,16 @@ public:
     // Takes the entry out once the time has passed, without making the
     // caller wait for it: the monitor reads a write's events a little
     // after the write. With what the write left there, the path is
-    // compared with it once it is out (TakeChangedWrites).
+    // compared with it once it is out (TakeReleasedWrites).
     void RemoveAfter(const wchar_t* path, DWORD milliseconds, std::optional<WrittenItem> written = std::nullopt);
     void RemovePairAfter(const wchar_t* oldPath, const wchar_t* newPath, DWORD milliseconds,
                          std::optional<WrittenItem> oldWritten = std::nullopt,
                          std::optional<WrittenItem> newWritten = std::nullopt);
 
-    // The written paths that are out of the list by now and hold something
-    // other than what the write left; each is handed out once. A path that
-    // a later write masks again is left to that write's own comparison.
-    std::vector<ChangedWrite> TakeChangedWrites();
+    // The written paths that are out of the list by now, each handed out
+    // once. A path that a later write masks again is left to that write's
+    // own release, and one that cannot be examined is left out.
+    std::vector<ReleasedWrite> TakeReleasedWrites();
     // Milliseconds until the next written path comes out (0: one is out
     // already), INFINITE when none is due.
     DWORD TimeToNextRelease();

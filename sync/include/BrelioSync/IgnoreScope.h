@@ -9,7 +9,7 @@ class CIgnoreList;
 // go into the ignore list just before the write and come out a while after
 // it, once the monitor has read the write's events. ReleaseAfter with a
 // delay takes what the write left at each path, and the path is compared
-// with it when it comes out (CIgnoreList::TakeChangedWrites). Leaving the
+// with it when it comes out (CIgnoreList::TakeReleasedWrites). Leaving the
 // scope without ReleaseAfter (an action left early) takes them out at once.
 class CIgnoreScope {
 public:

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/SyncFolderList.h"
 #include "BrelioSync/FileChange.h"
+#include "BrelioSync/ItemState.h"
 
 class CFileChangeQueue;
 class CIgnoreList;
@@ -61,13 +63,18 @@ private:
     int DrainQueue(bool settle);
     // An old name has waited long enough for its new name.
     bool IsHeldBackStale() const;
-    // The local edits found on paths the sync thread wrote while they were
-    // masked, as the monitor would have reported them. They are recorded
-    // ahead of the queue: they were made before what it holds, and a stop
-    // request queued meanwhile must not drop them.
-    void TakeChangedWrites();
+    // Compares the paths the sync thread wrote, now out of the ignore list,
+    // with what the write left. A difference is a local edit made while
+    // the path was masked: it is recorded as the monitor would have
+    // reported it, ahead of the queue (it was made before what the queue
+    // holds, and a stop request queued meanwhile must not drop it).
+    void TakeReleasedWrites();
+    // A queued added, removed or modified change of a written path that
+    // still stands as it was compared: the late event of the write itself,
+    // or of an edit already recorded from the comparison.
+    bool IsEchoOfWrite(const CFileChange& change);
     // The next change to record: the one held back, else one found on a
-    // written path, else the queue's head.
+    // written path, else the queue's head past the echoes of writes.
     bool TakeNext(std::unique_ptr<CFileChange>& change);
     // True when rows were written for the change.
     bool Record(CSQLiteConnection* db, int openFailure, const CFileChange& change);
@@ -90,4 +97,11 @@ private:
     std::unique_ptr<CFileChange> m_heldBack;
     ULONGLONG m_heldBackSince = 0;
     std::deque<std::unique_ptr<CFileChange>> m_foundChanges;
+    // By lower-cased full path: how a released written path stood when it
+    // was compared, and until when (GetTickCount64) that is kept.
+    struct SettledWrite {
+        ItemState state;
+        ULONGLONG until = 0;
+    };
+    std::map<std::wstring, SettledWrite> m_settledWrites;
 };
