@@ -116,10 +116,11 @@ TEST_P(LateEventsOfAWrite, AddNothingToWhatTheComparisonFound) {
 
 INSTANTIATE_TEST_SUITE_P(
     MaskedEdit, LateEventsOfAWrite,
-    ::testing::Values(LateEvents{"OfTheWriteItself", {}, {}, {1, 3}, {}},
-                      LateEvents{"OfAnEditWhileMasked", {{'w', L"a.txt", L"the user's edit"}}, {}, {3}, {{L"a.txt", 3, 7}}},
-                      LateEvents{"OfAnEditAfterwards", {}, {{'w', L"a.txt", L"the user's edit"}}, {3}, {{L"a.txt", 3, 7}}},
-                      LateEvents{"OfARemovalAfterwards", {}, {{'x', L"a.txt"}}, {2}, {{L"a.txt", 2, 7}}}),
+    ::testing::Values(
+        LateEvents{"OfTheWriteItself", {}, {}, {1, 3}, {}},
+        LateEvents{"OfAnEditWhileMasked", {{'w', L"a.txt", L"the user's edit"}}, {}, {3}, {{L"a.txt", 3, 7}}},
+        LateEvents{"OfAnEditAfterwards", {}, {{'w', L"a.txt", L"the user's edit"}}, {3}, {{L"a.txt", 3, 7}}},
+        LateEvents{"OfARemovalAfterwards", {}, {{'x', L"a.txt"}}, {2}, {{L"a.txt", 2, 7}}}),
     [](const ::testing::TestParamInfo<LateEvents>& info) { return info.param.title; });
 
 }  // namespace
