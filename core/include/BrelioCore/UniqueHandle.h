@@ -1,11 +1,11 @@
 #pragma once
 #include <windows.h>
-#include <objbase.h>
 
 #include <utility>
 
-// Declared here so that this header stays light: the image-list and GDI+
-// owners close through functions defined in UniqueHandle.cpp.
+// This header stays free of the COM, common-control and GDI+ headers (the
+// COM ones bring macros that rename methods of unrelated classes): owners
+// of those kinds close through functions defined in UniqueHandle.cpp.
 struct _IMAGELIST;
 namespace Gdiplus {
 class GpImage;
@@ -135,12 +135,14 @@ struct GdiplusImageTraits {
 // A GDI+ image or bitmap made through the flat API.
 using UniqueGdiplusImage = UniqueHandle<GdiplusImageTraits>;
 
+void FreeCoTaskMem(void* memory) noexcept;
+
 template <typename T>
 struct CoTaskMemTraits {
     using Handle = T*;
     static Handle Empty() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ::CoTaskMemFree(h); }
+    static void Close(Handle h) noexcept { FreeCoTaskMem(h); }
 };
 // Memory the shell or COM allocated for the caller (a known-folder path,
 // a display name, an item id list).
@@ -148,23 +150,22 @@ template <typename T>
 using UniqueCoTaskMem = UniqueHandle<CoTaskMemTraits<T>>;
 
 struct BstrTraits {
-    using Handle = BSTR;
+    using Handle = wchar_t*;  // BSTR
     static Handle Empty() noexcept { return nullptr; }
     static bool IsValid(Handle h) noexcept { return h != nullptr; }
     static void Close(Handle h) noexcept;
 };
 using UniqueBstr = UniqueHandle<BstrTraits>;
 
-// COM on this thread for the scope's lifetime. Every successful
-// initialisation, S_FALSE included, is balanced; a failed one (another
-// apartment model already chosen) is not.
+// COM on this thread for the scope's lifetime: apartment-threaded without
+// OLE1 DDE unless other flags are given. Every successful initialisation,
+// S_FALSE included, is balanced; a failed one (another apartment model
+// already chosen on this thread) is not.
 class ComInitScope {
 public:
-    explicit ComInitScope(DWORD flags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) noexcept
-        : m_result(::CoInitializeEx(nullptr, flags)) {}
-    ~ComInitScope() {
-        if (SUCCEEDED(m_result)) ::CoUninitialize();
-    }
+    ComInitScope() noexcept;
+    explicit ComInitScope(DWORD flags) noexcept;
+    ~ComInitScope();
     ComInitScope(const ComInitScope&) = delete;
     ComInitScope& operator=(const ComInitScope&) = delete;
 
