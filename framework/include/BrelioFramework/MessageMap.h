@@ -77,12 +77,12 @@ public:                                                                         
     BRELIO_MSG_CALL(func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled))
 
 // LRESULT Handler(int controlId, LPNMHDR, BOOL& handled)
-#define NOTIFY_HANDLER(id, code, func)                                                           \
+#define NOTIFY_HANDLER(id, notifyCode, func)                                                           \
     if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id) && \
-        reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(code))                       \
+        reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(notifyCode))                       \
     BRELIO_MSG_CALL(func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled))
-#define NOTIFY_CODE_HANDLER(code, func)                                                 \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(code)) \
+#define NOTIFY_CODE_HANDLER(notifyCode, func)                                                 \
+    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(notifyCode)) \
     BRELIO_MSG_CALL(func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled))
 #define NOTIFY_ID_HANDLER(id, func)                                                               \
     if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id)) \
