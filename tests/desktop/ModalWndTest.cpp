@@ -192,5 +192,5 @@ TEST(ModalWindow, IdleLoopWaitsInsteadOfPolling) {
     EXPECT_EQ(modal.DoModal(nullptr, ::GetDesktopWindow(), SW_HIDE), CModalWndBase::kResultCancel);
     const ULONGLONG used = ThreadCpuTime100ns() - before;
     ::WaitForSingleObject(closer.Get(), INFINITE);
-    EXPECT_LT(used, 2000000u) << "processor time in 100 ns units over a 600 ms idle wait";
+    EXPECT_LT(used, 1000000u) << "processor time in 100 ns units over a 600 ms idle wait";
 }

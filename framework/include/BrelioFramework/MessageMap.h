@@ -33,6 +33,10 @@ public:                                                                         
                               DWORD dwMsgMapID = 0) {                                                   \
         BOOL bHandled = TRUE;                                                                           \
         (void)hWnd;                                                                                     \
+        (void)uMsg;                                                                                     \
+        (void)wParam;                                                                                   \
+        (void)lParam;                                                                                   \
+        (void)lResult;                                                                                  \
         (void)bHandled;                                                                                 \
         switch (dwMsgMapID) {                                                                           \
         case 0:
