@@ -28,8 +28,7 @@ RemoteState LookUpRemote(uint64_t fileId, HRESULT& error) {
     ChangeInfo meta;
     error = GetFileMeta(status, fileId, meta);
     if (SUCCEEDED(error)) return meta.changeType == "deleted" ? RemoteState::Gone : RemoteState::Alive;
-    // The service's "item not found".
-    if (error == static_cast<HRESULT>(0xA0000006)) return RemoteState::Gone;
+    if (error == API_E_ITEM_NOT_FOUND) return RemoteState::Gone;
     return RemoteState::Unknown;
 }
 
@@ -62,7 +61,7 @@ bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
     bool changed = false;
     do {
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (IsStopMarker(data.cFileName)) continue;
+        if (IsEngineOwnFile(data.cFileName)) continue;
         if (isFolder && (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)) continue;
         std::wstring path;
         FileRecord row;

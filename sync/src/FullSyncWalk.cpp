@@ -15,7 +15,7 @@
 
 namespace {
 
-// True when the folder holds no item at all (the monitor's marker aside),
+// True when the folder holds no item at all (the engine's own files aside),
 // or does not exist.
 bool IsFolderMissingOrEmpty(const wchar_t* folder) {
     std::wstring pattern;
@@ -26,7 +26,7 @@ bool IsFolderMissingOrEmpty(const wchar_t* folder) {
     bool empty = true;
     do {
         if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
-        if (IsStopMarker(data.cFileName)) continue;
+        if (IsEngineOwnFile(data.cFileName)) continue;
         empty = false;
     } while (empty && ::FindNextFileW(find, &data));
     ::FindClose(find);
@@ -57,11 +57,14 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         Log(L"%s - the folder is missing or empty while its items are recorded in sync; "
             L"the full sync stopped and nothing was deleted.",
             folder);
+        m_passIncomplete = true;
         m_env.syncManager->NotifyStatus(IDS_SYNC_FOLDER_GONE);
-        m_env.syncManager->NotifyResult(folder, true, kSyncFolderGone);
+        NotifyResult(folder, true, kSyncFolderGone);
         return kSyncFolderGone;
     };
     if (!::PathIsDirectoryW(root)) return refuse(root);
+    // Before the walk, which must never take them for the user's files.
+    RemoveDownloadLeftovers(root);
 
     const std::vector<SyncFolderEntry> selected =
         m_env.selectedFolders != nullptr ? m_env.selectedFolders->GetEntries() : std::vector<SyncFolderEntry>();
@@ -77,6 +80,8 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         if (!folder.empty() && IsFolderMissingOrEmpty(folder.c_str()) && HasSyncedRemoteItems(storage, entry.folderId))
             return refuse(folder.c_str());
         result = SyncSelectedFolder(entry.path.c_str(), entry.folderId);
+        // A selected folder left out of the walk leaves its changes unseen.
+        if (result != S_OK) m_passIncomplete = true;
         if (result == E_FAIL) break;
         if (result == S_OK) FullSyncFolder(folder.c_str(), entry.folderId);
     }
@@ -88,7 +93,7 @@ HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_
     ChangeInfo meta;
     HRESULT hr = GetFileMeta(status, folderId, meta);
     if (FAILED(hr)) {
-        m_env.syncManager->NotifyResult(relativePath, false, hr);
+        NotifyResult(relativePath, false, hr);
         return E_FAIL;
     }
     std::wstring path;
