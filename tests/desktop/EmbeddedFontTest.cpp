@@ -61,10 +61,9 @@ TEST(EmbeddedFont, ModuleWithoutTheFontIsAClearFailure) {
 }
 
 TEST(EmbeddedFont, DataThatIsNoFontIsAClearFailure) {
-    const HMODULE broken = ::LoadLibraryExW(L"desktop_broken_font.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(broken, nullptr);
+    brelio::UniqueModule broken(::LoadLibraryExW(L"desktop_broken_font.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(broken);
     brelio::UniqueFontMemResource font;
-    EXPECT_EQ(LoadEmbeddedFont(font, broken), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+    EXPECT_EQ(LoadEmbeddedFont(font, broken.Get()), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
     EXPECT_FALSE(font);
-    ::FreeLibrary(broken);
 }

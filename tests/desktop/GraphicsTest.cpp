@@ -101,11 +101,11 @@ TEST(JXIcon, LoadsTheProgramIconInBothSizes) {
         ASSERT_TRUE(icon.Load(ATL::GetModuleInstance(), IDI_PROGRAM, c.size));
         ICONINFO info = {};
         ASSERT_TRUE(::GetIconInfo(icon, &info));
+        brelio::UniqueBitmap colour(info.hbmColor);
+        brelio::UniqueBitmap mask(info.hbmMask);
         BITMAP bitmap = {};
-        ::GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+        ::GetObjectW(colour ? colour.Get() : mask.Get(), sizeof(bitmap), &bitmap);
         EXPECT_EQ(bitmap.bmWidth, ::GetSystemMetrics(c.metric));
-        if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
-        if (info.hbmMask != nullptr) ::DeleteObject(info.hbmMask);
     }
     CJXIcon missing;
     EXPECT_FALSE(missing.Load(ATL::GetModuleInstance(), 9999, CJXIcon::Small));

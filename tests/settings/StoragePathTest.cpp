@@ -8,13 +8,13 @@
 #include "BrelioServices/DatabasePath.h"
 #include "BrelioServices/PathHelpers.h"
 
+#include "BrelioCore/UniqueHandle.h"
 namespace {
 
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    wchar_t* raw = nullptr;
+    brelio::UniqueCoTaskMem<wchar_t> raw;
     std::wstring path;
-    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &raw))) path = raw;
-    ::CoTaskMemFree(raw);
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, raw.Put()))) path = raw.Get();
     return path;
 }
 
