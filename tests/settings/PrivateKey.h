@@ -5,6 +5,7 @@
 
 #include <string>
 #include <vector>
+
 #include "BrelioCore/UniqueHandle.h"
 
 // Value names in the order the registry hands them out. Windows keeps the

@@ -8,10 +8,11 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include "BrelioServices/FileOperations.h"
+#include <memory>
 
 #include "BrelioCore/UniqueHandle.h"
-#include <memory>#include "FakeFileOperation.h"
+#include "BrelioServices/FileOperations.h"
+#include "FakeFileOperation.h"
 #include "FileHolder.h"
 #include "TestFiles.h"
 

@@ -2,6 +2,7 @@
 // and folder selection, as stored and as read back by a later start.
 #include <gtest/gtest.h>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DatabasePath.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioServices/Settings.h"
@@ -10,7 +11,6 @@
 #include "PrivateKey.h"
 #include "ProgramKeys.h"
 #include "TestFiles.h"
-#include "BrelioCore/UniqueHandle.h"
 
 namespace {
 

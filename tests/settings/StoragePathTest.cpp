@@ -5,10 +5,10 @@
 
 #include <cwctype>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DatabasePath.h"
 #include "BrelioServices/PathHelpers.h"
 
-#include "BrelioCore/UniqueHandle.h"
 namespace {
 
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {

@@ -5,10 +5,10 @@
 #include <atomic>
 #include <thread>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/SyncFolderList.h"
 #include "PrivateKey.h"
-#include "BrelioCore/UniqueHandle.h"
 
 namespace {
 
