@@ -147,10 +147,12 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
         return Download(entry, path, false, false);
     case CHANGE_MODIFIED_BOTH:
     case CHANGE_NO_STORAGE_ROW: {
+        HRESULT hr = RecordIfSameContent(entry, path);
+        if (hr != S_FALSE) return hr;
         // Both contents survive: the local one as a copy beside it, sent up
         // as a new file; the remote one under the name.
         std::wstring copyPath;
-        HRESULT hr = MakeConflictCopy(path, copyPath);
+        hr = MakeConflictCopy(path, copyPath);
         if (FAILED(hr)) {
             Log(L"%s - failed to make a conflict copy(0x%x).", path, static_cast<unsigned>(hr));
             NotifyResult(path, false, hr);

@@ -196,8 +196,10 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
 }
 
 HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert) {
+    HRESULT hr = RecordIfSameContent(remote, fullPath);
+    if (hr != S_FALSE) return hr;
     std::wstring copyPath;
-    HRESULT hr = MakeConflictCopy(fullPath, copyPath);
+    hr = MakeConflictCopy(fullPath, copyPath);
     if (FAILED(hr)) return hr;
     hr = Download(remote, fullPath, insert, false);
     if (FAILED(hr)) return hr;

@@ -125,6 +125,12 @@ public:
     HRESULT CreateRemoteFolder(uint64_t parentId, const wchar_t* path, const WIN32_FIND_DATAW& data,
                                uint64_t& folderId);
     HRESULT MakeConflictCopy(const wchar_t* path, std::wstring& copyPath);
+    // Where both sides changed: when the local file's content has the
+    // remote entry's hash there is no conflict, and its row is written in
+    // sync (the local size and time, the entry's id, hash and revision).
+    // S_OK when so; S_FALSE when the contents differ or cannot be compared
+    // (a hash of unknown form, a file that cannot be read).
+    [[nodiscard]] HRESULT RecordIfSameContent(const FileInfo& remote, const wchar_t* path);
 
 protected:
     // True once the application's stop event or this run's stop has been
@@ -152,7 +158,8 @@ private:
     HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& relative,
                               const std::wstring& fullPath);
     // Keeps the local file as a conflict copy, takes the remote content in
-    // its place and uploads the copy as a new file.
+    // its place and uploads the copy as a new file; unless both hold the
+    // same content.
     HRESULT ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert);
     bool IsSelected(const wchar_t* relativeName) const;
 
