@@ -13,7 +13,8 @@ mingw_ar=x86_64-w64-mingw32-ar
 packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth libnss-myhostname googletest tcl python3
-  cmake make dpkg-dev gcab
+  cmake make dpkg-dev
+  python3-fonttools fonts-nanum fonts-noto-cjk fonts-wine gcab
 )
 
 missing=()
