@@ -8,7 +8,9 @@
 #include "BrelioUpdate/UpdateIni.h"
 #include "BrelioUpdate/UpdateLink.h"
 #include "BrelioUpdate/UpdateManager.h"
+#include "BrelioUpdate/UpdateMessages.h"
 #include "BrelioUpdate/UpdatePaths.h"
+#include "BrelioUpdate/UpdateResourceIds.h"
 #include "UpdateResults.h"
 
 using brelio::UniqueKernelHandle;
@@ -51,17 +53,20 @@ HRESULT CUpdateManager::Download() {
     if (!IsTrustedUpdateLink(m_link.Text())) {
         result = E_ACCESSDENIED;
     } else {
+        (void)m_progressDlg.Open(LoadUpdateString(IDS_UPDATE_DOWNLOADING));
         m_workDir = CreateUpdateWorkDir();
         if (m_workDir.empty() || !JoinPath(m_workDir.c_str(), kCabinetFileName, cabinet))
             result = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     }
     if (SUCCEEDED(result)) result = DownloadCabinet(m_link, cabinet, this);
     if (SUCCEEDED(result)) {
+        m_progressDlg.SetStatus(L"");
         CCabinetExtractor extractor(this, cabinet);
         result = extractor.Extract(m_workDir);
     }
     if (SUCCEEDED(result)) result = CheckStageFiles(m_workDir);
     if (SUCCEEDED(result)) (void)SetIniValue(kIniVersionKey, m_version);
+    m_progressDlg.Close();
 
     if (FAILED(result)) {
         Log(L"Download failed(0x%x).", result);

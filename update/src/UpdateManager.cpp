@@ -4,13 +4,16 @@
 
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/WideFormat.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
 #include "BrelioUpdate/ProgramStart.h"
 #include "BrelioUpdate/UpdateIni.h"
 #include "BrelioUpdate/UpdateLink.h"
 #include "BrelioUpdate/UpdateManifest.h"
+#include "BrelioUpdate/UpdateMessages.h"
 #include "BrelioUpdate/UpdatePaths.h"
+#include "BrelioUpdate/UpdateResourceIds.h"
 #include "UpdateResults.h"
 
 CUpdateManager::CUpdateManager() : m_comResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
@@ -76,9 +79,12 @@ bool CUpdateManager::SetIniValue(const wchar_t* key, const std::wstring& value) 
 std::wstring CUpdateManager::GetInstallDir() const { return GetIniValue(m_workDir, kIniInstallDirKey); }
 
 int CUpdateManager::OnProgress(ULONGLONG done, ULONGLONG total, const wchar_t* name) {
-    (void)done;
-    (void)total;
-    (void)name;
+    // The extractor names each file as it starts; the download's own counts
+    // are not shown.
+    if (done == 0 && total == 0 && name != nullptr) {
+        std::wstring status;
+        if (brelio::FormatWide(status, LoadUpdateString(IDS_UPDATE_FILE).c_str(), name)) m_progressDlg.SetStatus(status);
+    }
     // The caller's windows stay responsive during the download. A quit
     // request is not ours to take: it is put back for the caller's loop.
     MSG message;

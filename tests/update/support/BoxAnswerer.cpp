@@ -25,11 +25,23 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK FindButton(HWND child, LPARAM param) {
+    wchar_t className[32] = L"";
+    ::GetClassNameW(child, className, 32);
+    if (_wcsicmp(className, L"Button") != 0) return TRUE;
+    *reinterpret_cast<bool*>(param) = true;
+    return FALSE;
+}
+
+// A message box, not the progress dialog of the same caption: it has buttons.
 BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
     wchar_t className[32] = L"";
     ::GetClassNameW(window, className, 32);
-    if (wcscmp(className, L"#32770") == 0 && ::IsWindowVisible(window) && WindowText(window) == kCaption)
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    if (wcscmp(className, L"#32770") != 0 || !::IsWindowVisible(window) || WindowText(window) != kCaption)
+        return TRUE;
+    bool hasButton = false;
+    ::EnumChildWindows(window, FindButton, reinterpret_cast<LPARAM>(&hasButton));
+    if (hasButton) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
     return TRUE;
 }
 

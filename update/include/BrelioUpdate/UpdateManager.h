@@ -6,6 +6,7 @@
 #include "BrelioCore/JXMemoryStream.h"
 #include "BrelioCore/JXProgressCallback.h"
 #include "BrelioCore/JXUri.h"
+#include "BrelioUpdate/ProgressDlg.h"
 #include "BrelioUpdate/UpdateDecision.h"
 
 class CInstallTransaction;
@@ -30,7 +31,7 @@ public:
     // Reads a manifest body; false leaves the manager as it was.
     [[nodiscard]] bool ParseManifest(const CJXMemoryStream& body);
     // Downloads the cabinet of the manifest into a new work directory and
-    // extracts it there.
+    // extracts it there, with the progress dialog up meanwhile.
     [[nodiscard]] HRESULT Download();
     // Starts `program` (joined to the work directory unless `absolute`).
     [[nodiscard]] HRESULT Execute(const std::wstring& program, bool absolute, bool wait,
@@ -68,5 +69,7 @@ private:
     std::wstring m_version;
     std::wstring m_workDir;
     CJXUri m_link;
+    // Its window exists only while Download runs.
+    CProgressDlg m_progressDlg;
     HRESULT m_comResult;
 };
