@@ -3,7 +3,6 @@
 #include <objbase.h>
 
 #include "BrelioCore/JXHttpRequest.h"
-#include "BrelioCore/TextConvert.h"
 #include "BrelioCore/WideFormat.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
