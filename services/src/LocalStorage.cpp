@@ -20,7 +20,16 @@ HRESULT CLocalStorage::Run(const wchar_t* operation, OpenMode mode, const Work& 
         try {
             CSQLiteConnection connection;
             connection.OpenCurrent(m_databasePath, mode);
-            result = work(connection);
+            if (mode == OpenMode::ReadOnly) {
+                result = work(connection);
+            } else {
+                // An operation of several statements (a folder's rename
+                // with its children, a read-and-clear) must never be left
+                // half-written by a crash.
+                CSQLiteTransaction transaction(connection);
+                result = work(connection);
+                transaction.Commit();
+            }
         } catch (int code) {
             failure = code;
         }
@@ -56,6 +65,14 @@ HRESULT CLocalStorage::GetChanges(ChangeRecordList& changes, bool clear) {
     return Run(L"GetChanges", OpenMode::ReadWrite, [&](CSQLiteConnection& db) {
         db.ReadChanges(changes);
         if (clear) db.ClearChanges();
+        return S_OK;
+    });
+}
+
+HRESULT CLocalStorage::DeleteChanges(const std::vector<int64_t>& rowIds) {
+    if (rowIds.empty()) return S_OK;
+    return Run(L"DeleteChanges", OpenMode::ReadWrite, [&](CSQLiteConnection& db) {
+        db.DeleteChanges(rowIds);
         return S_OK;
     });
 }

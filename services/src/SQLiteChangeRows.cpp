@@ -40,7 +40,7 @@ void CSQLiteConnection::ReadChanges(ChangeRecordList& changes) {
     // creation_time has whole seconds only; the row id keeps the order of
     // changes recorded within one second.
     CSQLiteStatement statement;
-    Prepare(Statement(L"SELECT name, old_name, is_folder, action, file_id FROM %s ORDER BY creation_time, rowid",
+    Prepare(Statement(L"SELECT name, old_name, is_folder, action, file_id, rowid FROM %s ORDER BY creation_time, rowid",
                       ChangeTable()),
             statement);
     while (statement.Step()) {
@@ -50,11 +50,17 @@ void CSQLiteConnection::ReadChanges(ChangeRecordList& changes) {
         change.is_folder = statement.ColumnInt(2) == 1;
         change.action = statement.ColumnInt(3);
         change.file_id = static_cast<uint64_t>(statement.ColumnInt64(4));
+        change.row_ids.push_back(statement.ColumnInt64(5));
         changes.push_back(std::move(change));
     }
 }
 
 void CSQLiteConnection::ClearChanges() { Exec(Statement(L"DELETE FROM %s", ChangeTable())); }
+
+void CSQLiteConnection::DeleteChanges(const std::vector<int64_t>& rowIds) {
+    for (const int64_t rowId : rowIds)
+        Exec(Statement(L"DELETE FROM %s WHERE rowid=%lld", ChangeTable(), static_cast<long long>(rowId)));
+}
 
 bool CSQLiteConnection::ChangeExists(std::wstring_view oldName, int32_t action) {
     int count = 0;

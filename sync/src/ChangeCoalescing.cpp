@@ -33,6 +33,7 @@ ChangeRecordList CoalesceLocalChanges(ChangeRecordList& changes) {
             ChangeRecord& tail = coalesced.back();
             tail.action = merged;
             if (tail.file_id == 0) tail.file_id = change.file_id;
+            tail.row_ids.insert(tail.row_ids.end(), change.row_ids.begin(), change.row_ids.end());
             continue;
         }
         coalesced.push_back(std::move(change));

@@ -31,7 +31,7 @@ HRESULT CFileSyncThread::CreateLocalFolder(const FileInfo& info, const wchar_t* 
         Log(L"%s - failed to downloaded(0x%x).", path, static_cast<unsigned>(hr));
     else
         Log(L"%s - downloaded.", path);
-    m_env.syncManager->NotifyResult(path, true, hr);
+    NotifyResult(path, true, hr);
     return hr;
 }
 
@@ -48,7 +48,7 @@ HRESULT CFileSyncThread::DeleteLocalFolder(const wchar_t* path) {
         Log(L"%s - failed to delete(0x%x).", path, static_cast<unsigned>(hr));
     else
         Log(L"%s - deleted.", path);
-    m_env.syncManager->NotifyResult(path, true, hr);
+    NotifyResult(path, true, hr);
     return hr;
 }
 
@@ -65,7 +65,7 @@ HRESULT CFileSyncThread::DeleteLocalFile(const wchar_t* path) {
         Log(L"%s - failed to delete(0x%x).", path, static_cast<unsigned>(hr));
     else
         Log(L"%s - deleted.", path);
-    m_env.syncManager->NotifyResult(path, false, hr);
+    NotifyResult(path, false, hr);
     return hr;
 }
 
@@ -108,7 +108,7 @@ HRESULT CFileSyncThread::MoveLocal(uint64_t fileId, const wchar_t* newRelativePa
     } else {
         hr = Storage().SetFileName(row, oldPath.c_str(), newPath.c_str(), hash, revision);
     }
-    m_env.syncManager->NotifyResult(newPath.c_str(), row.is_folder, hr);
+    NotifyResult(newPath.c_str(), row.is_folder, hr);
     return hr;
 }
 

@@ -10,13 +10,16 @@
 HRESULT CFileSyncThread::DeleteRemote(uint64_t fileId, const wchar_t* relativeName, bool isFolder) {
     RequestStatus status;
     HRESULT hr = TrashFile(status, fileId);
+    // Gone already (trashed by an earlier run that stopped before it could
+    // record it): what the deletion asked for holds.
+    if (hr == API_E_ITEM_NOT_FOUND) hr = S_OK;
     if (SUCCEEDED(hr)) hr = Storage().SetFileStatus(fileId, isFolder, FILE_STATUS_DELETE);
     const std::wstring path = RootJoin(relativeName);
     if (FAILED(hr))
         Log(L"%s(remote) - failed to delete(0x%x).", path.c_str(), static_cast<unsigned>(hr));
     else
         Log(L"%s(remote) - deleted.", path.c_str());
-    m_env.syncManager->NotifyResult(path.c_str(), isFolder, hr);
+    NotifyResult(path.c_str(), isFolder, hr);
     return hr;
 }
 
@@ -38,7 +41,7 @@ HRESULT CFileSyncThread::RenameRemote(uint64_t fileId, const wchar_t* newRelativ
         Log(L"%s(remote) - failed to rename(0x%x).", newRelativeName, static_cast<unsigned>(hr));
     else
         Log(L"%s(remote) - renamed.", newRelativeName);
-    m_env.syncManager->NotifyResult(newPath.c_str(), isFolder, hr);
+    NotifyResult(newPath.c_str(), isFolder, hr);
     return hr;
 }
 
@@ -72,6 +75,6 @@ HRESULT CFileSyncThread::CreateRemoteFolder(uint64_t parentId, const wchar_t* pa
             hr = E_FAIL;
         }
     }
-    m_env.syncManager->NotifyResult(path, true, hr);
+    NotifyResult(path, true, hr);
     return hr;
 }

@@ -30,7 +30,7 @@ HRESULT CFileSyncThread::FinishTransfer(HRESULT hr, const FileInfo& info, const 
         Log(failedLine, path, static_cast<unsigned>(hr));
     else
         Log(doneLine, path);
-    m_env.syncManager->NotifyResult(path, false, hr);
+    NotifyResult(path, false, hr);
     return hr;
 }
 
@@ -47,7 +47,21 @@ HRESULT CFileSyncThread::UploadChangedFile(uint64_t fileId, const wchar_t* path)
         return UploadFile(parentId, path, 0, true, false);
     }
     if (fileId == 0) return S_OK;
+    if (IsUploadRecorded(fileId, path)) return S_OK;
     return UploadFile(fileId, path, revision, false, false);
+}
+
+bool CFileSyncThread::IsUploadRecorded(uint64_t fileId, const wchar_t* path) {
+    // A change carried out by an earlier pass that was cut off before it
+    // could strike the change off: the row is in sync with the file as it
+    // is, so sending it again would only make a new revision of the same
+    // content.
+    FileRecord row;
+    if (Storage().GetFile(fileId, row) != S_OK || row.status != FILE_STATUS_SYNCED) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
+    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return FileTimeToTicks(data.ftLastWriteTime) == row.last_write_time && size == row.size;
 }
 
 HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, bool insert, bool byName) {
@@ -77,7 +91,7 @@ HRESULT CFileSyncThread::DownloadById(uint64_t fileId, const wchar_t* path, bool
     const HRESULT hr = GetFileMeta(status, fileId, meta);
     if (FAILED(hr)) {
         Log(L"%s - failed to download(0x%x).", path, static_cast<unsigned>(hr));
-        m_env.syncManager->NotifyResult(path, false, hr);
+        NotifyResult(path, false, hr);
         return hr;
     }
     return Download(meta.file, path, insert, false);

@@ -45,7 +45,14 @@ const wchar_t* CFileSyncThread::Relative(const wchar_t* fullPath) const {
 
 HRESULT CFileSyncThread::ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why) {
     Log(L"%s - skipped, %s(0x%x).", path, why, static_cast<unsigned>(reason));
+    // Whatever the reason, the item was not brought into agreement.
+    m_passIncomplete = true;
     // A wait for the partial sync is no failure and no result to show.
     if (FAILED(reason)) m_env.syncManager->NotifyResult(path, isFolder, reason);
     return reason;
+}
+
+BOOL CFileSyncThread::NotifyResult(const wchar_t* path, bool isFolder, HRESULT result) {
+    if (FAILED(result)) m_passIncomplete = true;
+    return m_env.syncManager->NotifyResult(path, isFolder, result);
 }

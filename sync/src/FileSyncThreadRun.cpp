@@ -95,13 +95,17 @@ void CFileSyncThread::FullSync() {
     Log(L"Full Sync started.");
     uint64_t driveRevision = 0;
     const HRESULT revisionRead = GetDriveRevision(driveRevision);
+    m_passIncomplete = false;
     const HRESULT walked = FullSyncWalk();
     Log(L"Full Sync completed.");
+    // Only a whole walk, with no item failed or skipped, covers the changes
+    // up to the drive's revision; otherwise the changes feed still starts
+    // where it stood, and no row is dropped as stale (a refused or broken
+    // walk says nothing of which local items are gone).
+    const bool wholeWalk = SUCCEEDED(walked) && !m_passIncomplete && !CheckStop();
     CLocalStorage storage = Storage();
-    storage.Cleanup();
-    // Only a whole walk covers the changes up to the drive's revision; after
-    // a stop or a failure the changes feed still starts where it stood.
-    if (SUCCEEDED(revisionRead) && SUCCEEDED(walked) && !CheckStop() && driveRevision != 0) {
+    if (wholeWalk) storage.Cleanup();
+    if (SUCCEEDED(revisionRead) && wholeWalk && driveRevision != 0) {
         uint64_t stored = 0;
         if (SUCCEEDED(storage.GetLatestRevision(stored)) && driveRevision > stored)
             storage.SetLatestRevision(driveRevision);

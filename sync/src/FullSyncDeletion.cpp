@@ -28,8 +28,7 @@ RemoteState LookUpRemote(uint64_t fileId, HRESULT& error) {
     ChangeInfo meta;
     error = GetFileMeta(status, fileId, meta);
     if (SUCCEEDED(error)) return meta.changeType == "deleted" ? RemoteState::Gone : RemoteState::Alive;
-    // The service's "item not found".
-    if (error == static_cast<HRESULT>(0xA0000006)) return RemoteState::Gone;
+    if (error == API_E_ITEM_NOT_FOUND) return RemoteState::Gone;
     return RemoteState::Unknown;
 }
 

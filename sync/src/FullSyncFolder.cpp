@@ -27,14 +27,20 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
     HRESULT result = GetFiles(status, folderId, listing, false);
     if (FAILED(result)) {
         Log(L"Failed to get remote files(0x%x).", static_cast<unsigned>(result));
-        m_env.syncManager->NotifyResult(folderPath, true, result);
+        NotifyResult(folderPath, true, result);
         return result;
     }
     std::wstring pattern;
-    if (!JoinName(folderPath, L"*.*", pattern)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    if (!JoinName(folderPath, L"*.*", pattern)) {
+        m_passIncomplete = true;
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
     WIN32_FIND_DATAW data = {};
     const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(::GetLastError());
+    if (find == INVALID_HANDLE_VALUE) {
+        m_passIncomplete = true;
+        return HRESULT_FROM_WIN32(::GetLastError());
+    }
 
     // Two names that differ only in letter case are one name here: the
     // first one to take it keeps it, any later one is refused.
@@ -54,6 +60,7 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
             }
             result = isFolder ? SyncLocalFolder(path.c_str(), data, folderId, listing)
                               : SyncLocalFile(path.c_str(), data, folderId, listing);
+            if (FAILED(result)) m_passIncomplete = true;
         } while (::FindNextFileW(find, &data));
     }
 
@@ -69,6 +76,7 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
             continue;
         }
         result = SyncRemoteLeftover(folderPath, entry);
+        if (FAILED(result)) m_passIncomplete = true;
     }
     return result;
 }
@@ -142,7 +150,7 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
         HRESULT hr = MakeConflictCopy(path, copyPath);
         if (FAILED(hr)) {
             Log(L"%s - failed to make a conflict copy(0x%x).", path, static_cast<unsigned>(hr));
-            m_env.syncManager->NotifyResult(path, false, hr);
+            NotifyResult(path, false, hr);
             return hr;
         }
         const bool insert = code == CHANGE_NO_STORAGE_ROW || storedFileId != entry.id;

@@ -68,7 +68,7 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
     case FILE_STATUS_RETRANSFER:
         return Download(entry, path.c_str(), false, false);
     case FILE_STATUS_LOCAL_FAILED:
-        m_env.syncManager->NotifyResult(entry.name.c_str(), isFolder, E_FAIL);
+        NotifyResult(entry.name.c_str(), isFolder, E_FAIL);
         return E_FAIL;
     default:
         return S_OK;

@@ -57,8 +57,9 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         Log(L"%s - the folder is missing or empty while its items are recorded in sync; "
             L"the full sync stopped and nothing was deleted.",
             folder);
+        m_passIncomplete = true;
         m_env.syncManager->NotifyStatus(IDS_SYNC_FOLDER_GONE);
-        m_env.syncManager->NotifyResult(folder, true, kSyncFolderGone);
+        NotifyResult(folder, true, kSyncFolderGone);
         return kSyncFolderGone;
     };
     if (!::PathIsDirectoryW(root)) return refuse(root);
@@ -77,6 +78,8 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         if (!folder.empty() && IsFolderMissingOrEmpty(folder.c_str()) && HasSyncedRemoteItems(storage, entry.folderId))
             return refuse(folder.c_str());
         result = SyncSelectedFolder(entry.path.c_str(), entry.folderId);
+        // A selected folder left out of the walk leaves its changes unseen.
+        if (result != S_OK) m_passIncomplete = true;
         if (result == E_FAIL) break;
         if (result == S_OK) FullSyncFolder(folder.c_str(), entry.folderId);
     }
@@ -88,7 +91,7 @@ HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_
     ChangeInfo meta;
     HRESULT hr = GetFileMeta(status, folderId, meta);
     if (FAILED(hr)) {
-        m_env.syncManager->NotifyResult(relativePath, false, hr);
+        NotifyResult(relativePath, false, hr);
         return E_FAIL;
     }
     std::wstring path;

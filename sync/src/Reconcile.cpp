@@ -32,20 +32,27 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
     for (; next < localChanges.size(); ++next) {
         if (CheckStop()) break;
         const ChangeRecord& record = localChanges[next];
-        if (!IsSelected(record.name.c_str())) continue;
+        if (!IsSelected(record.name.c_str())) {
+            SettleLocalChange(record);
+            continue;
+        }
         ChangeInfo* matched = nullptr;
         const uint32_t code = ClassifyLocalChange(record, remoteChanges, matched);
         LogChangeCode(code, record.name.c_str());
         result = ActOnLocalChange(code, record, matched, renames);
         if (FAILED(result)) {
-            outcome.unsettledLocal.push_back(record);
+            // The record stays in the change table for the next pass.
+            ++outcome.unsettledLocalCount;
             if (matched != nullptr) outcome.MarkUnsettled(*matched);
+        } else {
+            SettleLocalChange(record);
         }
         if (matched != nullptr) RemoveRemoteChange(remoteChanges, matched);
     }
     if (CheckStop()) {
-        // Nothing of what is left ran: all of it waits for the next pass.
-        for (; next < localChanges.size(); ++next) outcome.unsettledLocal.push_back(localChanges[next]);
+        // Nothing of what is left ran: all of it waits for the next pass
+        // (the local records are still in the change table).
+        outcome.unsettledLocalCount += localChanges.size() - next;
         for (const ChangeInfo& change : remoteChanges) outcome.MarkUnsettled(change);
         return S_OK;
     }
@@ -64,7 +71,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
                 // A name this folder cannot hold never becomes holdable by
                 // asking again: it is reported, not retried.
                 Log(L"%s - refused remote path(0x%x).", relative.c_str(), static_cast<unsigned>(joined));
-                m_env.syncManager->NotifyResult(relative.c_str(), !IsFileType(change.file.type.c_str()), joined);
+                NotifyResult(relative.c_str(), !IsFileType(change.file.type.c_str()), joined);
                 continue;
             }
         }
@@ -74,6 +81,13 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         if (FAILED(result)) outcome.MarkUnsettled(change);
     }
     return result;
+}
+
+void CFileSyncThread::SettleLocalChange(const ChangeRecord& record) {
+    const HRESULT deleted = Storage().DeleteChanges(record.row_ids);
+    // Left in the table, the record is carried out once more next pass;
+    // every local action finds its work already done then.
+    if (FAILED(deleted)) Log(L"%s - change kept for the next sync(0x%x).", record.name.c_str(), static_cast<unsigned>(deleted));
 }
 
 HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, const ChangeInfo* matched,
@@ -114,7 +128,7 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
         case CHANGE_REMOVED_BOTH:
             if (record.file_id == 0) return S_OK;
             storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_DELETE);
-            m_env.syncManager->NotifyResult(full.c_str(), record.is_folder, S_OK);
+            NotifyResult(full.c_str(), record.is_folder, S_OK);
             return S_OK;
         case CHANGE_RENAMED_LOCAL: {
             if (!exists) {
@@ -139,7 +153,7 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
         }
         case CHANGE_MOVED_BOTH:
             storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_LOCAL_FAILED);
-            m_env.syncManager->NotifyResult(full.c_str(), record.is_folder, E_FAIL);
+            NotifyResult(full.c_str(), record.is_folder, E_FAIL);
             return S_OK;
         default:
             return S_OK;
@@ -167,7 +181,7 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
             return MoveLocal(remote.id, relative.c_str(), remote.hash, remote.revision);
         case CHANGE_MOVED_BOTH:
         case CHANGE_FAILED_LOCAL:
-            m_env.syncManager->NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
+            NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
             return S_OK;
         case CHANGE_MODIFIED_REVISION:
             return Storage().SetFileRevision(remote.id, remote.revision, remote.version);

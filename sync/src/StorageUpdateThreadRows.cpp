@@ -36,20 +36,25 @@ void DropReplacedRow(CSQLiteConnection& db, std::wstring_view name) {
 }  // namespace
 
 void RecordChange(CSQLiteConnection& db, std::wstring_view name, bool isFolder, int32_t action) {
+    // The row's status and the change that explains it are written as one.
+    CSQLiteTransaction transaction(db);
     if (action == CHANGE_ACTION_MODIFIED) db.SetFileStatus(name, FILE_STATUS_CHANGED);
     db.AddChange(name, L"", isFolder, action);
+    transaction.Commit();
 }
 
 void RecordRename(CSQLiteConnection& db, std::wstring_view oldName, std::wstring_view newName, bool isFolder) {
     // Row names ignore letter case: a rename that changes only the case
     // finds its own row under the new name.
-    if (!SameName(oldName, newName) && db.FileExists(newName)) {
-        if (!db.FileExists(oldName)) {
-            RecordChange(db, newName, isFolder, CHANGE_ACTION_MODIFIED);
-            return;
-        }
-        DropReplacedRow(db, newName);
+    if (!SameName(oldName, newName) && db.FileExists(newName) && !db.FileExists(oldName)) {
+        RecordChange(db, newName, isFolder, CHANGE_ACTION_MODIFIED);
+        return;
     }
+    // Rows that carry the new names without the change that renames them
+    // would turn the item into a copy of itself: both are written, or none.
+    CSQLiteTransaction transaction(db);
+    if (!SameName(oldName, newName) && db.FileExists(newName)) DropReplacedRow(db, newName);
     db.RenameFileRow(oldName, newName, isFolder);
     db.AddChange(newName, oldName, isFolder, CHANGE_ACTION_RENAMED);
+    transaction.Commit();
 }

@@ -31,6 +31,8 @@ public:
     // Appends the recorded changes in their order; with clear, removes them
     // under the same hold of the mutex, so none is lost in between.
     HRESULT GetChanges(ChangeRecordList& changes, bool clear);
+    // Deletes the change rows of a record whose action was carried out.
+    [[nodiscard]] HRESULT DeleteChanges(const std::vector<int64_t>& rowIds);
     // S_OK with the record, or S_FALSE with the record untouched.
     HRESULT GetFile(const wchar_t* path, FileRecord& record);
     HRESULT GetFile(uint64_t fileId, FileRecord& record);

@@ -14,6 +14,7 @@ using ApiErrorCode = HRESULT;
 constexpr ApiErrorCode API_E_HTTP_STATUS = static_cast<HRESULT>(0xA0000003);  // status other than 200
 constexpr ApiErrorCode API_E_BAD_RESPONSE = static_cast<HRESULT>(0xA0000004);  // unreadable or unknown
 constexpr ApiErrorCode API_E_FIRST_SERVER_CODE = static_cast<HRESULT>(0xA0000005);
+constexpr ApiErrorCode API_E_ITEM_NOT_FOUND = static_cast<HRESULT>(0xA0000006);
 constexpr ApiErrorCode API_E_NAME_EXISTS = static_cast<HRESULT>(0xA0000008);
 constexpr ApiErrorCode API_E_SESSION_FIRST = static_cast<HRESULT>(0xA0000010);
 constexpr ApiErrorCode API_E_SESSION_LAST = static_cast<HRESULT>(0xA0000012);

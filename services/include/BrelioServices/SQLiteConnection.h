@@ -117,6 +117,8 @@ public:
     // Appends the change rows in the order they were recorded.
     void ReadChanges(ChangeRecordList& changes);
     void ClearChanges();
+    // Deletes the change rows of those row ids (a missing one is no error).
+    void DeleteChanges(const std::vector<int64_t>& rowIds);
     bool ChangeExists(std::wstring_view oldName, int32_t action);
 
     // The config row.
@@ -127,4 +129,24 @@ public:
 
 private:
     sqlite3* m_connection = nullptr;
+};
+
+// Makes the statements between its start and Commit one unit: all of them
+// are written, or none (a failure thrown on the way, or the process killed
+// in between, leaves the file as it was).
+class CSQLiteTransaction {
+public:
+    // Takes the write lock at once, so that the unit never fails half-way
+    // for want of it.
+    explicit CSQLiteTransaction(CSQLiteConnection& db);
+    // Rolls back what was not committed; never throws.
+    ~CSQLiteTransaction();
+    CSQLiteTransaction(const CSQLiteTransaction&) = delete;
+    CSQLiteTransaction& operator=(const CSQLiteTransaction&) = delete;
+
+    void Commit();
+
+private:
+    CSQLiteConnection& m_db;
+    bool m_open = false;
 };

@@ -49,6 +49,10 @@ struct ChangeRecord {
     bool is_folder = false;
     int32_t action = 0;
     uint64_t file_id = 0;
+    // The change table's row ids this record stands for (several once
+    // coalesced): a record is deleted only after its action was carried
+    // out, so a crash never loses a change whose action did not happen.
+    std::vector<int64_t> row_ids;
 };
 
 using ChangeRecordList = std::vector<ChangeRecord>;

@@ -26,15 +26,21 @@ struct SyncEnvironment {
 };
 
 // What one reconciliation left unsettled, so that the next pass takes it
-// up again: the local change records it did not carry out (cut by a stop,
-// or whose action failed) and the lowest revision of a remote change it
-// did not carry out.
+// up again: the lowest revision of a remote change it did not carry out.
+// (Local change records it did not carry out simply stay in the change
+// table.)
 struct ReconcileOutcome {
-    ChangeRecordList unsettledLocal;
     uint64_t lowestUnsettledRevision = UINT64_MAX;
+    size_t unsettledLocalCount = 0;
 
     void MarkUnsettled(const ChangeInfo& change);
 };
+
+// Where a change stands in the drive's changes feed.
+uint64_t ChangeRevision(const ChangeInfo& change);
+// The highest revision up to which every fetched change was carried out,
+// never below what was stored.
+uint64_t SettledRevision(uint64_t stored, uint64_t highestFetched, const ReconcileOutcome& outcome);
 
 // The worker that brings the sync folder and the drive into agreement: it
 // waits for a partial or full sync request, or for the stop event.
@@ -72,6 +78,7 @@ public:
     static SyncEnvironment EnvironmentFromApp(CSyncManager* manager);
     const SyncEnvironment& GetEnvironment() const { return m_env; }
     bool IsStopSeen() const { return m_stopSeen; }
+    bool IsPassIncomplete() const { return m_passIncomplete; }
 
     // The walk of a full sync over the whole sync folder or each selected
     // folder. Refuses to start, deleting nothing, when the sync folder is
@@ -93,6 +100,8 @@ public:
     // File actions. Each reports its result as a sync item and logs it.
     HRESULT UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew, bool byName);
     HRESULT UploadChangedFile(uint64_t fileId, const wchar_t* path);
+    // The file's row is in sync with the file as it is now.
+    bool IsUploadRecorded(uint64_t fileId, const wchar_t* path);
     HRESULT Download(const FileInfo& info, const wchar_t* path, bool insert, bool byName);
     HRESULT DownloadById(uint64_t fileId, const wchar_t* path, bool insert);
     HRESULT CreateLocalFolder(const FileInfo& info, const wchar_t* path, bool recurse);
@@ -125,6 +134,8 @@ private:
 
     static DWORD WINAPI FileSyncThreadProc(void* param);
     DWORD Run();
+    // Deletes the change rows of a record whose action was carried out.
+    void SettleLocalChange(const ChangeRecord& record);
     // The action of each local code; a failure leaves the record unsettled.
     HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, const ChangeInfo* matched,
                              RenameMap& renames);
@@ -151,9 +162,16 @@ private:
     bool HasLocalChangesBelow(const wchar_t* folderPath);
     // Logs why the item waits; a failure also becomes a failed item.
     HRESULT ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why);
+    // An action's result as a sync item; a failure marks the pass
+    // incomplete.
+    BOOL NotifyResult(const wchar_t* path, bool isFolder, HRESULT result);
 
     SyncEnvironment m_env;
     bool m_stopSeen = false;
+    // Set when an item of the pass failed or was skipped: the walk of a
+    // full sync then does not cover every change up to the drive's
+    // revision.
+    bool m_passIncomplete = false;
     CJXEvent* m_partialSyncEvent = nullptr;
     CJXEvent* m_fullSyncEvent = nullptr;
     // The selection of the run started last, apart from the settings.

@@ -1,0 +1,176 @@
+// What a pass may take as settled: the drive's revision and stale rows move
+// only after work that really covered them, and a change carried out once
+// is never carried out twice.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BrelioSync/FileTimes.h"
+#include "BrelioSync/SyncItem.h"
+#include "EngineTest.h"
+#include "Sha256.h"
+
+using namespace brelio::test;
+
+namespace {
+
+class PassCompleteness : public EngineTest {
+public:
+    uint64_t StoredRevision() {
+        uint64_t revision = 0;
+        CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+        EXPECT_EQ(storage.GetLatestRevision(revision), S_OK);
+        return revision;
+    }
+
+    uint64_t DriveRevision() {
+        return std::stoull(ControlGet("/tree?session=" + m_account.session)["latestRevision"].asString());
+    }
+
+    ChangeRecordList ChangeRows() {
+        ChangeRecordList changes;
+        CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+        EXPECT_EQ(storage.GetChanges(changes, false), S_OK);
+        return changes;
+    }
+
+    void Fail(const std::string& method, const std::string& path, int times) {
+        Json::Value fault;
+        fault["method"] = method;
+        fault["path"] = path;
+        fault["status"] = 500;
+        fault["times"] = times;
+        AddFault(fault);
+    }
+};
+
+// Each fault leaves part of the first walk undone. Only when the walk
+// stores nothing does the pass that follows it fetch the changes that the
+// walk missed; otherwise they wait for the next program start.
+struct WalkFault {
+    const char* name;
+    std::function<void(PassCompleteness&, uint64_t subId, uint64_t fileId)> apply;
+};
+
+class BrokenWalk : public PassCompleteness, public ::testing::WithParamInterface<WalkFault> {};
+
+TEST_P(BrokenWalk, StoresNoRevisionAndTheNextPassFetchesWhatTheWalkMissed) {
+    const Json::Value seeded = Seed({FolderItem("/sub"), FileWithContent("/sub/inner.txt", "inner"),
+                                     FileWithContent("/top.txt", "top")});
+    GetParam().apply(*this, IdOf(seeded[0]), IdOf(seeded[1]));
+    m_engine.FullSync();
+    EXPECT_EQ(ReadFileBytes(Local(L"sub\\inner.txt")), "inner");
+    EXPECT_EQ(ReadFileBytes(Local(L"top.txt")), "top");
+    EXPECT_EQ(StoredRevision(), DriveRevision());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, BrokenWalk,
+    ::testing::Values(
+        WalkFault{"SubfolderListingFails",
+                  [](PassCompleteness& test, uint64_t subId, uint64_t) {
+                      // Only the walk lists folders; the changes feed does not.
+                      test.Fail("GET", "^/files\\?parentId=" + std::to_string(subId) + "(&|$)", -1);
+                  }},
+        WalkFault{"DownloadFailsOnce",
+                  [](PassCompleteness& test, uint64_t, uint64_t fileId) {
+                      test.Fail("GET", "^/files/" + std::to_string(fileId) + "\\?media=raw", 1);
+                  }}),
+    [](const ::testing::TestParamInfo<WalkFault>& info) { return std::string(info.param.name); });
+
+TEST_F(PassCompleteness, ARefusedWalkDropsNoRowAsStale) {
+    const Json::Value remote = Seed({FileWithContent("/kept.txt", "kept")})[0];
+    WriteLocal(L"kept.txt", "kept");
+    FileRecord row = SyncedRow(remote, L"kept.txt");
+    // Old enough for the clean-up to take it once its item is gone.
+    row.last_write_time = SystemTimeTicks() - 40ull * 24 * 3600 * 10000000;
+    SeedRows({row});
+    ASSERT_TRUE(::DeleteFileW(Local(L"kept.txt").c_str()));  // the folder is empty now
+
+    m_engine.FullSync();
+    EXPECT_TRUE(HasRow(L"kept.txt")) << "an empty sync folder says nothing of which items are gone";
+    EXPECT_FALSE(ItemAt("/kept.txt")["trashed"].asBool());
+}
+
+TEST(SettledRevision, NeverPassesAChangeLeftUndone) {
+    struct Case {
+        uint64_t stored, highestFetched, lowestUnsettled, expected;
+    } cases[] = {
+        {5, 9, UINT64_MAX, 9},  // everything carried out
+        {5, 9, 8, 7},           // stops just below the change left undone
+        {5, 9, 6, 5},
+        {5, 9, 3, 5},           // never below what was stored
+        {5, 9, 0, 5},           // a change without a revision holds everything back
+        {0, 9, 1, 0},
+    };
+    for (const Case& c : cases) {
+        ReconcileOutcome outcome;
+        outcome.lowestUnsettledRevision = c.lowestUnsettled;
+        EXPECT_EQ(SettledRevision(c.stored, c.highestFetched, outcome), c.expected)
+            << c.stored << " " << c.highestFetched << " " << c.lowestUnsettled;
+    }
+}
+
+TEST(ChangeRevision, IsTheChangesOwnWhenItHasOne) {
+    ChangeInfo change;
+    change.revision = 12;
+    change.file.revision = 4;
+    EXPECT_EQ(ChangeRevision(change), 12u);
+    change.revision = 0;
+    EXPECT_EQ(ChangeRevision(change), 4u);
+}
+
+// A pass cut off after an action but before it struck the change off
+// carries the change out once more: it must find the work done.
+TEST_F(PassCompleteness, AChangeCarriedOutBeforeACrashIsNotCarriedOutTwice) {
+    const Json::Value seeded = Seed({FileWithContent("/edited.txt", "old"), FileWithContent("/gone.txt", "gone")});
+    WriteLocal(L"edited.txt", "new content");
+    Json::Value upload;
+    upload["op"] = "upload";
+    upload["path"] = "/edited.txt";
+    upload["content"] = Base64("new content");
+    const Json::Value uploaded = Remote(upload);
+    // The upload went through and its row was written; the deletion of
+    // gone.txt reached the trash. Neither change was struck off.
+    RecordSynced(uploaded, L"edited.txt");
+    Json::Value trash;
+    trash["op"] = "trash";
+    trash["path"] = "/gone.txt";
+    Remote(trash);
+    {
+        CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+        ASSERT_EQ(storage.SetLatestRevision(DriveRevision()), S_OK);
+    }
+    AddChangeRow({L"edited.txt", L"", false, CHANGE_ACTION_MODIFIED, IdOf(uploaded)});
+    AddChangeRow({L"gone.txt", L"", false, CHANGE_ACTION_REMOVED, IdOf(seeded[1])});
+    ClearLog();
+
+    m_engine.RunPartialPass();
+    EXPECT_EQ(CountRequests("POST", "/update"), 0u) << "no second upload of the same content";
+    EXPECT_EQ(CountItems(Items(), SYNC_ITEM_FAILED, L""), 0u) << "the trash finds the item gone already";
+    EXPECT_TRUE(ChangeRows().empty()) << "both changes are settled";
+    EXPECT_EQ(ItemAt("/edited.txt")["revision"].asString(), uploaded["revision"].asString());
+}
+
+TEST_F(PassCompleteness, ARecordWaitsInTheChangeTableUntilItsActionRan) {
+    WriteLocal(L"first.txt", "1");
+    WriteLocal(L"second.txt", "2");
+    AddChangeRow({L"first.txt", L"", false, CHANGE_ACTION_ADDED, 0});
+    AddChangeRow({L"second.txt", L"", false, CHANGE_ACTION_ADDED, 0});
+    Fail("POST", "^/files", 1);  // the first upload of the pass fails
+    m_engine.RunPartialPass();
+    const ChangeRecordList left = ChangeRows();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].name, L"first.txt");
+    EXPECT_EQ(ItemAt("/second.txt")["sha256"].asString(), Sha256Hex("2"));
+
+    m_engine.RunPartialPass();
+    EXPECT_TRUE(ChangeRows().empty());
+    EXPECT_EQ(ItemAt("/first.txt")["sha256"].asString(), Sha256Hex("1"));
+}
+
+}  // namespace
