@@ -265,6 +265,11 @@ ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t la
 }
 
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime) {
+    return DownloadFile(fileId, localPath, size, lastWriteTime, {});
+}
+
+ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
+                          const std::function<HRESULT()>& beforeReplace) {
     // The content lands beside the target first; the target is replaced
     // only once everything arrived, so a failed transfer never damages it.
     const std::wstring folder = FolderOf(localPath);
@@ -282,6 +287,10 @@ ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& s
         LARGE_INTEGER fileSize = {};
         size = ::GetFileSizeEx(file.Get(), &fileSize) ? static_cast<uint64_t>(fileSize.QuadPart) : 0;
         if (!::FlushFileBuffers(file.Get())) return LastErrorResult();
+    }
+    if (beforeReplace) {
+        const HRESULT allowed = beforeReplace();
+        if (FAILED(allowed)) return allowed;
     }
     if (!::MoveFileExW(temp, localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return LastErrorResult();
     tempGuard.Keep();

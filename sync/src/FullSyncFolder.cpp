@@ -143,21 +143,10 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
     case CHANGE_MODIFIED_REMOTE:
         return Download(entry, path, false, false);
     case CHANGE_MODIFIED_BOTH:
-    case CHANGE_NO_STORAGE_ROW: {
+    case CHANGE_NO_STORAGE_ROW:
         // Both contents survive: the local one as a copy beside it, sent up
         // as a new file; the remote one under the name.
-        std::wstring copyPath;
-        HRESULT hr = MakeConflictCopy(path, copyPath);
-        if (FAILED(hr)) {
-            Log(L"%s - failed to make a conflict copy(0x%x).", path, static_cast<unsigned>(hr));
-            NotifyResult(path, false, hr);
-            return hr;
-        }
-        const bool insert = code == CHANGE_NO_STORAGE_ROW || storedFileId != entry.id;
-        hr = Download(entry, path, insert, false);
-        if (FAILED(hr)) return hr;
-        return UploadFile(folderId, copyPath.c_str(), 0, true, false);
-    }
+        return ResolveBothModified(entry, path, code == CHANGE_NO_STORAGE_ROW || storedFileId != entry.id);
     default:
         return S_OK;
     }

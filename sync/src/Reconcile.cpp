@@ -28,6 +28,8 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
                                    ReconcileOutcome& outcome) {
     HRESULT result = S_OK;
     RenameMap renames;
+    m_replacedIds.clear();
+    m_remoteChanges = &remoteChanges;
     size_t next = 0;
     for (; next < localChanges.size(); ++next) {
         if (CheckStop()) break;
@@ -39,7 +41,9 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         ChangeInfo* matched = nullptr;
         const uint32_t code = ClassifyLocalChange(record, remoteChanges, matched);
         LogChangeCode(code, record.name.c_str());
+        m_currentRecord = &record;
         result = ActOnLocalChange(code, record, matched, renames);
+        m_currentRecord = nullptr;
         if (FAILED(result)) {
             // The record stays in the change table for the next pass.
             ++outcome.unsettledLocalCount;
@@ -49,6 +53,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         }
         if (matched != nullptr) RemoveRemoteChange(remoteChanges, matched);
     }
+    m_remoteChanges = nullptr;
     if (CheckStop()) {
         // Nothing of what is left ran: all of it waits for the next pass
         // (the local records are still in the change table).
@@ -63,6 +68,9 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
             for (; index < remoteChanges.size(); ++index) outcome.MarkUnsettled(remoteChanges[index]);
             return S_OK;
         }
+        // An item replaced by a new one at the place the local user moved
+        // it to: what changed there came along before the old one went.
+        if (m_replacedIds.count(change.file.id)) continue;
         const std::wstring relative = RemotePathToRowName(change.file.path);
         std::wstring fullPath;
         if (!IsDeleted(change)) {
@@ -77,7 +85,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         }
         const uint32_t code = ClassifyRemoteChange(fullPath, change);
         if (!IsSelected(Relative(fullPath.c_str()))) continue;
-        result = ActOnRemoteChange(code, change, relative, fullPath);
+        result = ActOnRemoteChange(code, change, fullPath);
         if (FAILED(result)) outcome.MarkUnsettled(change);
     }
     return result;
@@ -90,7 +98,7 @@ void CFileSyncThread::SettleLocalChange(const ChangeRecord& record) {
     if (FAILED(deleted)) Log(L"%s - change kept for the next sync(0x%x).", record.name.c_str(), static_cast<unsigned>(deleted));
 }
 
-HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, const ChangeInfo* matched,
+HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched,
                                           RenameMap& renames) {
     const std::wstring full = RootJoin(record.name);
     if (full.empty()) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
@@ -108,8 +116,24 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
         }
         case CHANGE_MODIFIED_LOCAL:
             return exists ? UploadChangedFile(record.file_id, full.c_str()) : S_OK;
-        case CHANGE_MODIFIED_BOTH:
-            return ResolveBothModified(matched->file, full.c_str(), record.file_id == 0);
+        case CHANGE_MODIFIED_BOTH: {
+            // Renamed or removed later in this pass: its later record meets
+            // the remote change.
+            if (!exists) {
+                matched = nullptr;
+                return S_OK;
+            }
+            FileRecord row;
+            const HRESULT found = storage.GetFile(matched->file.id, row);
+            if (FAILED(found)) return found;
+            if (found == S_FALSE) return ResolveBothModified(matched->file, full.c_str(), true);
+            std::wstring place;
+            const HRESULT joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(matched->file.path), place);
+            if (FAILED(joined)) return ReportSkipped(full.c_str(), record.is_folder, joined, L"unusable remote path");
+            // Edited here, changed there: a move or rename there is followed,
+            // and only content edited on both sides is a conflict.
+            return FollowRemoteMove(matched->file, place.c_str(), row);
+        }
         case CHANGE_REMOVED_LOCAL: {
             if (record.file_id == 0) return S_OK;
             if (!record.is_folder) {
@@ -123,6 +147,9 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
                 if (_wcsicmp(path.c_str(), full.c_str()) != 0) return S_OK;
                 break;
             }
+            // A folder's own revision does not tell whether anything in it
+            // changed on the drive: its content is looked at first.
+            if (record.is_folder) return SettleLocalFolderRemoval(record, full.c_str());
             return DeleteRemote(record.file_id, record.name.c_str(), record.is_folder);
         }
         case CHANGE_REMOVED_BOTH:
@@ -141,7 +168,7 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
                 if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_CHANGED)
-                    return RenameRemote(record.file_id, record.name.c_str(), record.old_name.c_str());
+                    return SendLocalRename(record, full.c_str());
                 return S_OK;
             }
             if (record.is_folder) {
@@ -152,16 +179,21 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             return UploadChangedFile(renamed == renames.end() ? 0 : renamed->second, full.c_str());
         }
         case CHANGE_MOVED_BOTH:
-            storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_LOCAL_FAILED);
-            NotifyResult(full.c_str(), record.is_folder, E_FAIL);
-            return S_OK;
+            if (!exists) {
+                // Renamed again later in this pass: the last record meets the
+                // remote change.
+                const std::wstring oldFull = RootJoin(record.old_name);
+                if (!oldFull.empty()) renames[oldFull] = record.file_id;
+                matched = nullptr;
+                return S_OK;
+            }
+            return SettleRenameAgainstRemote(record, full.c_str(), *matched, renames);
         default:
             return S_OK;
     }
 }
 
-HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& relative,
-                                           const std::wstring& fullPath) {
+HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath) {
     const FileInfo& remote = change.file;
     const bool isFolder = !IsFileType(remote.type.c_str());
     switch (code) {
@@ -176,10 +208,18 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
             return ResolveBothModified(remote, fullPath.c_str(), !hasRow);
         }
         case CHANGE_REMOVED_REMOTE:
-            return isFolder ? DeleteLocalFolder(fullPath.c_str()) : DeleteLocalById(remote.id);
+            // The same checks as the full walk: work not uploaded yet, or an
+            // edit made while the program was not running, is not recycled.
+            return DeleteLocalChecked(fullPath.c_str(), isFolder);
         case CHANGE_MOVED_REMOTE:
-            return MoveLocal(remote.id, relative.c_str(), remote.hash, remote.revision);
-        case CHANGE_MOVED_BOTH:
+        case CHANGE_MOVED_BOTH: {
+            // Not at its remote place here: moved there, or removed here.
+            // The row says which, and what each side did to the content.
+            FileRecord row;
+            const HRESULT found = Storage().GetFile(remote.id, row);
+            if (found != S_OK) return FAILED(found) ? found : S_OK;
+            return RemoveRemoteLeftover(fullPath.c_str(), remote, row);
+        }
         case CHANGE_FAILED_LOCAL:
             NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
             return S_OK;
@@ -192,8 +232,12 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
 
 HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert) {
     std::wstring copyPath;
-    HRESULT hr = MakeConflictCopy(fullPath, copyPath);
-    if (FAILED(hr)) return hr;
+    HRESULT hr = KeepConflictCopy(fullPath, copyPath);
+    if (FAILED(hr)) {
+        Log(L"%s - failed to make a conflict copy(0x%x).", fullPath, static_cast<unsigned>(hr));
+        NotifyResult(fullPath, false, hr);
+        return hr;
+    }
     hr = Download(remote, fullPath, insert, false);
     if (FAILED(hr)) return hr;
     return UploadChangedFile(0, copyPath.c_str());

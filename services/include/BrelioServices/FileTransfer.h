@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "BrelioServices/RestFrame.h"
@@ -24,6 +25,10 @@ inline constexpr wchar_t kDownloadTempPattern[] = L"$$$*.tmp";
 // Writes a file's content into place. The local file changes only when the
 // whole content arrived; on any failure it is left as it was.
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime);
+// The same, with a last word before the local file is replaced, once the
+// whole content has arrived: a failure it returns leaves the file as it is.
+ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
+                          const std::function<HRESULT()>& beforeReplace);
 
 // Copies the source into a new "$$$" file in the temporary folder, retrying
 // 250 ms apart while it is in use. Nothing is left behind on failure.
