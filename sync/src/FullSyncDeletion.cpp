@@ -41,20 +41,36 @@ bool IsRowFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
 
 }  // namespace
 
+bool CFileSyncThread::ReadPendingChanges(ChangeRecordList& pending) {
+    if (FAILED(Storage().GetChanges(pending, false))) return false;
+    // The record being carried out is what is being done, not pending.
+    if (m_currentRecord != nullptr) {
+        const std::vector<int64_t>& current = m_currentRecord->row_ids;
+        std::erase_if(pending, [&](const ChangeRecord& change) {
+            return !change.row_ids.empty() &&
+                   std::find(current.begin(), current.end(), change.row_ids.front()) != current.end();
+        });
+    }
+    return true;
+}
+
 bool CFileSyncThread::IsRenamePending(uint64_t fileId, const wchar_t* relativeName) {
     ChangeRecordList changes;
-    if (FAILED(Storage().GetChanges(changes, false))) return true;  // unknown: do not delete
+    if (!ReadPendingChanges(changes)) return true;  // unknown: do not delete
     const std::wstring name = relativeName != nullptr ? relativeName : L"";
     for (const ChangeRecord& change : changes) {
         if (change.action != CHANGE_ACTION_RENAMED) continue;
-        // The record being carried out is what is being done, not pending.
-        if (m_currentRecord != nullptr && !change.row_ids.empty() &&
-            std::find(m_currentRecord->row_ids.begin(), m_currentRecord->row_ids.end(), change.row_ids.front()) !=
-                m_currentRecord->row_ids.end())
-            continue;
         if (fileId != 0 && change.file_id == fileId) return true;
         if (!name.empty() && (IsSameOrBelow(name, change.old_name) || IsSameOrBelow(name, change.name))) return true;
     }
+    return false;
+}
+
+bool CFileSyncThread::IsChangePending(uint64_t fileId) {
+    ChangeRecordList changes;
+    if (!ReadPendingChanges(changes)) return true;
+    for (const ChangeRecord& change : changes)
+        if (change.file_id == fileId) return true;
     return false;
 }
 

@@ -121,8 +121,12 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
         const HRESULT hr = Storage().GetFileStatus(path, status);
         if (FAILED(hr)) return hr;
         switch (status) {
-        case FILE_STATUS_NONE:
         case FILE_STATUS_CHANGED:
+            // A file renamed or moved here: its rename sends it, with its id.
+            // Uploading it anew here would leave the old item behind.
+            if (IsRenamePending(0, Relative(path))) return ReportSkipped(path, false, S_FALSE, L"local rename pending");
+            [[fallthrough]];
+        case FILE_STATUS_NONE:
             return UploadFile(folderId, path, 0, true, false);
         case FILE_STATUS_SYNCED:
             return DeleteLocalFileChecked(path, data, folderId);

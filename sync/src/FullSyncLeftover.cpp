@@ -81,8 +81,8 @@ HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInf
     const bool isFolder = !IsFileType(entry.type.c_str());
     const std::wstring rowPath = RootJoin(row.name);
     const bool movedThere = !rowPath.empty() && _wcsicmp(rowPath.c_str(), path) != 0;
-    if (movedThere && ::PathFileExistsW(rowPath.c_str())) {
-        // Moved remotely, still in its old place here: follow the move,
+    if (!rowPath.empty() && ::PathFileExistsW(rowPath.c_str())) {
+        // Still here, at the row's place: follow a move made there,
         // keeping an edit made here.
         const HRESULT moved = FollowRemoteMove(entry, path, row);
         if (FAILED(moved) || !isFolder) return moved;

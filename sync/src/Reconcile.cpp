@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/RelativePath.h"
 #include "BrelioSync/ChangeCodes.h"
@@ -143,8 +144,10 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             }
             for (const auto& [path, fileId] : renames) {
                 if (fileId != record.file_id) continue;
-                // The item lives on under its other name.
-                if (_wcsicmp(path.c_str(), full.c_str()) != 0) return S_OK;
+                // The item lives on under its other name (a save that
+                // renamed the old file away); renamed and then removed, it
+                // lives nowhere.
+                if (_wcsicmp(path.c_str(), full.c_str()) != 0 && ::PathFileExistsW(path.c_str())) return S_OK;
                 break;
             }
             // A folder's own revision does not tell whether anything in it
@@ -159,11 +162,10 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             return S_OK;
         case CHANGE_RENAMED_LOCAL: {
             if (!exists) {
-                if (record.file_id != 0) {
-                    const std::wstring oldFull = RootJoin(record.old_name);
-                    if (!oldFull.empty()) renames[oldFull] = record.file_id;
-                }
-                return S_OK;
+                if (record.file_id == 0) return S_OK;
+                const std::wstring oldFull = RootJoin(record.old_name);
+                if (!oldFull.empty()) renames[oldFull] = record.file_id;
+                return SettleVanishedItem(record);
             }
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
@@ -185,7 +187,7 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
                 const std::wstring oldFull = RootJoin(record.old_name);
                 if (!oldFull.empty()) renames[oldFull] = record.file_id;
                 matched = nullptr;
-                return S_OK;
+                return SettleVanishedItem(record);
             }
             return SettleRenameAgainstRemote(record, full.c_str(), *matched, renames);
         default:
@@ -218,7 +220,18 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
             FileRecord row;
             const HRESULT found = Storage().GetFile(remote.id, row);
             if (found != S_OK) return FAILED(found) ? found : S_OK;
-            return RemoveRemoteLeftover(fullPath.c_str(), remote, row);
+            // The change was fetched before this pass sent its own renames
+            // (a folder renamed here moves what is inside): its place is
+            // asked again.
+            RequestStatus status;
+            ChangeInfo now;
+            const HRESULT asked = GetFileMeta(status, remote.id, now);
+            if (FAILED(asked) && asked != API_E_ITEM_NOT_FOUND) return asked;
+            if (FAILED(asked) || now.changeType == "deleted") return S_OK;  // the next pass meets the deletion
+            std::wstring place;
+            const HRESULT joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(now.file.path), place);
+            if (FAILED(joined)) return ReportSkipped(fullPath.c_str(), isFolder, joined, L"unusable remote path");
+            return RemoveRemoteLeftover(place.c_str(), now.file, row);
         }
         case CHANGE_FAILED_LOCAL:
             NotifyResult(fullPath.c_str(), isFolder, E_FAIL);

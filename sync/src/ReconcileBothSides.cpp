@@ -92,6 +92,15 @@ HRESULT CFileSyncThread::SendLocalRename(const ChangeRecord& record, const wchar
     if (FAILED(hr) && hr != API_E_ITEM_NOT_FOUND) return ReportSkipped(fullPath, record.is_folder, hr, L"remote state unknown");
     if (FAILED(hr) || meta.changeType == "deleted") return KeepRenamedAgainstRemoteDeletion(record, fullPath);
     const std::wstring remoteName = RemotePathToRowName(meta.file.path);
+    if (SameName(remoteName, record.name)) {
+        // Back where the drive has it: no place to send, only an edit.
+        FileRecord row;
+        hr = Storage().GetFile(record.file_id, row);
+        if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+        if (!record.is_folder && IsLocalFileChanged(fullPath, TicksToFileTime(row.last_write_time), row.size))
+            return UploadChangedFile(record.file_id, fullPath);
+        return Storage().SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_SYNCED);
+    }
     if (SameName(FolderOfName(remoteName), FolderOfName(record.name))) {
         hr = RenameRemote(record.file_id, record.name.c_str(), record.old_name.c_str());
         if (FAILED(hr) || record.is_folder) return hr;
@@ -152,4 +161,30 @@ HRESULT CFileSyncThread::SettleLocalFolderRemoval(const ChangeRecord& record, co
     // Removed here: what changed on the drive inside it since the last pass
     // comes back, the folder holding only that; the rest goes to the trash.
     return RemoveRemoteLeftover(place.c_str(), meta.file, row);
+}
+
+HRESULT CFileSyncThread::SettleVanishedItem(const ChangeRecord& record) {
+    // A later record of the item says where it went (a rename chain, the
+    // removal of a file renamed away by an editor's save): that one decides.
+    if (IsChangePending(record.file_id)) return S_OK;
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(record.file_id, row);
+    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+    // Moved on with a folder that was renamed or moved here after it: its
+    // own new name and place are sent now (a folder that then goes up anew
+    // at another place takes it along as it is).
+    const std::wstring place = RootJoin(row.name);
+    if (::PathFileExistsW(place.c_str())) {
+        ChangeRecord moved = record;
+        moved.name = row.name;
+        return SendLocalRename(moved, place.c_str());
+    }
+    // Changed on the drive too: a change beats the delete, and the remote
+    // phase brings it back at its remote place.
+    if (m_remoteChanges != nullptr)
+        for (const ChangeInfo& change : *m_remoteChanges)
+            if (change.file.id == record.file_id) return S_OK;
+    // Gone with a folder deleted here, unchanged there: a plain deletion.
+    Log(L"%s - gone here with its folder.", RootJoin(row.name).c_str());
+    return DeleteRemote(record.file_id, row.name.c_str(), row.is_folder);
 }

@@ -183,6 +183,15 @@ private:
     // A rename in the change table that involves the item, not yet sent
     // (the record being carried out aside).
     bool IsRenamePending(uint64_t fileId, const wchar_t* relativeName);
+    // Any record of the item in the change table (the one being carried
+    // out aside).
+    bool IsChangePending(uint64_t fileId);
+    // The change table without the record being carried out; false when it
+    // could not be read.
+    bool ReadPendingChanges(ChangeRecordList& pending);
+    // An item renamed or moved here whose new place is gone again, with no
+    // later record for it: it went with a folder deleted here.
+    HRESULT SettleVanishedItem(const ChangeRecord& record);
     bool HasLocalChangesBelow(const wchar_t* folderPath);
     // Logs why the item waits; a failure also becomes a failed item.
     HRESULT ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why);
