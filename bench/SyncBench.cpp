@@ -75,6 +75,19 @@ HRESULT StoreSettings(const wchar_t* tenant, const wchar_t* session, const wchar
                                                 &idleTime, sizeof(idleTime)));
 }
 
+// A database left by an earlier run of the same account and folder would
+// have the first full sync find everything in sync already: every run
+// starts from none.
+HRESULT RemoveDatabase(const std::wstring& path) {
+    for (const wchar_t* suffix : {L"", L"-journal", L"-wal", L"-shm"}) {
+        const std::wstring file = path + suffix;
+        if (::DeleteFileW(file.c_str())) continue;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(error);
+    }
+    return S_OK;
+}
+
 HRESULT StartEngine(CDriveApp* app) {
     CSettings& settings = app->GetSettings();
     HRESULT hr = settings.LoadAccount();
@@ -83,7 +96,15 @@ HRESULT StartEngine(CDriveApp* app) {
     hr = MakeSessionHeader(settings.GetSessionId().c_str(), settings.GetTenant().c_str(), header);
     if (FAILED(hr)) return hr;
     SetAuthHeader(header.c_str());
-    if (CSQLiteConnection::CreateDatabase(settings.GetLocalStoragePath().c_str()) != 0) return E_FAIL;
+    const std::wstring& database = settings.GetLocalStoragePath();
+    if (database.empty()) return E_FAIL;
+    hr = RemoveDatabase(database);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "cannot remove the earlier database %ls (0x%lx)\n", database.c_str(),
+                     static_cast<unsigned long>(hr));
+        return hr;
+    }
+    if (CSQLiteConnection::CreateDatabase(database.c_str()) != 0) return E_FAIL;
     app->GetStopEvent().ResetEvent();
     return app->GetSyncManager()->StartAll();
 }

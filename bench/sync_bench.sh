@@ -7,7 +7,10 @@
 #   the time from a local save to its upload with a short idle time;
 #   the engine's CPU time over a minute of idle.
 # Usage: bench/sync_bench.sh [build-folder] [files] [folders]
-# It rewrites the program's settings in the build's Wine prefix.
+# It rewrites the program's settings in the build's Wine prefix. Every run
+# starts clean, so that runs compare: a new stand-in, new accounts, fresh
+# folders, and the engine deletes its database of the account and folder
+# before it starts.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -76,6 +79,7 @@ read -r t s d <<<"$(account engineidle)"
 mkdir -p "$work/engine-idle"
 idle=$(engine idle "$t" "$s" "$(winpath "$work/engine-idle")" 60 | sed -n 's/^idle-cpu-seconds //p')
 
+echo "each figure from a new account, an empty database and a fresh folder"
 printf '%-28s %12s %12s\n' "" "engine" "python"
 printf '%-28s %12s %12s\n' "full sync down, files/s" "$engine_down" "$py_down"
 printf '%-28s %12s %12s\n' "full sync up, files/s" "$engine_up" "$py_up"

@@ -30,11 +30,6 @@ const wchar_t* LastComponent(const wchar_t* path) {
     return name;
 }
 
-std::wstring FolderOf(const wchar_t* path) {
-    const wchar_t* name = LastComponent(path);
-    return std::wstring(path, static_cast<size_t>(name - path));
-}
-
 // Removes a file of ours when the scope ends, unless it was kept.
 class CTempFileGuard {
 public:
@@ -264,23 +259,21 @@ ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t la
     return UploadThroughSession(targetId, name, latestRevision, size, copy.Get(), out);
 }
 
-ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime) {
-    return DownloadFile(fileId, localPath, size, lastWriteTime, {});
-}
-
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
-                          const std::function<HRESULT()>& beforeReplace) {
-    // The content lands beside the target first; the target is replaced
+                          const wchar_t* spareFolder, const std::function<HRESULT()>& beforeReplace) {
+    // The content lands in a temporary file first; the target is replaced
     // only once everything arrived, so a failed transfer never damages it.
-    const std::wstring folder = FolderOf(localPath);
-    wchar_t temp[MAX_PATH + 1] = {};
-    // Named to match kDownloadTempPattern.
-    if (::GetTempFileNameW(folder.empty() ? L"." : folder.c_str(), L"$$$", 0, temp) == 0) return LastErrorResult();
+    std::wstring folder;
+    HRESULT result = ChooseDownloadTempFolder(localPath, spareFolder, folder);
+    if (FAILED(result)) return result;
+    std::wstring temp;
+    UniqueKernelHandle created;
+    result = CreateDownloadTempFile(folder, temp, created);
+    if (FAILED(result)) return result;
     CTempFileGuard tempGuard(temp);
     {
-        UniqueKernelHandle file(
-            ::CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return LastErrorResult();
+        // Closed before the guard removes the file on a failure.
+        const UniqueKernelHandle file(std::move(created));
         RequestStatus status;
         const ApiErrorCode got = DownloadRaw(status, fileId, file.Get());
         if (got < 0) return got;
@@ -292,7 +285,8 @@ ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& s
         const HRESULT allowed = beforeReplace();
         if (FAILED(allowed)) return allowed;
     }
-    if (!::MoveFileExW(temp, localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return LastErrorResult();
+    if (!::MoveFileExW(temp.c_str(), localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return LastErrorResult();
     tempGuard.Keep();
 
     UniqueKernelHandle placed(::CreateFileW(localPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));

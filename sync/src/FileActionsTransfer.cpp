@@ -92,15 +92,18 @@ HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, boo
     };
     HRESULT hr;
     {
-        // The content lands in a "$$$" temporary file beside the target
-        // first: that name is masked too.
-        std::wstring temporary = path;
-        const size_t slash = temporary.find_last_of(L'\\');
-        temporary.resize(slash == std::wstring::npos ? 0 : slash + 1);
-        temporary += kDownloadTempPattern;
+        // The content lands in a temporary file first, beside the target or,
+        // in a folder too deep for its name, at the top of the sync folder:
+        // that name is masked too.
+        std::wstring temporary;
+        if (SUCCEEDED(ChooseDownloadTempFolder(path, m_env.syncRoot.c_str(), temporary)))
+            temporary += kDownloadTempPattern;
         CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
-        scope.IgnorePair(path, temporary.c_str());
-        hr = DownloadFile(info.id, path, size, lastWrite, keepEdited);
+        if (temporary.empty())
+            scope.Ignore(path);
+        else
+            scope.IgnorePair(path, temporary.c_str());
+        hr = DownloadFile(info.id, path, size, lastWrite, m_env.syncRoot.c_str(), keepEdited);
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
     hr = FinishTransfer(hr, info, path, size, lastWrite, insert, byName, L"%s - downloaded.",

@@ -7,6 +7,7 @@
 
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileOperations.h"
+#include "BrelioServices/FileTransfer.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
 #include "BrelioSync/FileChangeQueue.h"
@@ -97,6 +98,9 @@ bool CFileMonitorThread::QueueChanges(const BYTE* buffer, DWORD bytes) {
 }
 
 void CFileMonitorThread::QueueChange(const std::wstring& name, int action) {
+    // A download's temporary file is the engine's own, wherever it lies:
+    // nothing that happens to it is a change of the user's.
+    if (IsEngineTemporaryName(::PathFindFileNameW(name.c_str()))) return;
     std::wstring path;
     if (!JoinPath(m_root.c_str(), name.c_str(), path)) {
         Log(L"FileMonitorThread skipped a path too long(%s).", name.c_str());

@@ -83,7 +83,7 @@ bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
     bool changed = false;
     do {
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (IsStopMarker(data.cFileName)) continue;
+        if (IsEngineOwnFile(data.cFileName)) continue;
         if (isFolder && (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)) continue;
         std::wstring path;
         FileRecord row;

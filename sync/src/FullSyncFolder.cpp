@@ -49,13 +49,16 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
         FindCloser closer{find};
         do {
             if (CheckStop()) break;
-            if (IsStopMarker(data.cFileName)) continue;
+            if (IsEngineOwnFile(data.cFileName)) continue;
             const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             if (isFolder && IsDotEntry(data.cFileName)) continue;
             takenNames.insert(LowerPath(data.cFileName));
             std::wstring path;
             if (!JoinName(folderPath, data.cFileName, path)) {
-                Log(L"%s\\%s - path too long.", folderPath, data.cFileName);
+                // Never synced while its path is this long: the user is told.
+                const std::wstring shown = std::wstring(folderPath) + L"\\" + data.cFileName;
+                Log(L"%s - path too long.", shown.c_str());
+                m_env.syncManager->NotifyResult(shown.c_str(), isFolder, HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
                 continue;
             }
             result = isFolder ? SyncLocalFolder(path.c_str(), data, folderId, listing)

@@ -15,7 +15,7 @@
 
 namespace {
 
-// True when the folder holds no item at all (the monitor's marker aside),
+// True when the folder holds no item at all (the engine's own files aside),
 // or does not exist.
 bool IsFolderMissingOrEmpty(const wchar_t* folder) {
     std::wstring pattern;
@@ -26,7 +26,7 @@ bool IsFolderMissingOrEmpty(const wchar_t* folder) {
     bool empty = true;
     do {
         if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
-        if (IsStopMarker(data.cFileName)) continue;
+        if (IsEngineOwnFile(data.cFileName)) continue;
         empty = false;
     } while (empty && ::FindNextFileW(find, &data));
     ::FindClose(find);
@@ -63,6 +63,8 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         return kSyncFolderGone;
     };
     if (!::PathIsDirectoryW(root)) return refuse(root);
+    // Before the walk, which must never take them for the user's files.
+    RemoveDownloadLeftovers(root);
 
     const std::vector<SyncFolderEntry> selected =
         m_env.selectedFolders != nullptr ? m_env.selectedFolders->GetEntries() : std::vector<SyncFolderEntry>();

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "BrelioServices/FileTransfer.h"
 
 namespace {
 
@@ -32,6 +33,9 @@ bool IsSafeLocalName(const wchar_t* name) {
         if (c < 0x20 || std::wcschr(L"<>:\"/\\|?*", c) != nullptr) return false;
     }
     if (name[length - 1] == L'.' || name[length - 1] == L' ') return false;
+    // The engine's own temporary name: such a file would be removed at the
+    // next start as a leftover, and then trashed on the drive as deleted.
+    if (IsEngineTemporaryName(name)) return false;
     return !IsDeviceName(name);
 }
 

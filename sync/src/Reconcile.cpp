@@ -83,6 +83,11 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
                 NotifyResult(relative.c_str(), !IsFileType(change.file.type.c_str()), joined);
                 continue;
             }
+        } else if (!JoinName(m_env.syncRoot.c_str(), relative, fullPath)) {
+            // Only to name the item in the log: a deleted item without a row
+            // has no local path of its own, and its name is never used
+            // to touch the folder.
+            fullPath = relative;
         }
         const uint32_t code = ClassifyRemoteChange(fullPath, change);
         if (!IsSelected(Relative(fullPath.c_str()))) continue;

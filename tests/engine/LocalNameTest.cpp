@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{L"a<b", false}, NameCase{L"a>b", false}, NameCase{L"a|b", false},
                       NameCase{L"a\"b", false}, NameCase{L"a\tb", false}, NameCase{L"name.", false},
                       NameCase{L"name ", false}, NameCase{L"CON", false}, NameCase{L"nul.txt", false},
-                      NameCase{L"Lpt9", false}, NameCase{L"aux .txt", false}));
+                      NameCase{L"Lpt9", false}, NameCase{L"aux .txt", false},
+                      NameCase{L"$$$brelio-0123456789abcdef.tmp", false}, NameCase{L"$$$1234.tmp", true}));
 
 TEST(LocalNames, OverLongNamesAndPaths) {
     const std::wstring longName(256, L'a');

@@ -69,7 +69,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {1, L"sub\\$$$__STOP__$$$"},
                    {3, L"sub\\$$$__STOP__$$$"},
                    {1, L"after.txt"},
-                   {3, L"after.txt"}}}),
+                   {3, L"after.txt"}}},
+        // A download's temporary file, written and renamed onto its target,
+        // is the engine's own; a user's file that only looks alike is not.
+        LocalEdit{"EngineTemporaryFilesAreDropped",
+                  {},
+                  {{'d', L"sub"},
+                   {'w', L"sub\\$$$brelio-0123456789abcdef.tmp"},
+                   {'r', L"sub\\$$$brelio-0123456789abcdef.tmp", L"sub\\got.txt"},
+                   {'w', L"$$$brelio-FEDCBA9876543210.tmp"},
+                   {'x', L"$$$brelio-FEDCBA9876543210.tmp"},
+                   {'w', L"$$$1234.tmp"}},
+                  {{1, L"sub", true}, {5, L"sub\\got.txt"}, {1, L"$$$1234.tmp"}, {3, L"$$$1234.tmp"}}}),
     [](const ::testing::TestParamInfo<LocalEdit>& info) { return info.param.title; });
 
 TEST_F(MonitorTest, IgnoredPathsAreDropped) {

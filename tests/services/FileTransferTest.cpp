@@ -276,6 +276,61 @@ TEST_F(FileTransfer, DownloadReplacesTheFileWithTheRemoteContent) {
     EXPECT_EQ(ReadFileBytes(fresh), ReadFileBytes(path));
 }
 
+TEST(DownloadTempName, OnlyTheEnginesOwnShapeMatches) {
+    const struct {
+        const wchar_t* name;
+        bool engines;
+    } cases[] = {
+        {L"$$$brelio-0123456789abcdef.tmp", true},
+        {L"$$$BRELIO-0123456789ABCDEF.TMP", true},
+        {L"$$$1234.tmp", false},
+        {L"$$$brelio-notes.tmp", false},
+        {L"$$$brelio-0123456789abcdeg.tmp", false},
+        {L"$$$brelio-0123456789abcde.tmp", false},
+        {L"$$$brelio-0123456789abcdef0.tmp", false},
+        {L"$$$brelio-0123456789abcdef.tmp.txt", false},
+        {L"x$$$brelio-0123456789abcdef.tmp", false},
+        {L"$$$__STOP__$$$", false},
+        {L"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsEngineTemporaryName(c.name), c.engines) << brelio::WideToUtf8(c.name);
+    EXPECT_FALSE(IsEngineTemporaryName(nullptr));
+}
+
+// The temporary file goes beside the target while its name fits there
+// within MAX_PATH, else into the spare folder; a name is never cut.
+TEST_F(FileTransfer, TemporaryFileGoesWhereItsNameFits) {
+    const std::wstring shortFolder = m_folder.Path();
+    const std::wstring deepFolder = shortFolder + L"\\" + std::wstring(250 - shortFolder.size() - 1, L'd');
+    ASSERT_EQ(deepFolder.size(), 250u);
+    std::wstring folder;
+    ASSERT_EQ(ChooseDownloadTempFolder((shortFolder + L"\\a.txt").c_str(), nullptr, folder), S_OK);
+    EXPECT_EQ(folder, shortFolder + L"\\");
+    ASSERT_EQ(ChooseDownloadTempFolder((deepFolder + L"\\a.txt").c_str(), shortFolder.c_str(), folder), S_OK);
+    EXPECT_EQ(folder, shortFolder + L"\\") << "the spare folder";
+    EXPECT_EQ(ChooseDownloadTempFolder((deepFolder + L"\\a.txt").c_str(), deepFolder.c_str(), folder),
+              HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_TRUE(folder.empty());
+
+    // Nowhere to put it: the download fails before it asks for anything.
+    uint64_t size = 0;
+    FILETIME time = {};
+    EXPECT_EQ(DownloadFile(m_old, (deepFolder + L"\\a.txt").c_str(), size, time, nullptr),
+              HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(Requests().size(), 0u);
+
+    // Each file made gets a name of its own, of the engine's shape.
+    std::wstring first, second;
+    UniqueKernelHandle a, b;
+    ASSERT_EQ(CreateDownloadTempFile(shortFolder + L"\\", first, a), S_OK);
+    ASSERT_EQ(CreateDownloadTempFile(shortFolder + L"\\", second, b), S_OK);
+    EXPECT_NE(first, second);
+    for (const std::wstring& path : {first, second}) {
+        EXPECT_EQ(path.rfind(shortFolder + L"\\", 0), 0u);
+        EXPECT_TRUE(IsEngineTemporaryName(path.c_str() + shortFolder.size() + 1)) << brelio::WideToUtf8(path);
+    }
+}
+
 TEST_F(FileTransfer, LockedSourceFailsAfterItsRetriesAndLeavesNoCopy) {
     const std::wstring path = m_folder / L"locked.txt";
     ASSERT_TRUE(WriteFileBytes(path, "data"));

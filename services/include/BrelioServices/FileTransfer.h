@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RestFrame.h"
 
 // Size limits of the three upload ways.
@@ -17,18 +19,44 @@ constexpr uint64_t kUploadFromHandleLimit = 0x80000000;  // below: one request f
 ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision, FileInfo& out,
                         uint64_t& size, FILETIME& lastWriteTime);
 
-// What DownloadFile names the temporary file it writes beside the target
-// ("$$$" and a number, by GetTempFileNameW): callers that must recognise it
-// match names against this pattern.
-inline constexpr wchar_t kDownloadTempPattern[] = L"$$$*.tmp";
+// The temporary file a download writes before it takes the target's place:
+// the prefix, kDownloadTempDigits random hexadecimal digits and the suffix,
+// as in "$$$brelio-0f3a5c7e9b1d2468.tmp". A crash can leave one behind in
+// the sync folder; IsEngineTemporaryName tells it from a user's file.
+inline constexpr wchar_t kDownloadTempPrefix[] = L"$$$brelio-";
+inline constexpr wchar_t kDownloadTempSuffix[] = L".tmp";
+inline constexpr size_t kDownloadTempDigits = 16;
+inline constexpr size_t kDownloadTempNameLength =
+    (std::size(kDownloadTempPrefix) - 1) + kDownloadTempDigits + (std::size(kDownloadTempSuffix) - 1);
+// Every such name in one folder, for the ignore list.
+inline constexpr wchar_t kDownloadTempPattern[] = L"$$$brelio-*.tmp";
+
+// True only for a name made exactly as above (letter case aside): a user's
+// "$$$1234.tmp" or "$$$brelio-notes.tmp" is not one.
+[[nodiscard]] bool IsEngineTemporaryName(const wchar_t* name);
+
+// The folder that takes the temporary file of a download to localPath,
+// ending in a backslash (empty: the current folder): the target's own
+// folder when a temporary name fits there within MAX_PATH, else the spare
+// folder (on the same volume) when it fits there. Never a cut name:
+// HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) when neither fits.
+[[nodiscard]] HRESULT ChooseDownloadTempFolder(const wchar_t* localPath, const wchar_t* spareFolder,
+                                               std::wstring& folder);
+// Creates a new temporary file of that name in the folder (as chosen
+// above), open for reading and writing and shared with no one.
+[[nodiscard]] HRESULT CreateDownloadTempFile(const std::wstring& folder, std::wstring& path,
+                                             brelio::UniqueKernelHandle& file);
 
 // Writes a file's content into place. The local file changes only when the
-// whole content arrived; on any failure it is left as it was.
-ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime);
-// The same, with a last word before the local file is replaced, once the
-// whole content has arrived: a failure it returns leaves the file as it is.
+// whole content arrived; on any failure it is left as it was and no
+// temporary file stays. The content first lands in a temporary file placed
+// by ChooseDownloadTempFolder, so a target in a folder too deep for a
+// temporary name beside it can still be written through the spare folder.
+// beforeReplace, when given, has a last word once the whole content has
+// arrived and before the local file is replaced: a failure it returns
+// leaves the file as it is.
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
-                          const std::function<HRESULT()>& beforeReplace);
+                          const wchar_t* spareFolder = nullptr, const std::function<HRESULT()>& beforeReplace = {});
 
 // Copies the source into a new "$$$" file in the temporary folder, retrying
 // 250 ms apart while it is in use. Nothing is left behind on failure.

@@ -86,6 +86,10 @@ public:
     // missing or holds nothing while the drive has items recorded in sync.
     HRESULT FullSyncWalk();
 
+    // Deletes, in the folder and below it, every temporary file that a
+    // download cut short by a crash, kill or shutdown left behind.
+    void RemoveDownloadLeftovers(const wchar_t* folderPath);
+
     // Full sync of one folder against the remote listing of folder id (0 is
     // the drive root).
     HRESULT FullSyncFolder(const wchar_t* folderPath, uint64_t folderId);

@@ -102,7 +102,9 @@ TEST_F(EngineScenario, AFolderRenamedLocallyIsRenamedRemotelyWithItsContent) {
     ASSERT_TRUE(WaitUntil([&] { return RemoteHas("/proj/plan.txt", "plan"); }));
     const uint64_t folderId = IdOf(LiveRemoteItem("/proj"));
     const uint64_t fileId = IdOf(LiveRemoteItem("/proj/plan.txt"));
-    ASSERT_TRUE(::MoveFileW(Local(L"proj").c_str(), Local(L"renamed").c_str()));
+    // The pass that sent plan.txt may still be reading the folder; like a
+    // user told the folder is in use, try again.
+    ASSERT_TRUE(WaitUntil([&] { return ::MoveFileW(Local(L"proj").c_str(), Local(L"renamed").c_str()) != FALSE; }, 10000));
     EXPECT_TRUE(WaitUntil([&] { return RemoteHas("/renamed/plan.txt", "plan") && RemoteMissing("/proj"); }));
     EXPECT_EQ(IdOf(LiveRemoteItem("/renamed")), folderId);
     EXPECT_EQ(IdOf(LiveRemoteItem("/renamed/plan.txt")), fileId);
