@@ -51,9 +51,15 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
     hr = Storage().GetFileStatus(entry.id, status);
     if (FAILED(hr)) return hr;
     switch (status) {
-    case FILE_STATUS_CHANGED:
+    case FILE_STATUS_CHANGED: {
         if (IsRenamePending(entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local rename pending");
+        // Changed here and then deleted here: the edit went with the item,
+        // so it is a deletion like any other.
+        FileRecord row;
+        if (Storage().GetFile(entry.id, row) == S_OK && !::PathFileExistsW(RootJoin(row.name).c_str()))
+            return RemoveRemoteLeftover(path.c_str(), entry, row);
         [[fallthrough]];
+    }
     case FILE_STATUS_NONE:
         // Something of that name appeared here during the walk: it is
         // compared on the next pass instead of being overwritten now.

@@ -17,10 +17,10 @@ namespace {
 
 bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
-bool IsUpdatePending(const ChangeInfoList* remoteChanges, uint64_t fileId) {
+bool IsRemoteChangePending(const ChangeInfoList* remoteChanges, uint64_t fileId) {
     if (remoteChanges == nullptr) return false;
     for (const ChangeInfo& change : *remoteChanges)
-        if (change.file.id == fileId && change.changeType == "updated") return true;
+        if (change.file.id == fileId) return true;
     return false;
 }
 
@@ -68,7 +68,27 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
     HRESULT hr = GetFiles(status, oldFolderId, oldListing, false);
     if (FAILED(hr)) return hr;
     std::set<uint64_t> held;
-    for (const FileInfo& entry : oldListing) held.insert(entry.id);
+    for (const FileInfo& entry : oldListing) {
+        held.insert(entry.id);
+        // What the drive added or changed in the old folder comes here
+        // first (a walk of the folder skips what waits for a rename).
+        FileRecord row;
+        const HRESULT found = Storage().GetFile(entry.id, row);
+        if (FAILED(found)) return found;
+        const bool isFolder = !IsFileType(entry.type.c_str());
+        if (found == S_FALSE) {
+            std::wstring path;
+            if (FAILED(JoinRemoteName(folderPath, entry.name.c_str(), path)) || ::PathFileExistsW(path.c_str())) continue;
+            hr = isFolder ? CreateLocalFolder(entry, path.c_str(), true) : Download(entry, path.c_str(), true, false);
+            if (FAILED(hr)) return hr;
+            continue;
+        }
+        const std::wstring rowPath = RootJoin(row.name);
+        if (!isFolder && _stricmp(entry.hash.c_str(), row.hash.c_str()) != 0 && ::PathFileExistsW(rowPath.c_str())) {
+            hr = FollowRemoteMove(entry, rowPath.c_str(), row);
+            if (FAILED(hr)) return hr;
+        }
+    }
 
     WIN32_FIND_DATAW data = {};
     HANDLE find = ::FindFirstFileW(folderPath, &data);
@@ -109,9 +129,9 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
                 item = CreateRemoteFolder(folderId, path.c_str(), data, childId);
                 if (SUCCEEDED(item)) item = FullSyncFolder(path.c_str(), childId);
             }
-        } else if (IsUpdatePending(m_remoteChanges, row.file_id)) {
-            // Moved elsewhere on the drive meanwhile: its own change brings
-            // it there.
+        } else if (IsRemoteChangePending(m_remoteChanges, row.file_id)) {
+            // Moved elsewhere or trashed on the drive meanwhile: its own
+            // change settles it.
             continue;
         } else {
             // Moved into this folder here before the folder itself moved.

@@ -63,10 +63,19 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         return S_OK;
     }
 
-    for (size_t index = 0; index < remoteChanges.size(); ++index) {
+    // A change whose item waits for a folder that a later change brings
+    // (the drive lists each item at its place now, and a folder renamed
+    // after an item moved into it comes later) goes once more at the end.
+    std::vector<size_t> waiting;
+    bool retrying = false;
+    for (size_t step = 0; step < remoteChanges.size() + waiting.size(); ++step) {
+        if (step == remoteChanges.size()) retrying = true;
+        const size_t index = retrying ? waiting[step - remoteChanges.size()] : step;
         const ChangeInfo& change = remoteChanges[index];
         if (CheckStop()) {
-            for (; index < remoteChanges.size(); ++index) outcome.MarkUnsettled(remoteChanges[index]);
+            for (size_t left = retrying ? remoteChanges.size() : index; left < remoteChanges.size(); ++left)
+                outcome.MarkUnsettled(remoteChanges[left]);
+            for (const size_t left : waiting) outcome.MarkUnsettled(remoteChanges[left]);
             return S_OK;
         }
         // An item replaced by a new one at the place the local user moved
@@ -92,6 +101,10 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         const uint32_t code = ClassifyRemoteChange(fullPath, change);
         if (!IsSelected(Relative(fullPath.c_str()))) continue;
         result = ActOnRemoteChange(code, change, fullPath);
+        if (result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) && !retrying) {
+            waiting.push_back(index);
+            continue;
+        }
         if (FAILED(result)) outcome.MarkUnsettled(change);
     }
     return result;

@@ -242,11 +242,14 @@ protected:
     }
 
     // The side whose place for the item counts: the remote one when it
-    // moved or renamed the item, else the local one when that did.
+    // moved or renamed the item and still has it, else the local one when
+    // that did; else the place both sides started from. A move on a side
+    // that then deleted the item is gone with it.
     int PlaceSide(const ModelItem& item) const {
         if (IsNew(item)) return item.side[kLocal].present ? kLocal : kRemote;
-        if (item.Relocated(kRemote)) return kRemote;
-        return kLocal;
+        if (item.side[kRemote].alive && item.Relocated(kRemote)) return kRemote;
+        if (item.side[kLocal].alive && item.Relocated(kLocal)) return kLocal;
+        return item.Relocated(kRemote) ? kLocal : kRemote;
     }
 
     int ExpectedParent(int id) const {
