@@ -36,16 +36,17 @@ HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRela
     Log(L"%s - moved here from %s; it goes up anew and the old item goes to the trash.", fullPath, oldRelativeName);
     FileRecord row;
     const bool known = Storage().GetFile(oldId, row) == S_OK;
+    m_movingIds.insert(oldId);
     if (isFolder) {
         // What changed in the old folder on the drive comes into the moved
         // one first, so that nothing of it goes to the trash with the old
         // folder.
         hr = FullSyncFolder(fullPath, oldId);
-        if (FAILED(hr)) return hr;
-        hr = CopyFolderUp(fullPath, parentId, oldId);
+        if (SUCCEEDED(hr)) hr = CopyFolderUp(fullPath, parentId, oldId);
     } else {
         hr = UploadFile(parentId, fullPath, 0, true, false);
     }
+    m_movingIds.erase(oldId);
     if (FAILED(hr)) return hr;
     m_replacedIds.insert(oldId);
     if (!isFolder && known) {
@@ -70,6 +71,7 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
     std::set<uint64_t> held;
     for (const FileInfo& entry : oldListing) {
         held.insert(entry.id);
+        if (m_movingIds.count(entry.id)) continue;
         // What the drive added or changed in the old folder comes here
         // first (a walk of the folder skips what waits for a rename).
         FileRecord row;

@@ -220,4 +220,7 @@ private:
     // Remote items this reconciliation replaced by new ones (a local move):
     // their own remote changes are settled with them.
     std::set<uint64_t> m_replacedIds;
+    // Remote items whose copy to a new place is under way: a walk of the
+    // folder they are leaving must not bring them back here.
+    std::set<uint64_t> m_movingIds;
 };
