@@ -28,8 +28,10 @@ void CDriveApp::DestroyInstance() {
 CDriveApp::CDriveApp() = default;
 
 CDriveApp::~CDriveApp() {
-    m_storageMutex.Close();
+    // The engine's threads take the mutex and wait on the stop event until
+    // they have ended: the manager goes first and awaits them.
     m_syncManager.reset();
+    m_storageMutex.Close();
     if (m_embeddedFont != nullptr) ::RemoveFontMemResourceEx(m_embeddedFont);
     if (m_uiFont != nullptr) ::DeleteObject(m_uiFont);
 }

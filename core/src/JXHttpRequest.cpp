@@ -3,11 +3,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstring>
 #include <cwchar>
-#include <memory>
-#include <new>
-#include <vector>
 
+#include "AwaitedRequest.h"
 #include "WinHttpSession.h"
 
 using brelio::UniqueWinHttpHandle;
@@ -76,15 +75,14 @@ struct CJXHttpRequest::Sink {
 
 namespace {
 
-thread_local HANDLE t_cancelEvent = nullptr;
-
-bool IsThreadCancelled() {
-    return t_cancelEvent != nullptr && ::WaitForSingleObject(t_cancelEvent, 0) == WAIT_OBJECT_0;
-}
+thread_local HANDLE t_cancelEvents[2] = {};
 
 }  // namespace
 
-void CJXHttpRequest::SetThreadCancelEvent(HANDLE event) { t_cancelEvent = event; }
+void CJXHttpRequest::SetThreadCancelEvent(HANDLE event, HANDLE otherEvent) {
+    t_cancelEvents[0] = event;
+    t_cancelEvents[1] = otherEvent;
+}
 
 CJXHttpRequest::~CJXHttpRequest() { Close(false); }
 
@@ -170,24 +168,26 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
     if (object.empty()) object = L"/";
 
-    UniqueWinHttpHandle connection(::WinHttpConnect(brelio::SharedWinHttpSession(), host.c_str(),
-                                                    parts.nPort, 0));
+    // Declared after its connection, the request is closed first.
+    UniqueWinHttpHandle connection;
+    brelio::CAwaitedRequest request(t_cancelEvents[0], t_cancelEvents[1]);
+    // Nothing goes out from a thread that was told to stop.
+    if (request.IsCancelled()) return E_ABORT;
+    connection.Reset(::WinHttpConnect(brelio::SharedWinHttpSession(), host.c_str(), parts.nPort, 0));
     if (!connection) return LastError();
 
     DWORD requestFlags = 0;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) requestFlags |= WINHTTP_FLAG_SECURE;
     if (flags & kFlagReload) requestFlags |= WINHTTP_FLAG_REFRESH;
-    UniqueWinHttpHandle request(::WinHttpOpenRequest(connection.Get(), verb, object.c_str(), nullptr,
-                                                     WINHTTP_NO_REFERER,
-                                                     WINHTTP_DEFAULT_ACCEPT_TYPES, requestFlags));
-    if (!request) return LastError();
+    HRESULT hr = request.Open(connection.Get(), verb, object.c_str(), requestFlags);
+    if (FAILED(hr)) return hr;
 
     if (m_receiveTimeout != 0) {
         // The receive time-out alone does not bound the wait for the
         // response headers; the receive-response time-out does.
         DWORD value = m_receiveTimeout;
-        ::WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &value, sizeof(value));
-        ::WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value,
+        ::WinHttpSetOption(request.Handle(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &value, sizeof(value));
+        ::WinHttpSetOption(request.Handle(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value,
                            sizeof(value));
     }
 
@@ -201,39 +201,36 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     // A body in memory goes out with the headers: written separately, the
     // small second write can wait on a delayed acknowledgement.
     const bool inline_ = body.memory != nullptr && body.length > 0;
-    if (!::WinHttpSendRequest(request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                              headers.empty() ? 0 : static_cast<DWORD>(-1),
-                              inline_ ? const_cast<void*>(body.memory) : WINHTTP_NO_REQUEST_DATA,
-                              inline_ ? body.length : 0, body.length, 0))
-        return LastError();
+    if (inline_) {
+        unsigned char* staged = request.Buffer(body.length);
+        if (staged == nullptr) return E_OUTOFMEMORY;
+        memcpy(staged, body.memory, body.length);
+    }
+    hr = request.Send(headers.c_str(), inline_ ? body.length : 0, body.length);
+    if (FAILED(hr)) return hr;
 
-    if (body.length > 0 && !inline_) {
-        std::vector<unsigned char> chunk;
-        if (body.file != nullptr) chunk.resize(body.length < kChunk ? body.length : kChunk);
+    if (body.file != nullptr) {
         DWORD sent = 0;
         while (sent < body.length) {
-            if (IsThreadCancelled()) return E_ABORT;
             const DWORD piece = (body.length - sent) < kChunk ? (body.length - sent) : kChunk;
-            const void* data = nullptr;
-            if (body.file != nullptr) {
-                const HRESULT hr = ReadAt(body.file, body.offset + sent, chunk.data(), piece);
-                if (FAILED(hr)) return hr;
-                data = chunk.data();
-            } else {
-                data = static_cast<const unsigned char*>(body.memory) + sent;
-            }
+            unsigned char* chunk = request.Buffer(piece);
+            if (chunk == nullptr) return E_OUTOFMEMORY;
+            hr = ReadAt(body.file, body.offset + sent, chunk, piece);
+            if (FAILED(hr)) return hr;
             DWORD written = 0;
-            if (!::WinHttpWriteData(request.Get(), data, piece, &written)) return LastError();
+            hr = request.Write(piece, written);
+            if (FAILED(hr)) return hr;
             if (written == 0) return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
             sent += written;
         }
     }
 
-    if (!::WinHttpReceiveResponse(request.Get(), nullptr)) return LastError();
+    hr = request.ReceiveResponse();
+    if (FAILED(hr)) return hr;
 
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!::WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!::WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
         return LastError();
     m_statusCode = status;
@@ -244,7 +241,7 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     ULONGLONG expected = 0;
     wchar_t lengthText[32] = {};
     DWORD lengthSize = sizeof(lengthText);
-    if (::WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+    if (::WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
                               lengthText, &lengthSize, WINHTTP_NO_HEADER_INDEX)) {
         wchar_t* end = nullptr;
         expected = std::wcstoull(lengthText, &end, 10);
@@ -255,23 +252,19 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     // Answers read into memory are small; a large buffer for each of them
     // costs more than the answer itself.
     const DWORD room = sink.file != nullptr ? kChunk : kSmallChunk;
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[room]);
-    if (!buffer) return E_OUTOFMEMORY;
     ULONGLONG received = 0;
     for (;;) {
         if (sink.progress != nullptr && sink.progress->IsCancelled()) return E_ABORT;
-        // Only a download into a file is cut short: the answer to a request
-        // whose body went out tells what the server did, and is read whole.
-        if (sink.file != nullptr && IsThreadCancelled()) return E_ABORT;
         DWORD read = 0;
-        if (!::WinHttpReadData(request.Get(), buffer.get(), room, &read)) return LastError();
+        hr = request.Read(room, read);
+        if (FAILED(hr)) return hr;
         if (read == 0) break;
         received += read;
         if (haveLength && received > expected) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
         if (sink.stream != nullptr) {
-            if (!sink.stream->Write(buffer.get(), read)) return E_OUTOFMEMORY;
+            if (!sink.stream->Write(request.Data(), read)) return E_OUTOFMEMORY;
         } else if (sink.file != nullptr) {
-            const HRESULT hr = WriteAll(sink.file, buffer.get(), read);
+            hr = WriteAll(sink.file, request.Data(), read);
             if (FAILED(hr)) return hr;
         }
         if (sink.progress != nullptr) sink.progress->OnProgress(received, expected, nullptr);

@@ -9,8 +9,9 @@ DWORD g_error = ERROR_SUCCESS;
 
 BOOL CALLBACK OpenSession(PINIT_ONCE, PVOID, PVOID*) {
     // The system's proxy settings, as the user configured them for Windows.
+    // Asynchronous, so that a waiting request can be given up at once.
     g_session = ::WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0);
+                              WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
     if (g_session == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
         // Before Windows 8.1 the automatic mode is unknown: read the user's
         // proxy configuration ourselves.
@@ -23,7 +24,7 @@ BOOL CALLBACK OpenSession(PINIT_ONCE, PVOID, PVOID*) {
             proxy = ie.lpszProxy;
             if (ie.lpszProxyBypass != nullptr) bypass = ie.lpszProxyBypass;
         }
-        g_session = ::WinHttpOpen(nullptr, access, proxy, bypass, 0);
+        g_session = ::WinHttpOpen(nullptr, access, proxy, bypass, WINHTTP_FLAG_ASYNC);
         if (ie.lpszAutoConfigUrl) ::GlobalFree(ie.lpszAutoConfigUrl);
         if (ie.lpszProxy) ::GlobalFree(ie.lpszProxy);
         if (ie.lpszProxyBypass) ::GlobalFree(ie.lpszProxyBypass);

@@ -14,8 +14,9 @@ struct WinHttpHandleTraits {
 };
 using UniqueWinHttpHandle = UniqueHandle<WinHttpHandleTraits>;
 
-// The process-wide WinHTTP session; its connection pool is what keeps
-// connections alive from one request to the next. NULL when it cannot be
+// The process-wide WinHTTP session, in asynchronous mode (its requests go
+// through CAwaitedRequest); its connection pool is what keeps connections
+// alive from one request to the next. NULL when it cannot be
 // made (the error is then the thread's last error).
 HINTERNET SharedWinHttpSession();
 

@@ -26,6 +26,7 @@ SyncEnvironment CFileSyncThread::EnvironmentFromApp(CSyncManager* manager) {
 bool CFileSyncThread::CheckStop() {
     if (m_stopSeen) return true;
     if (m_env.stopEvent != nullptr && ::WaitForSingleObject(m_env.stopEvent, 0) == WAIT_OBJECT_0) m_stopSeen = true;
+    if (m_stopRequested.Wait(0) == WAIT_OBJECT_0) m_stopSeen = true;
     return m_stopSeen;
 }
 

@@ -28,8 +28,12 @@ HRESULT GetDriveRevision(uint64_t& revision) {
 
 }  // namespace
 
-CFileSyncThread::~CFileSyncThread() {
-    if (IsRunning() && m_env.stopEvent != nullptr) ::SetEvent(m_env.stopEvent);
+CFileSyncThread::~CFileSyncThread() { Stop(INFINITE); }
+
+HRESULT CFileSyncThread::Stop(DWORD milliseconds) {
+    if (GetThreadHandle() == nullptr) return S_OK;
+    m_stopRequested.SetEvent();
+    return Close(milliseconds);
 }
 
 HRESULT CFileSyncThread::Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager) {
@@ -47,6 +51,7 @@ HRESULT CFileSyncThread::Start(const SyncEnvironment& environment, CJXEvent* par
         m_selectedFolders.Clear();
     own.selectedFolders = &m_selectedFolders;
     Configure(own);
+    m_stopRequested.ResetEvent();
     m_partialSyncEvent = partialSyncEvent;
     m_fullSyncEvent = fullSyncEvent;
     return Create(FileSyncThreadProc, this, 0);
@@ -55,9 +60,9 @@ HRESULT CFileSyncThread::Start(const SyncEnvironment& environment, CJXEvent* par
 DWORD WINAPI CFileSyncThread::FileSyncThreadProc(void* param) {
     auto* self = static_cast<CFileSyncThread*>(param);
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    // A stop cuts a long transfer short; what it left unsettled waits for
-    // the next pass.
-    CJXHttpRequest::SetThreadCancelEvent(self->m_env.stopEvent);
+    // A stop cuts a request short, even one waiting for the server; what it
+    // left unsettled waits for the next pass.
+    CJXHttpRequest::SetThreadCancelEvent(self->m_env.stopEvent, self->m_stopRequested);
     const DWORD result = self->Run();
     CJXHttpRequest::SetThreadCancelEvent(nullptr);
     if (SUCCEEDED(com)) ::CoUninitialize();
@@ -67,9 +72,12 @@ DWORD WINAPI CFileSyncThread::FileSyncThreadProc(void* param) {
 DWORD CFileSyncThread::Run() {
     Log(L"FileSyncThread started.");
     // The order gives a partial request precedence over a full one.
-    const HANDLE handles[] = {*m_partialSyncEvent, *m_fullSyncEvent, m_env.stopEvent};
+    const HANDLE handles[] = {*m_partialSyncEvent, *m_fullSyncEvent, m_env.stopEvent, m_stopRequested};
     for (;;) {
         const DWORD waited = ::WaitForMultipleObjects(ARRAYSIZE(handles), handles, FALSE, INFINITE);
+        // A request that came with the stop starts no pass of a run that
+        // has ended.
+        if (CheckStop()) break;
         if (waited == WAIT_OBJECT_0) {
             RunPartialPass();
         } else if (waited == WAIT_OBJECT_0 + 1) {

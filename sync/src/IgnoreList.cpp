@@ -16,7 +16,7 @@ void CIgnoreList::Add(const wchar_t* path) {
     std::wstring lowered = LowerPath(path);
     CJXSRWLockGuard guard(m_lock, true);
     PruneLocked();
-    m_entries.push_back({std::move(lowered), 0});
+    m_entries.push_back({std::move(lowered), 0, std::nullopt});
 }
 
 void CIgnoreList::AddPair(const wchar_t* oldPath, const wchar_t* newPath) {
@@ -24,16 +24,15 @@ void CIgnoreList::AddPair(const wchar_t* oldPath, const wchar_t* newPath) {
     std::wstring newLowered = LowerPath(newPath);
     CJXSRWLockGuard guard(m_lock, true);
     PruneLocked();
-    m_entries.push_back({std::move(oldLowered), 0});
-    m_entries.push_back({std::move(newLowered), 0});
+    m_entries.push_back({std::move(oldLowered), 0, std::nullopt});
+    m_entries.push_back({std::move(newLowered), 0, std::nullopt});
 }
 
 bool CIgnoreList::IsIgnored(const wchar_t* path) {
     const std::wstring lowered = LowerPath(path);
     CJXSRWLockGuard guard(m_lock, true);
     PruneLocked();
-    const auto matches = [&](const Entry& entry) { return Matches(entry.path, lowered); };
-    if (std::find_if(m_entries.begin(), m_entries.end(), matches) == m_entries.end()) return false;
+    if (!IsMaskedLocked(lowered)) return false;
     Log(L"%s was ignored.", lowered.c_str());
     return true;
 }
@@ -63,20 +62,57 @@ bool CIgnoreList::Matches(const std::wstring& entry, const std::wstring& lowered
     return lowered.find(L'\\', star) >= lowered.size() - suffix;
 }
 
-void CIgnoreList::RemoveAfter(const wchar_t* path, DWORD milliseconds) {
+bool CIgnoreList::IsMaskedLocked(const std::wstring& lowered) const {
+    return std::any_of(m_entries.begin(), m_entries.end(),
+                       [&](const Entry& entry) { return Matches(entry.path, lowered); });
+}
+
+void CIgnoreList::RemoveAfter(const wchar_t* path, DWORD milliseconds, std::optional<WrittenItem> written) {
     const std::wstring lowered = LowerPath(path);
     const ULONGLONG expiry = ::GetTickCount64() + milliseconds;
     CJXSRWLockGuard guard(m_lock, true);
-    ExpireLocked(lowered, expiry);
+    ExpireLocked(lowered, expiry, std::move(written));
 }
 
-void CIgnoreList::RemovePairAfter(const wchar_t* oldPath, const wchar_t* newPath, DWORD milliseconds) {
+void CIgnoreList::RemovePairAfter(const wchar_t* oldPath, const wchar_t* newPath, DWORD milliseconds,
+                                  std::optional<WrittenItem> oldWritten, std::optional<WrittenItem> newWritten) {
     const std::wstring oldLowered = LowerPath(oldPath);
     const std::wstring newLowered = LowerPath(newPath);
     const ULONGLONG expiry = ::GetTickCount64() + milliseconds;
     CJXSRWLockGuard guard(m_lock, true);
-    ExpireLocked(oldLowered, expiry);
-    ExpireLocked(newLowered, expiry);
+    ExpireLocked(oldLowered, expiry, std::move(oldWritten));
+    ExpireLocked(newLowered, expiry, std::move(newWritten));
+}
+
+std::vector<ReleasedWrite> CIgnoreList::TakeReleasedWrites() {
+    std::vector<ReleasedWrite> released;
+    // The paths are read under the lock: a write the sync thread starts on
+    // one of them meanwhile waits in Add, so it is never compared half-done.
+    CJXSRWLockGuard guard(m_lock, true);
+    PruneLocked();
+    for (const Entry& entry : m_released) {
+        if (IsMaskedLocked(entry.path)) continue;
+        ItemState now;
+        if (!ReadItemState(entry.written->fullPath.c_str(), now)) continue;
+        released.push_back({entry.written->fullPath, entry.written->state, now});
+    }
+    m_released.clear();
+    return released;
+}
+
+DWORD CIgnoreList::TimeToNextRelease() {
+    CJXSRWLockGuard guard(m_lock, true);
+    PruneLocked();
+    if (!m_released.empty()) return 0;
+    const ULONGLONG now = ::GetTickCount64();
+    DWORD next = INFINITE;
+    for (const Entry& entry : m_entries) {
+        if (entry.expiry == 0 || !entry.written) continue;
+        // Pruned above: every expiry left is still ahead.
+        const ULONGLONG left = entry.expiry - now;
+        if (left < next) next = static_cast<DWORD>(left);
+    }
+    return next;
 }
 
 // One entry per Add: a held entry goes before one already on its way out.
@@ -91,13 +127,25 @@ void CIgnoreList::RemoveLocked(const std::wstring& lowered) {
     if (any != m_entries.end()) m_entries.erase(any);
 }
 
-void CIgnoreList::ExpireLocked(const std::wstring& lowered, ULONGLONG expiry) {
+void CIgnoreList::ExpireLocked(const std::wstring& lowered, ULONGLONG expiry, std::optional<WrittenItem> written) {
     const auto held = std::find_if(m_entries.begin(), m_entries.end(),
                                    [&](const Entry& e) { return e.expiry == 0 && e.path == lowered; });
-    if (held != m_entries.end()) held->expiry = expiry;
+    if (held == m_entries.end()) return;
+    held->expiry = expiry;
+    held->written = std::move(written);
 }
 
 void CIgnoreList::PruneLocked() {
     const ULONGLONG now = ::GetTickCount64();
-    std::erase_if(m_entries, [&](const Entry& e) { return e.expiry != 0 && e.expiry <= now; });
+    const auto expired = [&](const Entry& e) { return e.expiry != 0 && e.expiry <= now; };
+    for (Entry& entry : m_entries)
+        if (expired(entry) && entry.written) KeepReleasedLocked(entry);
+    std::erase_if(m_entries, expired);
+}
+
+void CIgnoreList::KeepReleasedLocked(const Entry& entry) {
+    // The later write of a path is the one its content is compared with.
+    std::erase_if(m_released, [&](const Entry& e) { return e.path == entry.path; });
+    if (m_released.size() >= kMaxReleased) m_released.erase(m_released.begin());
+    m_released.push_back(entry);
 }

@@ -262,8 +262,10 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
 }
 
 HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert) {
+    HRESULT hr = RecordIfSameContent(remote, fullPath);
+    if (hr != S_FALSE) return hr;
     std::wstring copyPath;
-    HRESULT hr = KeepConflictCopy(fullPath, copyPath);
+    hr = KeepConflictCopy(fullPath, copyPath);
     if (FAILED(hr)) {
         Log(L"%s - failed to make a conflict copy(0x%x).", fullPath, static_cast<unsigned>(hr));
         NotifyResult(fullPath, false, hr);

@@ -1,9 +1,21 @@
 // Starting the storage-update thread, and its loop of waits.
 #include "BrelioSync/StorageUpdateThread.h"
 
+#include <algorithm>
+
 #include "BrelioServices/GlobalSettings.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileChangeQueue.h"
+#include "BrelioSync/IgnoreList.h"
+#include "BrelioSync/PassSchedule.h"
+
+namespace {
+
+// How long an old name waits for its new name before a pass takes it for a
+// removal: the monitor reports the two together, a moment apart at most.
+constexpr ULONGLONG kRenamePartnerWait = 1000;
+
+}  // namespace
 
 CStorageUpdateThread::~CStorageUpdateThread() {
     if (!IsRunning()) return;
@@ -28,6 +40,8 @@ HRESULT CStorageUpdateThread::Start(CFileChangeQueue* queue, CIgnoreList* ignore
     m_selectedFolders.Clear();
     if (settings.selectedFolders != nullptr) m_selectedFolders.CopyFrom(*settings.selectedFolders, false);
     m_heldBack.reset();
+    m_foundChanges.clear();
+    m_settledWrites.clear();
     return Create(StorageUpdateThreadProc, this, 0);
 }
 
@@ -37,23 +51,36 @@ DWORD WINAPI CStorageUpdateThread::StorageUpdateThreadProc(void* param) {
 
 DWORD CStorageUpdateThread::Run() {
     Log(L"StorageUpdateThread started(%d).", static_cast<int>(GetSyncIdleTime()));
+    CPassSchedule schedule(::GetTickCount64());
     for (;;) {
         // Read on every wait: it is changed by hand while the program runs.
-        const DWORD waited = m_queue->Wait(GetSyncIdleTime());
-        if (waited == WAIT_OBJECT_0) {
-            if (DrainQueue(false) == kStopRead) break;
+        const DWORD idleTime = GetSyncIdleTime();
+        const DWORD toPass = schedule.TimeToPass(::GetTickCount64(), idleTime);
+        if (toPass == 0) {
+            if (DrainQueue(IsHeldBackStale()) == kStopRead) break;
+            if (m_partialSyncEvent != nullptr) m_partialSyncEvent->SetEvent();
+            schedule.PassRequested(::GetTickCount64());
             continue;
         }
-        if (waited != WAIT_TIMEOUT) break;
-        // Quiet for a whole period: an old name held back has lost its new
-        // name, and the service is due to be asked for its changes.
-        if (DrainQueue(true) == kStopRead) break;
-        if (m_partialSyncEvent != nullptr) m_partialSyncEvent->SetEvent();
+        // Woken as well when a path the sync thread wrote comes out of the
+        // ignore list, to compare it with what the write left.
+        const DWORD toRelease = m_ignoreList != nullptr ? m_ignoreList->TimeToNextRelease() : INFINITE;
+        const DWORD waited = m_queue->Wait(std::min(toPass, toRelease));
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_TIMEOUT) break;
+        const int drained = DrainQueue(false);
+        if (drained == kStopRead) break;
+        if (drained == kChangesRecorded) schedule.ChangeRecorded(::GetTickCount64());
     }
     // Whatever is still queued was caught after the stop: it belongs to no
     // run, and the next run must not start on it.
     m_heldBack.reset();
+    m_foundChanges.clear();
+    m_settledWrites.clear();
     m_queue->Clear();
     Log(L"StorageUpdateThread stopped.");
     return 0;
+}
+
+bool CStorageUpdateThread::IsHeldBackStale() const {
+    return m_heldBack && ::GetTickCount64() - m_heldBackSince >= kRenamePartnerWait;
 }

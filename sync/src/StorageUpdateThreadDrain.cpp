@@ -39,7 +39,12 @@ struct DrainStorage {
 }  // namespace
 
 int CStorageUpdateThread::DrainQueue(bool settle) {
-    if (!m_heldBack && m_queue->IsEmpty()) return kQueueEmpty;
+    // Before any change queued since a written path came out of the ignore
+    // list is looked at, so that its late events are known for echoes.
+    TakeReleasedWrites();
+    // An old name alone is only looked at again when its partner came or
+    // it is to be settled.
+    if (m_foundChanges.empty() && m_queue->IsEmpty() && (!m_heldBack || !settle)) return kQueueEmpty;
     CNamedMutexLock lock(m_storageMutex);
     DrainStorage storage;
     if (!lock.IsHeld()) {
@@ -53,11 +58,12 @@ int CStorageUpdateThread::DrainQueue(bool settle) {
     }
     CSQLiteConnection* db = storage.failure == 0 ? &storage.db : nullptr;
 
+    bool recorded = false;
     std::unique_ptr<CFileChange> change;
     while (TakeNext(change)) {
         if (change->IsStopRequest()) return kStopRead;
         if (change->action != FILE_CHANGE_RENAMED_OLD) {
-            Record(db, storage.failure, *change);
+            recorded |= Record(db, storage.failure, *change);
             continue;
         }
         std::unique_ptr<CFileChange> next;
@@ -65,21 +71,22 @@ int CStorageUpdateThread::DrainQueue(bool settle) {
             // The new name may still be on its way from the monitor.
             if (!settle) {
                 m_heldBack = std::move(change);
+                m_heldBackSince = ::GetTickCount64();
                 break;
             }
-            Record(db, storage.failure, *change);
+            recorded |= Record(db, storage.failure, *change);
             continue;
         }
         if (next->action == FILE_CHANGE_RENAMED_NEW) {
-            RecordRename(db, storage.failure, *change, *next);
+            recorded |= RecordRename(db, storage.failure, *change, *next);
             continue;
         }
         // An old name without its new name; the change after it is another
         // change and is recorded on its own.
-        Record(db, storage.failure, *change);
+        recorded |= Record(db, storage.failure, *change);
         m_heldBack = std::move(next);
     }
-    return kQueueEmpty;
+    return recorded ? kChangesRecorded : kQueueEmpty;
 }
 
 bool CStorageUpdateThread::TakeNext(std::unique_ptr<CFileChange>& change) {
@@ -87,7 +94,14 @@ bool CStorageUpdateThread::TakeNext(std::unique_ptr<CFileChange>& change) {
         change = std::move(m_heldBack);
         return true;
     }
-    return m_queue->Pop(change);
+    if (!m_foundChanges.empty()) {
+        change = std::move(m_foundChanges.front());
+        m_foundChanges.pop_front();
+        return true;
+    }
+    while (m_queue->Pop(change))
+        if (!IsEchoOfWrite(*change)) return true;
+    return false;
 }
 
 const wchar_t* CStorageUpdateThread::RelativeInRoot(const CFileChange& change) const {
@@ -104,45 +118,57 @@ bool CStorageUpdateThread::IsInSelection(const wchar_t* relative) const {
     return m_selectedFolders.IsEmpty() || m_selectedFolders.ContainsPathPrefix(relative);
 }
 
-void CStorageUpdateThread::Record(CSQLiteConnection* db, int openFailure, const CFileChange& change) {
+bool CStorageUpdateThread::Record(CSQLiteConnection* db, int openFailure, const CFileChange& change) {
     const int action = ChangeActionOf(change.action);
     const wchar_t* relative = RelativeInRoot(change);
-    if (action == 0 || relative == nullptr) return;
-    if (m_ignoreList != nullptr && m_ignoreList->IsIgnored(relative)) return;
-    if (!IsInSelection(relative)) return;
-    if (db == nullptr) return ReportNotRecorded(openFailure, relative, action);
+    if (action == 0 || relative == nullptr) return false;
+    if (m_ignoreList != nullptr && m_ignoreList->IsIgnored(relative)) return false;
+    if (!IsInSelection(relative)) return false;
+    if (db == nullptr) {
+        ReportNotRecorded(openFailure, relative, action);
+        return false;
+    }
     try {
         RecordChange(*db, relative, change.isFolder, action);
     } catch (int code) {
         ReportNotRecorded(code, relative, action);
+        return false;
     }
+    return true;
 }
 
-void CStorageUpdateThread::RecordRename(CSQLiteConnection* db, int openFailure, const CFileChange& oldName,
+bool CStorageUpdateThread::RecordRename(CSQLiteConnection* db, int openFailure, const CFileChange& oldName,
                                         const CFileChange& newName) {
     const wchar_t* oldRelative = RelativeInRoot(oldName);
     const wchar_t* newRelative = RelativeInRoot(newName);
-    if (oldRelative != nullptr && m_ignoreList != nullptr && m_ignoreList->IsIgnored(oldRelative)) return;
+    if (oldRelative != nullptr && m_ignoreList != nullptr && m_ignoreList->IsIgnored(oldRelative)) return false;
     const bool oldInScope = oldRelative != nullptr && IsInSelection(oldRelative);
     const bool newInScope = newRelative != nullptr && IsInSelection(newRelative);
     // A move across the edge of what is synced is a removal on one side of
     // it or an addition on the other.
     if (!oldInScope || !newInScope) {
-        if (oldInScope) Record(db, openFailure, oldName);
-        if (newInScope) Record(db, openFailure, newName);
-        return;
+        bool recorded = false;
+        if (oldInScope) recorded |= Record(db, openFailure, oldName);
+        if (newInScope) recorded |= Record(db, openFailure, newName);
+        return recorded;
     }
-    if (db == nullptr) return ReportNotRecorded(openFailure, newRelative, CHANGE_ACTION_RENAMED);
+    if (db == nullptr) {
+        ReportNotRecorded(openFailure, newRelative, CHANGE_ACTION_RENAMED);
+        return false;
+    }
     try {
         // The old name's folder flag is always false: its path is gone.
         ::RecordRename(*db, oldRelative, newRelative, newName.isFolder);
     } catch (int code) {
         ReportNotRecorded(code, newRelative, CHANGE_ACTION_RENAMED);
+        return false;
     }
+    return true;
 }
 
 void CStorageUpdateThread::ReportNotRecorded(int code, const wchar_t* path, int action) {
-    Log(L"Update LocalStorage failed: %d (%s, action %d).", code, path, action);
+    Log(L"Update LocalStorage failed: %d", code);
+    Log(L"%s - change %d not recorded.", path, action);
     // Only a walk of the whole folder finds this change again.
     if (m_fullSyncEvent != nullptr) m_fullSyncEvent->SetEvent();
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -103,8 +105,12 @@ TEST_F(StorageUpdateTest, ThreadsStoppedAndStartedAgainKeepRecording) {
     StartThreads();
     Write(L"second.txt");
     StopThreads();
-    EXPECT_EQ(Changes(), (std::vector<ChangeRow>{{L"first.txt", 1, 0}, {L"first.txt", 3, 0}, {L"second.txt", 1, 0},
-                                                 {L"second.txt", 3, 0}}));
+    // The system may report one write as two modifications in two reads;
+    // what counts here is that the second run records at all.
+    std::vector<ChangeRow> changes = Changes();
+    changes.erase(std::unique(changes.begin(), changes.end()), changes.end());
+    EXPECT_EQ(changes, (std::vector<ChangeRow>{{L"first.txt", 1, 0}, {L"first.txt", 3, 0}, {L"second.txt", 1, 0},
+                                               {L"second.txt", 3, 0}}));
     EXPECT_FALSE(FileExists(Local(kStopMarkerName)));
     EXPECT_TRUE(m_queue.IsEmpty());
 }

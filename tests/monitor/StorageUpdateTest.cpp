@@ -99,7 +99,7 @@ TEST_F(StorageUpdateTest, AStorageErrorSkipsOnlyItsChange) {
     m_queue.Signal();
     ASSERT_TRUE(WaitFor([&] { return Changes().size() == 1; }));
     EXPECT_EQ(m_fullSync.Wait(0), 0u) << "the change that was not recorded is left to a full sync";
-    EXPECT_NE(LogText().find("Update LocalStorage failed: 18"), std::string::npos);
+    EXPECT_NE(LogText().find("Update LocalStorage failed: 18\r\n"), std::string::npos) << "the code alone on its line";
 
     Queue(L"later.txt", 1);
     m_queue.Signal();

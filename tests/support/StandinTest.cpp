@@ -1,5 +1,7 @@
 #include "StandinTest.h"
 
+#include <windows.h>
+
 #include "BrelioServices/RestFrame.h"
 
 namespace brelio::test {
@@ -56,6 +58,16 @@ void StandinTest::ClearLog() { ControlPost("/log/clear?session=" + m_account.ses
 void StandinTest::AddFault(Json::Value fault) {
     fault["session"] = m_account.session;
     ControlPost("/faults", fault);
+}
+
+bool StandinTest::WaitForFaultsTaken(unsigned long milliseconds) {
+    const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+    for (;;) {
+        const Json::Value armed = ControlGet("/faults?session=" + m_account.session)["faults"];
+        if (armed.isArray() && armed.empty()) return true;
+        if (::GetTickCount64() >= deadline) return false;
+        ::Sleep(50);
+    }
 }
 
 void StandinTest::ClearFaults() { ControlPost("/faults/clear?session=" + m_account.session, Json::objectValue); }

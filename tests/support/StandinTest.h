@@ -30,6 +30,9 @@ protected:
     void ClearLog();
     void AddFault(Json::Value fault);
     void ClearFaults();
+    // True once every fault added is taken (a delay: the stand-in holds
+    // the request), polling until the time is up.
+    bool WaitForFaultsTaken(unsigned long milliseconds = 30000);
     // The stand-in's view of an item: its file object with size and sha256.
     Json::Value Item(uint64_t id);
     Json::Value ItemAt(const std::string& path);

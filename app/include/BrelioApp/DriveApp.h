@@ -28,7 +28,8 @@ public:
     // global settings, the user agent, the log switch and the sync
     // manager. 1 on a first run, 0 otherwise, or the failure.
     HRESULT Init(HINSTANCE instance);
-    // Stops nothing: deletes the sync manager once its threads are gone.
+    // Deletes the sync manager, which ends and awaits any thread still
+    // running; the caller stops them first.
     void Term();
 
     int ShowMessage(HWND owner, UINT stringId, UINT type);
@@ -58,8 +59,10 @@ private:
     HANDLE m_embeddedFont = nullptr;
     // Read by the workers while the UI thread sets and clears it.
     std::atomic<CJXView*> m_mainFrame{nullptr};
-    std::unique_ptr<CSyncManager> m_syncManager;
     CSettings m_settings;
     CJXEvent m_stopEvent{true, false, nullptr};
     CNamedMutex m_storageMutex;
+    // After what its threads use, so that it goes first: the threads end
+    // before the stop event and the storage mutex are closed.
+    std::unique_ptr<CSyncManager> m_syncManager;
 };

@@ -43,11 +43,13 @@ public:
     HRESULT Download(const CJXUri& uri, HANDLE file, DWORD flags, IJXProgressCallback* progress,
                      int reserved = 0);
 
-    // Streamed request bodies and downloads into a file made on the calling
-    // thread end with E_ABORT between two chunks once the event is set, so
-    // that a worker's stop need not wait for a long upload or download. An
-    // answer to a body that went out whole is still read. Null: no checks.
-    static void SetThreadCancelEvent(HANDLE event);
+    // Once either event is set, every request of the calling thread ends
+    // with E_ABORT: one waiting for the server (to connect, take the body,
+    // answer or send the rest of its answer) at once, a new one before
+    // anything goes out. A worker's stop then never waits for the server.
+    // A request cut short this way leaves its answer unread: the server may
+    // have done what it asked. Null events: no checks.
+    static void SetThreadCancelEvent(HANDLE event, HANDLE otherEvent = nullptr);
 
     DWORD GetStatusCode() const { return m_statusCode; }
     void Close(bool reserved = false);

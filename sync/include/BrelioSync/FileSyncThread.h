@@ -48,8 +48,8 @@ uint64_t SettledRevision(uint64_t stored, uint64_t highestFetched, const Reconci
 class CFileSyncThread : public CJXThread {
 public:
     CFileSyncThread() = default;
-    // Ends a thread still running first (it reads this object): the stop
-    // event is set and the thread awaited.
+    // Ends a thread still running first (it reads this object): its run is
+    // stopped and the thread awaited before any member goes.
     ~CFileSyncThread() override;
 
     // Works on a copy of the application's settings taken here, so that the
@@ -58,6 +58,11 @@ public:
     HRESULT Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager);
     // The same for a given environment; its selected folders are copied.
     HRESULT Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent);
+    // Ends the run: from now on its requests end with E_ABORT, its loops
+    // at their next check and its wait at once, even should the
+    // application's stop event be reset meanwhile. Then waits up to the
+    // time; the result is that of CJXThread::Close.
+    HRESULT Stop(DWORD milliseconds);
 
     // The passes, each between status 1014 and 1015.
     void RunPartialPass();
@@ -121,9 +126,16 @@ public:
     HRESULT CreateRemoteFolder(uint64_t parentId, const wchar_t* path, const WIN32_FIND_DATAW& data,
                                uint64_t& folderId);
     HRESULT MakeConflictCopy(const wchar_t* path, std::wstring& copyPath);
+    // Where both sides changed: when the local file's content has the
+    // remote entry's hash there is no conflict, and its row is written in
+    // sync (the local size and time, the entry's id, hash and revision).
+    // S_OK when so; S_FALSE when the contents differ or cannot be compared
+    // (a hash of unknown form, a file that cannot be read).
+    [[nodiscard]] HRESULT RecordIfSameContent(const FileInfo& remote, const wchar_t* path);
 
 protected:
-    // True once the stop event has been seen in this pass.
+    // True once the application's stop event or this run's stop has been
+    // seen in this pass.
     bool CheckStop();
     CLocalStorage Storage() const;
     std::wstring RootJoin(const std::wstring& relative) const;
@@ -147,7 +159,8 @@ private:
     HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched, RenameMap& renames);
     HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath);
     // Keeps the local file as a conflict copy, takes the remote content in
-    // its place and uploads the copy as a new file.
+    // its place and uploads the copy as a new file; unless both hold the
+    // same content.
     HRESULT ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert);
     // A conflict copy of the file: one made earlier that holds the same
     // content, else a new one.
@@ -209,6 +222,8 @@ private:
     // full sync then does not cover every change up to the drive's
     // revision.
     bool m_passIncomplete = false;
+    // Set by Stop, reset by Start: a run once stopped stays stopped.
+    CJXEvent m_stopRequested{true, false, nullptr};
     CJXEvent* m_partialSyncEvent = nullptr;
     CJXEvent* m_fullSyncEvent = nullptr;
     // The selection of the run started last, apart from the settings.

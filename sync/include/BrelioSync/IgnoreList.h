@@ -1,10 +1,27 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "BrelioCore/JXSRWLock.h"
+#include "BrelioSync/ItemState.h"
+
+// What the sync thread left at a path it wrote, taken when its write ended.
+struct WrittenItem {
+    std::wstring fullPath;
+    ItemState state;
+};
+
+// A path the sync thread wrote, once it is no longer masked: what the write
+// left there and what stands there now. When they differ, a local edit was
+// made while its events were taken for the write's own.
+struct ReleasedWrite {
+    std::wstring fullPath;
+    ItemState written;
+    ItemState now;
+};
 
 // The paths (relative to the sync root) that the sync thread is writing
 // right now, so that the monitor drops the events its own writes cause.
@@ -21,22 +38,41 @@ public:
     void RemovePair(const wchar_t* oldPath, const wchar_t* newPath);
     // Takes the entry out once the time has passed, without making the
     // caller wait for it: the monitor reads a write's events a little
-    // after the write.
-    void RemoveAfter(const wchar_t* path, DWORD milliseconds);
-    void RemovePairAfter(const wchar_t* oldPath, const wchar_t* newPath, DWORD milliseconds);
+    // after the write. With what the write left there, the path is
+    // compared with it once it is out (TakeReleasedWrites).
+    void RemoveAfter(const wchar_t* path, DWORD milliseconds, std::optional<WrittenItem> written = std::nullopt);
+    void RemovePairAfter(const wchar_t* oldPath, const wchar_t* newPath, DWORD milliseconds,
+                         std::optional<WrittenItem> oldWritten = std::nullopt,
+                         std::optional<WrittenItem> newWritten = std::nullopt);
+
+    // The written paths that are out of the list by now, each handed out
+    // once. A path that a later write masks again is left to that write's
+    // own release, and one that cannot be examined is left out.
+    std::vector<ReleasedWrite> TakeReleasedWrites();
+    // Milliseconds until the next written path comes out (0: one is out
+    // already), INFINITE when none is due.
+    DWORD TimeToNextRelease();
 
 private:
+    // Written paths out of the list that nobody took yet; past this many,
+    // the oldest are forgotten (no storage-update thread is running).
+    static constexpr size_t kMaxReleased = 1024;
+
     struct Entry {
         std::wstring path;
         ULONGLONG expiry = 0;  // GetTickCount64 time it goes; 0 while held
+        std::optional<WrittenItem> written;
     };
     void RemoveLocked(const std::wstring& lowered);
-    void ExpireLocked(const std::wstring& lowered, ULONGLONG expiry);
+    void ExpireLocked(const std::wstring& lowered, ULONGLONG expiry, std::optional<WrittenItem> written);
     void PruneLocked();
+    void KeepReleasedLocked(const Entry& entry);
+    bool IsMaskedLocked(const std::wstring& lowered) const;
     static bool Matches(const std::wstring& entry, const std::wstring& lowered);
 
     CJXSRWLock m_lock;
     std::vector<Entry> m_entries;
+    std::vector<Entry> m_released;
 };
 
 // The path in lower case, as the list keeps it.

@@ -7,8 +7,10 @@ class CIgnoreList;
 
 // Masks the local writes of one action from the change monitor: the paths
 // go into the ignore list just before the write and come out a while after
-// it, once the monitor has read the write's events. Leaving the scope
-// without ReleaseAfter (an action left early) takes them out at once.
+// it, once the monitor has read the write's events. ReleaseAfter with a
+// delay takes what the write left at each path, and the path is compared
+// with it when it comes out (CIgnoreList::TakeReleasedWrites). Leaving the
+// scope without ReleaseAfter (an action left early) takes them out at once.
 class CIgnoreScope {
 public:
     // The pause that lets the monitor read the events of a write.
@@ -29,8 +31,10 @@ private:
 
     CIgnoreList& m_list;
     const wchar_t* m_syncRoot;
-    std::wstring m_first;
+    std::wstring m_first;  // relative to the root, as the list keeps it
+    std::wstring m_firstFull;
     std::wstring m_second;
+    std::wstring m_secondFull;
     bool m_armed = false;
     bool m_pair = false;
 };

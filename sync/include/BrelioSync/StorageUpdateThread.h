@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <deque>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -9,6 +11,7 @@
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/SyncFolderList.h"
 #include "BrelioSync/FileChange.h"
+#include "BrelioSync/ItemState.h"
 
 class CFileChangeQueue;
 class CIgnoreList;
@@ -27,8 +30,11 @@ struct StorageUpdateSettings {
 };
 
 // The worker that turns queued local changes into rows of the local
-// database, and paces the sync passes: after "SyncIdleTime" without a local
-// change it sets the partial-sync event, and again every such period.
+// database, and paces the sync passes (CPassSchedule): "SyncIdleTime" after
+// the last recorded local change it sets the partial-sync event, and every
+// such period while nothing is recorded. It also compares the paths the
+// sync thread wrote, once they are no longer masked, with what the write
+// left, and records a difference as the monitor would have.
 class CStorageUpdateThread : public CJXThread {
 public:
     CStorageUpdateThread() = default;
@@ -44,8 +50,9 @@ public:
 
 private:
     // Results of DrainQueue.
-    static constexpr int kQueueEmpty = 0;
+    static constexpr int kQueueEmpty = 0;  // nothing was recorded
     static constexpr int kStopRead = 1;
+    static constexpr int kChangesRecorded = 2;
 
     static DWORD WINAPI StorageUpdateThreadProc(void* param);
     DWORD Run();
@@ -54,10 +61,24 @@ private:
     // is held back for the next drain, unless `settle` says its partner is
     // not coming.
     int DrainQueue(bool settle);
-    // The next change to record: the one held back, else the queue's head.
+    // An old name has waited long enough for its new name.
+    bool IsHeldBackStale() const;
+    // Compares the paths the sync thread wrote, now out of the ignore list,
+    // with what the write left. A difference is a local edit made while
+    // the path was masked: it is recorded as the monitor would have
+    // reported it, ahead of the queue (it was made before what the queue
+    // holds, and a stop request queued meanwhile must not drop it).
+    void TakeReleasedWrites();
+    // A queued added, removed or modified change of a written path that
+    // still stands as it was compared: the late event of the write itself,
+    // or of an edit already recorded from the comparison.
+    bool IsEchoOfWrite(const CFileChange& change);
+    // The next change to record: the one held back, else one found on a
+    // written path, else the queue's head past the echoes of writes.
     bool TakeNext(std::unique_ptr<CFileChange>& change);
-    void Record(CSQLiteConnection* db, int openFailure, const CFileChange& change);
-    void RecordRename(CSQLiteConnection* db, int openFailure, const CFileChange& oldName,
+    // True when rows were written for the change.
+    bool Record(CSQLiteConnection* db, int openFailure, const CFileChange& change);
+    bool RecordRename(CSQLiteConnection* db, int openFailure, const CFileChange& oldName,
                       const CFileChange& newName);
     // The root-relative path, or null for a path outside the sync folder
     // (a change of an earlier sync folder) or for the folder itself.
@@ -74,4 +95,13 @@ private:
     CNamedMutex* m_storageMutex = nullptr;
     CSyncFolderList m_selectedFolders;
     std::unique_ptr<CFileChange> m_heldBack;
+    ULONGLONG m_heldBackSince = 0;
+    std::deque<std::unique_ptr<CFileChange>> m_foundChanges;
+    // By lower-cased full path: how a released written path stood when it
+    // was compared, and until when (GetTickCount64) that is kept.
+    struct SettledWrite {
+        ItemState state;
+        ULONGLONG until = 0;
+    };
+    std::map<std::wstring, SettledWrite> m_settledWrites;
 };

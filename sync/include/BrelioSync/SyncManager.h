@@ -22,19 +22,26 @@ public:
     CIgnoreList& GetIgnoreList() { return m_ignoreList; }
 
     // Starts the monitor, the storage-update thread and the sync thread for
-    // the application's current settings. A thread still running from an
-    // earlier start is left running, never started twice: the others start
-    // and the result is HRESULT_FROM_WIN32(ERROR_BUSY). Other start
-    // failures leave that part idle and are not reported.
+    // the application's current settings. A thread of the last run that
+    // outlived StopAll's wait is awaited first, without a time bound (it
+    // was told to end, its requests are cut short and it ends at its next
+    // step), so that a new run never runs beside it and the engine is not
+    // left stopped. HRESULT_FROM_WIN32(ERROR_BUSY), with
+    // nothing started, while the threads run from an earlier StartAll
+    // without a StopAll since. Other start failures leave that part idle
+    // and are not reported.
     HRESULT StartAll();
     // The application's stop event is set here; each thread gets up to
-    // 4000 ms. S_OK when all three ended; otherwise the one still running
-    // keeps its object, and a later StartAll refuses to start it again.
+    // 4000 ms. The sync thread's run is stopped for good even should the
+    // event be reset before the thread has ended, and its requests end
+    // without waiting for the server. S_OK when all three ended.
     HRESULT StopAll();
-    // The sync events are auto-reset: requests made during a pass give
-    // one further pass.
-    void RequestFullSync() { m_fullSyncEvent.SetEvent(); }
-    void RequestPartialSync() { m_partialSyncEvent.SetEvent(); }
+    // Sets the full-sync event when full, else the partial-sync event. The
+    // events are auto-reset: requests made during a pass give one further
+    // pass.
+    void RequestSync(bool full);
+    void RequestFullSync() { RequestSync(true); }
+    void RequestPartialSync() { RequestSync(false); }
 
     // Posts a new item to the notification view. When the post fails the
     // item is freed here: it never reached an owner.
@@ -47,7 +54,13 @@ public:
 private:
     static constexpr DWORD kThreadWait = 4000;
 
+    // Waits for every thread of the last run to end, and does what StopAll
+    // left undone for a thread that outlived its wait.
+    void AwaitLastRun();
+
     CJXView* m_notifyView = nullptr;
+    // Between a StartAll and the next StopAll.
+    bool m_started = false;
     CJXEvent m_partialSyncEvent{false, false, nullptr};
     CJXEvent m_fullSyncEvent{false, false, nullptr};
     // Declared before the threads, which use them until they are destroyed.

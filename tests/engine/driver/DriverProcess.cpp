@@ -1,10 +1,7 @@
 #include "DriverProcess.h"
 
-#include <windows.h>
-
+#include <algorithm>
 #include <sstream>
-
-#include "BrelioCore/UniqueHandle.h"
 
 namespace brelio::test {
 
@@ -18,13 +15,21 @@ std::wstring DriverPath() {
     return folder + L"\\brelio_engine_driver.exe";
 }
 
+constexpr DWORD kPollMs = 20;
+
 }  // namespace
 
-std::vector<Json::Value> RunEngineDriver(const std::string& commands, unsigned long timeoutMs) {
+CDriverProcess::~CDriverProcess() {
+    if (IsRunning()) Kill();
+}
+
+bool CDriverProcess::Start() {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
-    if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) || !::CreatePipe(&outRead, &outWrite, &inherit, 0)) return {};
-    UniqueKernelHandle childIn(inRead), toChild(inWrite), fromChild(outRead), childOut(outWrite);
+    if (!::CreatePipe(&inRead, &inWrite, &inherit, 0)) return false;
+    UniqueKernelHandle childIn(inRead), toChild(inWrite);
+    if (!::CreatePipe(&outRead, &outWrite, &inherit, 0)) return false;
+    UniqueKernelHandle fromChild(outRead), childOut(outWrite);
     ::SetHandleInformation(toChild.Get(), HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(fromChild.Get(), HANDLE_FLAG_INHERIT, 0);
 
@@ -39,50 +44,125 @@ std::vector<Json::Value> RunEngineDriver(const std::string& commands, unsigned l
     PROCESS_INFORMATION info = {};
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                           &info))
-        return {};
-    UniqueKernelHandle process(info.hProcess), thread(info.hThread);
-    childIn.Reset();
-    childOut.Reset();
+        return false;
+    m_process.Reset(info.hProcess);
+    ::CloseHandle(info.hThread);
+    m_toChild = std::move(toChild);
+    m_fromChild = std::move(fromChild);
+    return true;
+}
 
+bool CDriverProcess::Send(const std::string& commands) {
+    if (!m_toChild) return false;
     DWORD written = 0;
-    ::WriteFile(toChild.Get(), commands.data(), static_cast<DWORD>(commands.size()), &written, nullptr);
-    toChild.Reset();  // end of input: the driver quits after the last command
+    return ::WriteFile(m_toChild.Get(), commands.data(), static_cast<DWORD>(commands.size()), &written, nullptr) &&
+           written == commands.size();
+}
 
-    // Read until the driver has ended and its output is drained: under Wine
-    // the pipe's end of file can lag behind the process.
-    std::string output;
+bool CDriverProcess::IsRunning() const {
+    return m_process && ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+bool CDriverProcess::ReadAvailable() {
+    if (!m_fromChild) return false;
+    DWORD available = 0;
+    if (!::PeekNamedPipe(m_fromChild.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) return false;
     char buffer[4096];
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    bool ended = false;
-    while (true) {
-        DWORD available = 0;
-        if (::PeekNamedPipe(fromChild.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            DWORD got = 0;
-            if (!::ReadFile(fromChild.Get(), buffer, sizeof(buffer), &got, nullptr) || got == 0) break;
-            output.append(buffer, got);
-            continue;
-        }
-        if (ended) break;
-        if (::GetTickCount64() > deadline) {
-            ::TerminateProcess(process.Get(), 1);
-            return {};
-        }
-        ended = ::WaitForSingleObject(process.Get(), 50) == WAIT_OBJECT_0;
-    }
+    DWORD got = 0;
+    if (!::ReadFile(m_fromChild.Get(), buffer, sizeof(buffer), &got, nullptr) || got == 0) return false;
+    m_pending.append(buffer, got);
+    ParseLines(false);
+    return true;
+}
 
-    std::vector<Json::Value> lines;
-    std::istringstream stream(output);
-    std::string line;
+void CDriverProcess::ParseLines(bool all) {
     Json::CharReaderBuilder builder;
-    while (std::getline(stream, line)) {
+    size_t start = 0;
+    for (;;) {
+        size_t end = m_pending.find('\n', start);
+        if (end == std::string::npos) {
+            if (!all || start >= m_pending.size()) break;
+            end = m_pending.size();
+        }
+        std::string line = m_pending.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         Json::Value value;
         std::string errors;
         std::istringstream lineStream(line);
-        if (Json::parseFromStream(builder, lineStream, &value, &errors)) lines.push_back(value);
-        else lines.push_back(Json::Value("unparsed: " + line));
+        if (Json::parseFromStream(builder, lineStream, &value, &errors))
+            m_lines.push_back(value);
+        else
+            m_lines.push_back(Json::Value("unparsed: " + line));
     }
-    return lines;
+    m_pending.erase(0, std::min(start, m_pending.size()));
+}
+
+bool CDriverProcess::WaitForLine(const std::function<bool(const Json::Value&)>& condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        for (; m_nextToMatch < m_lines.size(); ++m_nextToMatch) {
+            if (condition(m_lines[m_nextToMatch])) {
+                ++m_nextToMatch;
+                return true;
+            }
+        }
+        if (ReadAvailable()) continue;
+        if (!IsRunning() || ::GetTickCount64() > deadline) return false;
+        ::WaitForSingleObject(m_process.Get(), kPollMs);
+    }
+}
+
+void CDriverProcess::Collect(DWORD milliseconds) {
+    const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+    for (;;) {
+        while (ReadAvailable()) {
+        }
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) return;
+        const ULONGLONG left = deadline - now;
+        ::Sleep(static_cast<DWORD>(left < kPollMs ? left : kPollMs));
+    }
+}
+
+void CDriverProcess::Kill() {
+    if (!m_process) return;
+    ::TerminateProcess(m_process.Get(), 1);
+    ::WaitForSingleObject(m_process.Get(), INFINITE);
+    while (ReadAvailable()) {
+    }
+    ParseLines(true);
+    m_toChild.Reset();
+    m_fromChild.Reset();
+}
+
+bool CDriverProcess::Finish(DWORD timeoutMs) {
+    m_toChild.Reset();
+    // Read until the driver has ended and its output is drained: under Wine
+    // the pipe's end of file can lag behind the process.
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    bool ended = false;
+    for (;;) {
+        if (ReadAvailable()) continue;
+        if (ended) break;
+        if (::GetTickCount64() > deadline) {
+            Kill();
+            return false;
+        }
+        ended = ::WaitForSingleObject(m_process.Get(), kPollMs) == WAIT_OBJECT_0;
+    }
+    ParseLines(true);
+    m_fromChild.Reset();
+    return true;
+}
+
+std::vector<Json::Value> RunEngineDriver(const std::string& commands, unsigned long timeoutMs) {
+    CDriverProcess driver;
+    if (!driver.Start()) return {};
+    driver.Send(commands);
+    if (!driver.Finish(timeoutMs)) return {};
+    return driver.Lines();
 }
 
 }  // namespace brelio::test

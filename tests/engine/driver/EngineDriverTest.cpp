@@ -2,54 +2,16 @@
 
 #include <windows.h>
 
-#include "BrelioCore/TextConvert.h"
-#include "BrelioServices/RegistryLayout.h"
-#include "BrelioServices/Settings.h"
 #include "BrelioSync/SyncItem.h"
 #include "DriverProcess.h"
-#include "EngineTest.h"
+#include "DriverTest.h"
 #include "Sha256.h"
 
 using namespace brelio::test;
 
 namespace {
 
-// The driver reads the program's real settings: each test writes them from
-// a clean key and removes them again.
-class EngineDriver : public StandinTest {
-protected:
-    void SetUp() override {
-        StandinTest::SetUp();
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
-        m_root = m_folder / L"Drive";
-        CSettings settings;
-        ASSERT_GE(settings.LoadGlobal(), 0);
-        ASSERT_EQ(settings.SetAccount(brelio::Utf8ToWide(m_account.tenant).c_str(), L"driver"), ERROR_SUCCESS);
-        ASSERT_EQ(settings.SetRootDir(m_root.c_str()), S_OK);
-        ASSERT_EQ(settings.SetSessionId(brelio::Utf8ToWide(m_account.session).c_str()), ERROR_SUCCESS);
-        m_database = settings.GetLocalStoragePath();
-    }
-    void TearDown() override {
-        if (!m_database.empty()) ::DeleteFileW(m_database.c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
-        StandinTest::TearDown();
-    }
-
-    static std::vector<Json::Value> Lines(const std::vector<Json::Value>& all, const char* key) {
-        std::vector<Json::Value> picked;
-        for (const Json::Value& line : all)
-            if (line.isObject() && line.isMember(key)) picked.push_back(line[key]);
-        return picked;
-    }
-    static Json::Value Event(const std::vector<Json::Value>& all, const std::string& name) {
-        for (const Json::Value& line : all)
-            if (line.isObject() && line["event"].asString() == name) return line;
-        return Json::Value();
-    }
-
-    std::wstring m_root;
-    std::wstring m_database;
-};
+class EngineDriver : public DriverTest {};
 
 TEST_F(EngineDriver, FullSyncFromStoredSettings) {
     Seed({FolderItem("/docs"), FileItem("/docs/a.bin", 5000), FileItem("/top.bin", 10)});

@@ -38,16 +38,20 @@ bool Contains(const std::string& text, const std::wstring& part) {
 class IgnoreWatcher {
 public:
     IgnoreWatcher(CIgnoreList& list, std::wstring relative) : m_list(list), m_relative(std::move(relative)) {
-        m_thread.Create(
+        const HRESULT started = m_thread.Create(
             [](void* param) -> DWORD {
                 auto* self = static_cast<IgnoreWatcher*>(param);
                 while (!self->m_done) {
                     if (self->m_list.IsIgnored(self->m_relative.c_str())) self->m_seen = true;
+                    self->m_polling = true;
                     ::Sleep(5);
                 }
                 return 0;
             },
             this, 0);
+        // A thread takes tens of milliseconds to start under Wine, longer
+        // than a quick action: the action starts once the watch is on.
+        while (SUCCEEDED(started) && !m_polling) ::Sleep(1);
     }
     bool Finish() {
         m_done = true;
@@ -60,6 +64,7 @@ private:
     std::wstring m_relative;
     std::atomic<bool> m_done{false};
     std::atomic<bool> m_seen{false};
+    std::atomic<bool> m_polling{false};
     CJXThread m_thread;
 };
 

@@ -1,0 +1,35 @@
+#pragma once
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+#include "StandinTest.h"
+
+namespace brelio::test {
+
+// A test of the engine driver: the program's real settings in the registry
+// name the test's account, session and sync folder. Each test writes them
+// from a clean key and removes them again.
+class DriverTest : public StandinTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Settings for the current account and a sync folder of that name in
+    // the scratch folder; a database left by an earlier use is removed.
+    void WriteSettings(const std::wstring& folderName);
+    // A fresh account of the stand-in, signed in, with fresh settings.
+    void UseNewAccount(const std::wstring& folderName);
+    void RemoveDatabase();
+
+    // The values of the lines that have the key.
+    static std::vector<Json::Value> Lines(const std::vector<Json::Value>& all, const char* key);
+    // The first line of that event; null when none.
+    static Json::Value Event(const std::vector<Json::Value>& all, const std::string& name);
+
+    std::wstring m_root;
+    std::wstring m_database;
+};
+
+}  // namespace brelio::test
