@@ -97,14 +97,6 @@ HRESULT CFileSyncThread::MoveLocal(uint64_t fileId, const wchar_t* newRelativePa
         if (SUCCEEDED(hr)) hr = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         return ReportSkipped(newRelativePath, row.is_folder, hr, L"unusable remote path");
     }
-    const std::wstring newFolder(newPath, 0, static_cast<size_t>(::PathFindFileNameW(newPath.c_str()) - newPath.c_str()));
-    if (!::PathIsDirectoryW(newFolder.c_str())) {
-        // The folder it moved into is not here yet (a change later in the
-        // list renames or makes it): the move waits for it and is no
-        // failure of the item.
-        Log(L"%s - waits for its folder.", newPath.c_str());
-        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-    }
     {
         CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
         scope.IgnorePair(oldPath.c_str(), newPath.c_str());

@@ -40,6 +40,14 @@ HRESULT CFileSyncThread::FollowRemoteMove(const FileInfo& remote, const wchar_t*
     const bool changedThere = !isFolder && _stricmp(remote.hash.c_str(), row.hash.c_str()) != 0;
     const bool moved = _wcsicmp(rowPath.c_str(), path) != 0;
     if (moved) {
+        const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
+        if (!::PathIsDirectoryW(folder.c_str())) {
+            // The folder it moved into is not here yet (a change later in
+            // the list renames or makes it): the move waits for it, and is
+            // no failure of the item.
+            Log(L"%s - waits for its folder.", path);
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        }
         // The row keeps the recorded content until the content is settled
         // below, so that nothing claims a content this file does not hold.
         const HRESULT hr = MoveLocal(remote.id, Relative(path), changedThere ? row.hash : remote.hash,
