@@ -173,3 +173,24 @@ HRESULT CFileSyncThread::DeleteLocalChecked(const wchar_t* path, bool isFolder) 
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return DeleteLocalFolderChecked(path, data, parentId);
     return DeleteLocalFileChecked(path, data, parentId);
 }
+
+HRESULT CFileSyncThread::UploadChangedUnlisted(const wchar_t* path, uint64_t folderId) {
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(path, row);
+    if (FAILED(hr)) return hr;
+    if (hr == S_OK && row.file_id != 0) {
+        switch (LookUpRemote(row.file_id, hr)) {
+        case RemoteState::Unknown:
+            return ReportSkipped(path, false, hr, L"remote state unknown");
+        case RemoteState::Alive:
+            // Edited here, moved there: its move brings it, edit and all;
+            // a new item here would be a second copy.
+            Log(L"%s - kept, the remote item lives elsewhere.", path);
+            return S_OK;
+        case RemoteState::Gone:
+            break;
+        }
+    }
+    // Edited here, gone there (or never there): the edit goes up as a new file.
+    return UploadFile(folderId, path, 0, true, false);
+}

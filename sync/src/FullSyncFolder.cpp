@@ -128,7 +128,7 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
             // A file renamed or moved here: its rename sends it, with its id.
             // Uploading it anew here would leave the old item behind.
             if (IsRenamePending(0, Relative(path))) return ReportSkipped(path, false, S_FALSE, L"local rename pending");
-            [[fallthrough]];
+            return UploadChangedUnlisted(path, folderId);
         case FILE_STATUS_NONE:
             return UploadFile(folderId, path, 0, true, false);
         case FILE_STATUS_SYNCED:

@@ -55,11 +55,11 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
     switch (status) {
     case FILE_STATUS_CHANGED: {
         if (IsRenamePending(entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local rename pending");
-        // Changed here and then deleted here: the edit went with the item,
-        // so it is a deletion like any other.
+        // Changed here, elsewhere than the drive has it now: the remote move
+        // is followed keeping the edit; changed here and then deleted here,
+        // the edit went with the item and it is a deletion like any other.
         FileRecord row;
-        if (Storage().GetFile(entry.id, row) == S_OK && !::PathFileExistsW(RootJoin(row.name).c_str()))
-            return RemoveRemoteLeftover(path.c_str(), entry, row);
+        if (Storage().GetFile(entry.id, row) == S_OK) return RemoveRemoteLeftover(path.c_str(), entry, row);
         [[fallthrough]];
     }
     case FILE_STATUS_NONE:

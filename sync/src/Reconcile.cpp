@@ -30,6 +30,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
     HRESULT result = S_OK;
     RenameMap renames;
     m_replacedIds.clear();
+    m_syncedNames.clear();
     m_remoteChanges = &remoteChanges;
     size_t next = 0;
     for (; next < localChanges.size(); ++next) {
@@ -123,6 +124,8 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
     if (full.empty()) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     const bool exists = ::PathFileExistsW(full.c_str()) != FALSE;
     CLocalStorage storage = Storage();
+    if (record.action == CHANGE_ACTION_RENAMED && record.file_id != 0)
+        m_syncedNames.emplace(record.file_id, record.old_name);
     switch (code) {
         case CHANGE_ADDED_LOCAL: {
             if (!exists) return S_OK;
@@ -151,7 +154,14 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             if (FAILED(joined)) return ReportSkipped(full.c_str(), record.is_folder, joined, L"unusable remote path");
             // Edited here, changed there: a move or rename there is followed,
             // and only content edited on both sides is a conflict.
-            return FollowRemoteMove(matched->file, place.c_str(), row);
+            const HRESULT followed = FollowRemoteMove(matched->file, place.c_str(), row);
+            if (followed == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+                // Its new folder comes with a later remote change: the remote
+                // phase follows the move then, and sees the edit by the row.
+                matched = nullptr;
+                return S_OK;
+            }
+            return followed;
         }
         case CHANGE_REMOVED_LOCAL: {
             if (record.file_id == 0) return S_OK;
@@ -207,7 +217,7 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
                 matched = nullptr;
                 return SettleVanishedItem(record);
             }
-            return SettleRenameAgainstRemote(record, full.c_str(), *matched, renames);
+            return SettleRenameAgainstRemote(record, full.c_str(), *matched);
         default:
             return S_OK;
     }

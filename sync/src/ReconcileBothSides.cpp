@@ -64,19 +64,17 @@ HRESULT CFileSyncThread::FollowRemoteMove(const FileInfo& remote, const wchar_t*
 }
 
 HRESULT CFileSyncThread::SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath,
-                                                   const ChangeInfo& change, const RenameMap& renames) {
+                                                   const ChangeInfo& change) {
     if (change.changeType == "deleted") return KeepRenamedAgainstRemoteDeletion(record, fullPath);
     const FileInfo& remote = change.file;
     FileRecord row;
     HRESULT hr = Storage().GetFile(record.file_id, row);
     if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-    // Where the drive has it now against every name the item had here in
-    // this pass: the drive moved it only when it is at none of them.
+    // Where the drive has it now against where it was when both sides
+    // last agreed (the first old name of its renames in this pass).
     const std::wstring remoteName = RemotePathToRowName(remote.path);
-    bool movedThere = !SameName(remoteName, record.old_name);
-    const std::wstring remoteFull = RootJoin(remoteName);
-    for (const auto& [oldFull, fileId] : renames)
-        if (fileId == record.file_id && SameName(oldFull, remoteFull)) movedThere = false;
+    const auto synced = m_syncedNames.find(record.file_id);
+    const bool movedThere = !SameName(remoteName, synced != m_syncedNames.end() ? synced->second : record.old_name);
     if (movedThere) {
         // Renamed on both sides: the remote name wins, on both sides, and
         // no second item is made.

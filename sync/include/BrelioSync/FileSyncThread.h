@@ -170,8 +170,7 @@ private:
     // The item's row against its remote state: a move there is followed
     // here, and the content goes the way that loses no edit.
     HRESULT FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row);
-    HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote,
-                                      const RenameMap& renames);
+    HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote);
     // A local rename or move sent to the drive.
     HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath);
     // The drive has no move: the item goes up anew at its new place, then
@@ -196,6 +195,8 @@ private:
     // Deletions only after the other side is seen unchanged since the row.
     HRESULT DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
     HRESULT DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
+    // A file changed here that the remote folder does not list.
+    HRESULT UploadChangedUnlisted(const wchar_t* path, uint64_t folderId);
     HRESULT RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row);
     // A rename in the change table that involves the item, not yet sent
     // (the record being carried out aside).
@@ -238,4 +239,7 @@ private:
     // Remote items whose copy to a new place is under way: a walk of the
     // folder they are leaving must not bring them back here.
     std::set<uint64_t> m_movingIds;
+    // The name each item renamed here had when this reconciliation began:
+    // the first old name of its renames, where the drive last saw it.
+    std::map<uint64_t, std::wstring> m_syncedNames;
 };
