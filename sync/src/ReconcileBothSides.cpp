@@ -176,21 +176,29 @@ HRESULT CFileSyncThread::SettleVanishedItem(const ChangeRecord& record) {
     FileRecord row;
     HRESULT hr = Storage().GetFile(record.file_id, row);
     if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-    // Moved on with a folder that was renamed or moved here after it: its
-    // own new name and place are sent now (a folder that then goes up anew
-    // at another place takes it along as it is).
+    ChangeInfo* remote = nullptr;
+    if (m_remoteChanges != nullptr)
+        for (ChangeInfo& change : *m_remoteChanges)
+            if (change.file.id == record.file_id) remote = &change;
     const std::wstring place = RootJoin(row.name);
     if (::PathFileExistsW(place.c_str())) {
+        // Moved on with a folder that was renamed or moved here after it:
+        // its own new name and place are settled now (a folder that then
+        // goes up anew at another place takes it along as it is).
         ChangeRecord moved = record;
         moved.name = row.name;
-        return SendLocalRename(moved, place.c_str());
+        if (remote == nullptr) return SendLocalRename(moved, place.c_str());
+        hr = SettleRenameAgainstRemote(moved, place.c_str(), *remote);
+        // Its remote place needs a folder a later remote change brings: the
+        // remote phase follows the move then.
+        if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) return S_OK;
+        if (SUCCEEDED(hr)) RemoveRemoteChange(*m_remoteChanges, remote);
+        return hr;
     }
     // Changed on the drive too: a change beats the delete, and the remote
     // phase brings it back at its remote place.
-    if (m_remoteChanges != nullptr)
-        for (const ChangeInfo& change : *m_remoteChanges)
-            if (change.file.id == record.file_id) return S_OK;
+    if (remote != nullptr) return S_OK;
     // Gone with a folder deleted here, unchanged there: a plain deletion.
-    Log(L"%s - gone here with its folder.", RootJoin(row.name).c_str());
+    Log(L"%s - gone here with its folder.", place.c_str());
     return DeleteRemote(record.file_id, row.name.c_str(), row.is_folder);
 }

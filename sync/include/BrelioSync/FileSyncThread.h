@@ -232,7 +232,7 @@ private:
     // The local record being carried out, and the remote changes of the
     // reconciliation under way.
     const ChangeRecord* m_currentRecord = nullptr;
-    const ChangeInfoList* m_remoteChanges = nullptr;
+    ChangeInfoList* m_remoteChanges = nullptr;
     // Remote items this reconciliation replaced by new ones (a local move):
     // their own remote changes are settled with them.
     std::set<uint64_t> m_replacedIds;
