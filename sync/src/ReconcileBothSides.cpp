@@ -29,7 +29,30 @@ std::wstring FolderOfName(const std::wstring& name) {
     return slash == std::wstring::npos ? std::wstring() : name.substr(0, slash);
 }
 
+// The last component of a row name.
+std::wstring LeafOfName(const std::wstring& name) {
+    const size_t slash = name.find_last_of(L'\\');
+    return slash == std::wstring::npos ? name : name.substr(slash + 1);
+}
+
 }  // namespace
+
+bool CFileSyncThread::IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder) {
+    // A folder is known by its id, not by its path: renamed or moved on
+    // either side, it is still the same folder.
+    if (localFolder.empty()) return remoteFolder.empty();
+    uint64_t folderId = 0;
+    for (const auto& [id, name] : m_syncedNames)
+        if (SameName(name, localFolder)) folderId = id;
+    FileRecord row;
+    if (folderId == 0 && Storage().GetFile(RootJoin(localFolder).c_str(), row) == S_OK) folderId = row.file_id;
+    if (folderId == 0) return SameName(localFolder, remoteFolder);
+    RequestStatus status;
+    ChangeInfo meta;
+    if (FAILED(GetFileMeta(status, folderId, meta)) || meta.changeType == "deleted")
+        return SameName(localFolder, remoteFolder);
+    return SameName(RemotePathToRowName(meta.file.path), remoteFolder);
+}
 
 HRESULT CFileSyncThread::FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row) {
     const bool isFolder = !IsFileType(remote.type.c_str());
@@ -74,7 +97,11 @@ HRESULT CFileSyncThread::SettleRenameAgainstRemote(const ChangeRecord& record, c
     // last agreed (the first old name of its renames in this pass).
     const std::wstring remoteName = RemotePathToRowName(remote.path);
     const auto synced = m_syncedNames.find(record.file_id);
-    const bool movedThere = !SameName(remoteName, synced != m_syncedNames.end() ? synced->second : record.old_name);
+    const std::wstring syncedName = synced != m_syncedNames.end() ? synced->second : record.old_name;
+    // Only the item's own name or folder counts: a folder above it renamed
+    // on the drive moves no item of its own accord.
+    const bool movedThere = !SameName(LeafOfName(remoteName), LeafOfName(syncedName)) ||
+                            !IsRemoteFolderOf(FolderOfName(syncedName), FolderOfName(remoteName));
     if (movedThere) {
         // Renamed on both sides: the remote name wins, on both sides, and
         // no second item is made.
@@ -107,7 +134,7 @@ HRESULT CFileSyncThread::SendLocalRename(const ChangeRecord& record, const wchar
             return UploadChangedFile(record.file_id, fullPath);
         return Storage().SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_SYNCED);
     }
-    if (SameName(FolderOfName(remoteName), FolderOfName(record.name))) {
+    if (IsRemoteFolderOf(FolderOfName(record.name), FolderOfName(remoteName))) {
         hr = RenameRemote(record.file_id, record.name.c_str(), record.old_name.c_str());
         if (FAILED(hr) || record.is_folder) return hr;
         // A rename sends no content: an edit made along with it goes up too.

@@ -171,6 +171,9 @@ private:
     // here, and the content goes the way that loses no edit.
     HRESULT FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row);
     HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote);
+    // The local folder (a row name) is, by its id, the drive's folder at
+    // the remote path.
+    bool IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder);
     // A local rename or move sent to the drive.
     HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath);
     // The drive has no move: the item goes up anew at its new place, then
