@@ -63,7 +63,12 @@ struct ModelItem {
     bool Relocated(int s) const {
         return inBase && side[s].present && (side[s].parent != baseParent || side[s].name != baseName);
     }
-    bool Changed(int s) const { return side[s].present && side[s].alive && (side[s].edited || Relocated(s)); }
+    // Edited, or moved somewhere the other side did not move it too.
+    bool Changed(int s) const {
+        const SideView& other = side[1 - s];
+        const bool movedAlike = other.present && other.parent == side[s].parent && other.name == side[s].name;
+        return side[s].present && side[s].alive && (side[s].edited || (Relocated(s) && !movedAlike));
+    }
 };
 
 class TwoSidedRandom : public TwoSidedTest, public ::testing::WithParamInterface<unsigned> {
