@@ -14,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth libnss-myhostname googletest tcl python3
   cmake make dpkg-dev
+  python3-fonttools fonts-nanum fonts-noto-cjk fonts-wine gcab
 )
 
 missing=()

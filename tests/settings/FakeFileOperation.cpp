@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "BrelioCore/UniqueHandle.h"
 namespace {
 
 constexpr HRESULT kSharingViolation = static_cast<HRESULT>(0x80070020);
@@ -32,11 +33,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE DeleteItem(IShellItem* item, IFileOperationProgressSink*) override {
         if (m_broken) return E_UNEXPECTED;
-        wchar_t* path = nullptr;
-        const HRESULT hr = item->GetDisplayName(SIGDN_FILESYSPATH, &path);
+        brelio::UniqueCoTaskMem<wchar_t> path;
+        const HRESULT hr = item->GetDisplayName(SIGDN_FILESYSPATH, path.Put());
         if (FAILED(hr)) return hr;
-        m_path = path;
-        ::CoTaskMemFree(path);
+        m_path = path.Get();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE PerformOperations() override {

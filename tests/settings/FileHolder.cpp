@@ -11,8 +11,8 @@ bool FileHolder::Start(const std::wstring& path, DWORD holdMs) {
     wchar_t eventName[96];
     swprintf(eventName, 96, L"BrelioSettingsTestHolder-%lu-%ld", ::GetCurrentProcessId(),
              ::InterlockedIncrement(&counter));
-    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, eventName);
-    if (ready == nullptr) return false;
+    brelio::UniqueKernelHandle ready(::CreateEventW(nullptr, TRUE, FALSE, eventName));
+    if (!ready) return false;
 
     const std::wstring program = ThisProgramFolder() + L"\\settings_file_holder.exe";
     wchar_t commandLine[1024];
@@ -22,24 +22,21 @@ bool FileHolder::Start(const std::wstring& path, DWORD holdMs) {
     PROCESS_INFORMATION info = {};
     if (!::CreateProcessW(program.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &info)) {
-        ::CloseHandle(ready);
         return false;
     }
-    ::CloseHandle(info.hThread);
-    m_process = info.hProcess;
+    brelio::UniqueKernelHandle thread(info.hThread);
+    m_process.Reset(info.hProcess);
     // Either the file is held, or the holder gave up.
-    HANDLE waits[2] = {ready, m_process};
+    HANDLE waits[2] = {ready.Get(), m_process.Get()};
     const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, 20000);
-    ::CloseHandle(ready);
     return woke == WAIT_OBJECT_0;
 }
 
 bool FileHolder::Finish() {
-    if (m_process == nullptr) return false;
-    const bool ended = ::WaitForSingleObject(m_process, 20000) == WAIT_OBJECT_0;
+    if (!m_process) return false;
+    const bool ended = ::WaitForSingleObject(m_process.Get(), 20000) == WAIT_OBJECT_0;
     DWORD code = 1;
-    ::GetExitCodeProcess(m_process, &code);
-    ::CloseHandle(m_process);
-    m_process = nullptr;
+    ::GetExitCodeProcess(m_process.Get(), &code);
+    m_process.Reset();
     return ended && code == 0;
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "BrelioCore/UniqueHandle.h"
+
 // Runs settings_file_holder: another process that keeps a file open
 // without sharing for a given time. Start returns once the file is held.
 class FileHolder {
@@ -17,5 +19,5 @@ public:
     bool Finish();
 
 private:
-    HANDLE m_process = nullptr;
+    brelio::UniqueKernelHandle m_process;
 };

@@ -6,18 +6,19 @@
 
 #include <cwchar>
 
+#include "BrelioCore/UniqueHandle.h"
 int main() {
     int argc = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    brelio::UniqueLocalMemory<LPWSTR> arguments(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    LPWSTR* argv = arguments.Get();
     if (argv == nullptr || argc != 4) return 2;
-    HANDLE file = ::CreateFileW(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 3;
-    HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[3]);
-    if (ready == nullptr) return 4;
-    ::SetEvent(ready);
-    ::CloseHandle(ready);
+    brelio::UniqueKernelHandle file(
+        ::CreateFileW(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return 3;
+    brelio::UniqueKernelHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[3]));
+    if (!ready) return 4;
+    ::SetEvent(ready.Get());
+    ready.Reset();
     ::Sleep(static_cast<DWORD>(wcstoul(argv[2], nullptr, 10)));
-    ::CloseHandle(file);
-    ::LocalFree(argv);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "BrelioCore/UniqueHandle.h"
+
 // Value names in the order the registry hands them out. Windows keeps the
 // order they were written in; Wine sorts them by name.
 inline std::vector<std::wstring> ValueNamesInRegistryOrder(HKEY key) {
@@ -31,11 +33,13 @@ protected:
         m_path += L"-" + std::to_wstring(::GetCurrentProcessId());
         ::RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
         ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                    &m_key, nullptr),
+                                    m_owner.Put(), nullptr),
                   ERROR_SUCCESS);
+        m_key = m_owner.Get();
     }
     void TearDown() override {
-        if (m_key != nullptr) ::RegCloseKey(m_key);
+        m_owner.Reset();
+        m_key = nullptr;
         ::RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
     }
 
@@ -44,5 +48,6 @@ protected:
     }
 
     std::wstring m_path;
-    HKEY m_key = nullptr;
+    brelio::UniqueRegKey m_owner;
+    HKEY m_key = nullptr;  // the owner's key, for the calls under test
 };

@@ -1,5 +1,6 @@
 #include "ProgramKeys.h"
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/NavigationPane.h"
 #include "BrelioServices/RegistryLayout.h"
 #include <shlobj.h>
@@ -14,17 +15,15 @@ const wchar_t kNewStartPanelPath[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\HideDesktopIcons\\NewStartPanel";
 
 void DeleteTreeBelow(const wchar_t* parentPath, const wchar_t* name) {
-    HKEY parent = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, parentPath, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS) return;
-    ::RegDeleteTreeW(parent, name);
-    ::RegCloseKey(parent);
+    brelio::UniqueRegKey parent;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, parentPath, 0, KEY_ALL_ACCESS, parent.Put()) != ERROR_SUCCESS) return;
+    ::RegDeleteTreeW(parent.Get(), name);
 }
 
 void DeleteValue(const wchar_t* keyPath, const wchar_t* name) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    ::RegDeleteValueW(key, name);
-    ::RegCloseKey(key);
+    brelio::UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS) return;
+    ::RegDeleteValueW(key.Get(), name);
 }
 
 std::wstring TypeName(DWORD type) {
@@ -52,10 +51,9 @@ void Describe(HKEY key, const std::wstring& subpath, std::set<std::wstring>& lin
         wchar_t name[256];
         DWORD length = 256;
         if (::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        HKEY child = nullptr;
-        if (::RegOpenKeyExW(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-        Describe(child, subpath.empty() ? name : subpath + L"\\" + name, lines);
-        ::RegCloseKey(child);
+        brelio::UniqueRegKey child;
+        if (::RegOpenKeyExW(key, name, 0, KEY_READ, child.Put()) != ERROR_SUCCESS) continue;
+        Describe(child.Get(), subpath.empty() ? name : subpath + L"\\" + name, lines);
     }
 }
 
@@ -71,20 +69,18 @@ void DeleteProgramKeys() {
 
 std::set<std::wstring> DescribeTree(const wchar_t* path) {
     std::set<std::wstring> lines;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return lines;
-    Describe(key, L"", lines);
-    ::RegCloseKey(key);
+    brelio::UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return lines;
+    Describe(key.Get(), L"", lines);
     return lines;
 }
 
 void WriteRaw(const std::wstring& keyPath, const wchar_t* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    brelio::UniqueRegKey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
                                 nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    ::RegCloseKey(key);
+    EXPECT_EQ(::RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
 }
 
 void WriteRawString(const std::wstring& keyPath, const wchar_t* name, const std::wstring& text, DWORD type) {
@@ -97,24 +93,21 @@ void WriteRawDword(const std::wstring& keyPath, const wchar_t* name, DWORD value
 
 RawValue ReadRaw(const std::wstring& keyPath, const wchar_t* name) {
     RawValue value;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+    brelio::UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return value;
     DWORD size = 0;
     DWORD type = REG_NONE;
-    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    if (::RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
         value.type = type;
         value.bytes.resize(size);
-        ::RegQueryValueExW(key, name, nullptr, &type, value.bytes.data(), &size);
+        ::RegQueryValueExW(key.Get(), name, nullptr, &type, value.bytes.data(), &size);
     }
-    ::RegCloseKey(key);
     return value;
 }
 
 bool KeyExists(const std::wstring& keyPath) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
+    brelio::UniqueRegKey key;
+    return ::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 std::wstring StoredString(const RawValue& value) {
@@ -125,11 +118,10 @@ std::wstring StoredString(const RawValue& value) {
 }
 
 std::wstring DefaultAccountRoot(const wchar_t* account) {
-    wchar_t* profile = nullptr;
+    brelio::UniqueCoTaskMem<wchar_t> profile;
     std::wstring root;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &profile)))
-        root = std::wstring(profile) + L"\\BrelioDrive\\" + account;
-    ::CoTaskMemFree(profile);
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, profile.Put())))
+        root = std::wstring(profile.Get()) + L"\\BrelioDrive\\" + account;
     return root;
 }
 

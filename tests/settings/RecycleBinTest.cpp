@@ -8,6 +8,9 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <memory>
+
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileOperations.h"
 #include "FakeFileOperation.h"
 #include "FileHolder.h"
@@ -32,7 +35,8 @@ std::wstring TrashFilesFolder() {
 class RecycleBin : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)));
+        m_com = std::make_unique<brelio::ComInitScope>();
+        ASSERT_TRUE(SUCCEEDED(m_com->Result()));
         m_trash = TrashFilesFolder();
         // Unique names: the trash outlives the test run.
         m_name = L"recycled-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(NowMs());
@@ -42,10 +46,11 @@ protected:
             RemoveTree(m_trash + L"\\" + m_name);
             RemoveTree(m_trash + L"\\..\\info\\" + m_name + L".trashinfo");
         }
-        ::CoUninitialize();
+        m_com.reset();
     }
     bool InTrash() const { return !m_trash.empty() && PathExists(m_trash + L"\\" + m_name); }
 
+    std::unique_ptr<brelio::ComInitScope> m_com;
     ScopedTree m_scratch{MakeScratchFolder()};
     std::wstring m_trash;
     std::wstring m_name;
@@ -149,7 +154,8 @@ TEST_F(RecycleBin, ClaimedSuccessWithTheItemStillThereIsAFailure) {
 // The tests above go through the shell's file operation object where it
 // works, and through SHFileOperationW where (as under Wine) it is a stub.
 TEST(RecycleBinRoad, FileOperationObjectIsAStubHere) {
-    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    auto com = std::make_unique<brelio::ComInitScope>(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(SUCCEEDED(com->Result()));
     HRESULT created = E_FAIL;
     HRESULT flags = E_FAIL;
     HRESULT performed = E_FAIL;
@@ -161,7 +167,7 @@ TEST(RecycleBinRoad, FileOperationObjectIsAStubHere) {
             performed = operation->PerformOperations();
         }
     }
-    ::CoUninitialize();
+    com.reset();
     ASSERT_EQ(created, S_OK);
     if (flags != E_NOTIMPL) GTEST_SKIP() << "this system implements IFileOperation: no fallback taken";
     EXPECT_EQ(performed, E_NOTIMPL);

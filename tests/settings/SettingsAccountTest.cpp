@@ -2,6 +2,7 @@
 // and folder selection, as stored and as read back by a later start.
 #include <gtest/gtest.h>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DatabasePath.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioServices/Settings.h"
@@ -158,12 +159,12 @@ TEST_F(SettingsAccount, SessionAndSelectionComeBackOnTheNextStart) {
     EXPECT_EQ(later.GetSessionId(), L"s-123");
     // Ids intact, in the order the registry hands the values out.
     const std::vector<SyncFolderEntry> entries = later.GetSyncFolders().GetEntries();
-    HKEY key = nullptr;
+    brelio::UniqueRegKey key;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, (AccountKey(L"kim@acme") + L"\\SyncFolder").c_str(), 0, KEY_READ,
-                              &key),
+                              key.Put()),
               ERROR_SUCCESS);
-    const std::vector<std::wstring> order = ValueNamesInRegistryOrder(key);
-    ::RegCloseKey(key);
+    const std::vector<std::wstring> order = ValueNamesInRegistryOrder(key.Get());
+    key.Reset();
     ASSERT_EQ(entries.size(), 3u);
     ASSERT_EQ(order.size(), 3u);
     const std::map<std::wstring, uint64_t> ids = {{L"Zeta", 0xFFFFFFFFFFFFFFFFull}, {L"Alpha\\Beta", 0}, {L"Mid", 42}};

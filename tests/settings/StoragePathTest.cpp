@@ -5,16 +5,16 @@
 
 #include <cwctype>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DatabasePath.h"
 #include "BrelioServices/PathHelpers.h"
 
 namespace {
 
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    wchar_t* raw = nullptr;
+    brelio::UniqueCoTaskMem<wchar_t> raw;
     std::wstring path;
-    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &raw))) path = raw;
-    ::CoTaskMemFree(raw);
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, raw.Put()))) path = raw.Get();
     return path;
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/SyncFolderList.h"
 #include "PrivateKey.h"
@@ -143,12 +144,12 @@ TEST_F(SyncFolderListKey, EmptyKeyEmptiesAndAKeyThatCannotBeReadKeepsTheList) {
     CSyncFolderList list;
     list.Add(L"Kept", 1);
     // A key deleted under an open handle can no longer be queried.
-    HKEY gone = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(m_key, L"gone", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &gone, nullptr),
+    brelio::UniqueRegKey gone;
+    ASSERT_EQ(::RegCreateKeyExW(m_key, L"gone", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, gone.Put(), nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(::RegDeleteTreeW(m_key, L"gone"), ERROR_SUCCESS);
-    EXPECT_EQ(list.LoadFromKey(gone), HRESULT_FROM_WIN32(ERROR_KEY_DELETED));
-    ::RegCloseKey(gone);
+    EXPECT_EQ(list.LoadFromKey(gone.Get()), HRESULT_FROM_WIN32(ERROR_KEY_DELETED));
+    gone.Reset();
     EXPECT_TRUE(list.Contains(L"Kept"));
 
     EXPECT_EQ(list.LoadFromKey(m_key), S_OK);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "BrelioCore/UniqueHandle.h"
 std::wstring MakeScratchFolder() {
     static std::atomic<unsigned> counter{0};
     wchar_t temp[MAX_PATH + 1] = L"";
@@ -22,23 +23,22 @@ void RemoveTree(const std::wstring& path) {
         return;
     }
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    brelio::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &found));
+    if (search) {
         do {
             const std::wstring name = found.cFileName;
             if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
+        } while (::FindNextFileW(search.Get(), &found));
     }
     ::RemoveDirectoryW(path.c_str());
 }
 
 void WriteTextFile(const std::wstring& path, const char* text) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    brelio::UniqueKernelHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    ::WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    ::CloseHandle(file);
+    ::WriteFile(file.Get(), text, static_cast<DWORD>(strlen(text)), &written, nullptr);
 }
 
 bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

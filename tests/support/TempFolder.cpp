@@ -29,8 +29,8 @@ bool CTempFolder::Create() {
 
 void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    UniqueFindHandle find(FindFirstFileW((path + L"\\*").c_str(), &data));
+    if (find) {
         do {
             const std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -40,8 +40,7 @@ void RemoveTree(const std::wstring& path) {
                 RemoveTree(child);
             else
                 DeleteFileW(child.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.Get(), &data));
     }
     RemoveDirectoryW(path.c_str());
 }
@@ -74,12 +73,11 @@ bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str
 size_t CountMatching(const std::wstring& folder, const std::wstring& pattern) {
     size_t count = 0;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\" + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return 0;
+    UniqueFindHandle find(FindFirstFileW((folder + L"\\" + pattern).c_str(), &data));
+    if (!find) return 0;
     do {
         ++count;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
     return count;
 }
 

@@ -1,0 +1,7 @@
+#pragma once
+#define IDD_TEST_MODAL 300
+#define IDD_TEST_PAGE 301
+#define IDC_TEST_LABEL 1100
+#define IDC_TEST_EDIT 1101
+#define IDC_TEST_CHECK 1102
+#define IDR_TEST_SCRIPT 310

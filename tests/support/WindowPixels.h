@@ -1,0 +1,31 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace brelio::test {
+
+// The pixels of a window's client area as they are on screen, read back
+// with GDI, so that a test asserts what was really painted.
+class CWindowPixels {
+public:
+    // Repaints the window first (and its children), then copies it.
+    bool Capture(HWND window);
+    COLORREF At(int x, int y) const;
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    const std::vector<DWORD>& Bits() const { return m_bits; }  // top-down 0x00RRGGBB
+
+private:
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<DWORD> m_bits;
+};
+
+// Writes a PNG of the window's client area into the build folder's
+// "screenshots" folder as <name>.png, for a person to look at; tests assert
+// behaviour, not pictures. The full path, or empty when it failed.
+std::wstring SaveWindowShot(HWND window, const std::wstring& name);
+
+}  // namespace brelio::test
