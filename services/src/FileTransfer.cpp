@@ -260,7 +260,7 @@ ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t la
 }
 
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
-                          const wchar_t* spareFolder) {
+                          const wchar_t* spareFolder, const std::function<HRESULT()>& beforeReplace) {
     // The content lands in a temporary file first; the target is replaced
     // only once everything arrived, so a failed transfer never damages it.
     std::wstring folder;
@@ -280,6 +280,10 @@ ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& s
         LARGE_INTEGER fileSize = {};
         size = ::GetFileSizeEx(file.Get(), &fileSize) ? static_cast<uint64_t>(fileSize.QuadPart) : 0;
         if (!::FlushFileBuffers(file.Get())) return LastErrorResult();
+    }
+    if (beforeReplace) {
+        const HRESULT allowed = beforeReplace();
+        if (FAILED(allowed)) return allowed;
     }
     if (!::MoveFileExW(temp.c_str(), localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastErrorResult();

@@ -8,6 +8,7 @@
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/IgnoreScope.h"
+#include "BrelioSync/LocalFileState.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -139,4 +140,34 @@ HRESULT CFileSyncThread::MakeConflictCopy(const wchar_t* path, std::wstring& cop
     }
     if (SUCCEEDED(hr)) copyPath = std::move(copy);
     return hr;
+}
+
+HRESULT CFileSyncThread::KeepConflictCopy(const wchar_t* path, std::wstring& copyPath) {
+    // A conflict whose download failed is met again at the next pass: the
+    // copy made then still holds this content and serves again, so that a
+    // conflict makes one copy however many passes it takes.
+    const std::wstring extension = ::PathFindExtensionW(path);
+    std::wstring base = path;
+    base.resize(base.size() - extension.size());
+    std::wstring pattern;
+    if (brelio::FormatWide(pattern, LoadStringText(IDS_CONFLICT_COPY_NAME).c_str(), base.c_str(), L"*", L"*",
+                           extension.c_str()) &&
+        pattern.size() < MAX_PATH) {
+        const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
+        WIN32_FIND_DATAW data = {};
+        const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+                const std::wstring candidate = folder + data.cFileName;
+                if (HaveSameContent(path, candidate.c_str())) {
+                    copyPath = candidate;
+                    break;
+                }
+            } while (::FindNextFileW(find, &data));
+            ::FindClose(find);
+            if (!copyPath.empty()) return S_OK;
+        }
+    }
+    return MakeConflictCopy(path, copyPath);
 }

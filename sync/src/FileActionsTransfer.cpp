@@ -4,6 +4,7 @@
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/IgnoreScope.h"
+#include "BrelioSync/LocalFileState.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -37,8 +38,18 @@ HRESULT CFileSyncThread::FinishTransfer(HRESULT hr, const FileInfo& info, const 
 HRESULT CFileSyncThread::UploadChangedFile(uint64_t fileId, const wchar_t* path) {
     uint64_t parentId = kUnknownParentId;
     uint64_t revision = 0;
-    const HRESULT found = Storage().GetFile(fileId, path, parentId, revision);
+    HRESULT found = Storage().GetFile(fileId, path, parentId, revision);
     if (FAILED(found)) return E_FAIL;
+    if (found == S_FALSE && fileId != 0) {
+        // The item went up anew since the change was recorded (its old id
+        // is gone): the row of its path stands for it now.
+        FileRecord row;
+        if (Storage().GetFile(path, row) == S_OK) {
+            fileId = row.file_id;
+            revision = row.revision;
+            found = S_OK;
+        }
+    }
     if (found == S_FALSE) {
         // Without a row for the parent folder the item would land at the
         // top of the drive: wait until the folder itself is synced.
@@ -68,6 +79,17 @@ HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, boo
     m_env.syncManager->PostItem(path, false, SYNC_ITEM_IN_PROGRESS);
     uint64_t size = 0;
     FILETIME lastWrite = {};
+    // The path is masked from the monitor for the whole transfer, so a save
+    // made meanwhile is never recorded: the file is looked at once more
+    // before it is replaced, and an edited one is kept as a conflict copy.
+    const LocalFileState classified = ReadLocalFileState(path);
+    std::wstring copyPath;
+    const auto keepEdited = [&]() -> HRESULT {
+        const LocalFileState now = ReadLocalFileState(path);
+        if (!now.exists || now == classified) return S_OK;
+        Log(L"%s - changed here during the download.", path);
+        return KeepConflictCopy(path, copyPath);
+    };
     HRESULT hr;
     {
         // The content lands in a temporary file first, beside the target or,
@@ -81,11 +103,13 @@ HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, boo
             scope.Ignore(path);
         else
             scope.IgnorePair(path, temporary.c_str());
-        hr = DownloadFile(info.id, path, size, lastWrite, m_env.syncRoot.c_str());
+        hr = DownloadFile(info.id, path, size, lastWrite, m_env.syncRoot.c_str(), keepEdited);
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
-    return FinishTransfer(hr, info, path, size, lastWrite, insert, byName, L"%s - downloaded.",
-                          L"%s - failed to download(0x%x).");
+    hr = FinishTransfer(hr, info, path, size, lastWrite, insert, byName, L"%s - downloaded.",
+                        L"%s - failed to download(0x%x).");
+    if (SUCCEEDED(hr) && !copyPath.empty()) UploadChangedFile(0, copyPath.c_str());
+    return hr;
 }
 
 HRESULT CFileSyncThread::DownloadById(uint64_t fileId, const wchar_t* path, bool insert) {

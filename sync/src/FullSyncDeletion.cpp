@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cwchar>
 
 #include "BrelioServices/DriveApi.h"
@@ -40,15 +41,36 @@ bool IsRowFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
 
 }  // namespace
 
+bool CFileSyncThread::ReadPendingChanges(ChangeRecordList& pending) {
+    if (FAILED(Storage().GetChanges(pending, false))) return false;
+    // The record being carried out is what is being done, not pending.
+    if (m_currentRecord != nullptr) {
+        const std::vector<int64_t>& current = m_currentRecord->row_ids;
+        std::erase_if(pending, [&](const ChangeRecord& change) {
+            return !change.row_ids.empty() &&
+                   std::find(current.begin(), current.end(), change.row_ids.front()) != current.end();
+        });
+    }
+    return true;
+}
+
 bool CFileSyncThread::IsRenamePending(uint64_t fileId, const wchar_t* relativeName) {
     ChangeRecordList changes;
-    if (FAILED(Storage().GetChanges(changes, false))) return true;  // unknown: do not delete
+    if (!ReadPendingChanges(changes)) return true;  // unknown: do not delete
     const std::wstring name = relativeName != nullptr ? relativeName : L"";
     for (const ChangeRecord& change : changes) {
         if (change.action != CHANGE_ACTION_RENAMED) continue;
         if (fileId != 0 && change.file_id == fileId) return true;
         if (!name.empty() && (IsSameOrBelow(name, change.old_name) || IsSameOrBelow(name, change.name))) return true;
     }
+    return false;
+}
+
+bool CFileSyncThread::IsChangePending(uint64_t fileId) {
+    ChangeRecordList changes;
+    if (!ReadPendingChanges(changes)) return true;
+    for (const ChangeRecord& change : changes)
+        if (change.file_id == fileId) return true;
     return false;
 }
 
@@ -94,7 +116,11 @@ HRESULT CFileSyncThread::DeleteLocalFileChecked(const wchar_t* path, const WIN32
         break;
     }
     // Edited here since the last sync: the edit survives as a new file.
-    if (IsRowFileChanged(row, data)) return UploadFile(folderId, path, 0, true, false);
+    if (IsRowFileChanged(row, data)) {
+        if (folderId == kUnknownParentId)
+            return ReportSkipped(path, false, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
+        return UploadFile(folderId, path, 0, true, false);
+    }
     return DeleteLocalFile(path);
 }
 
@@ -115,11 +141,56 @@ HRESULT CFileSyncThread::DeleteLocalFolderChecked(const wchar_t* path, const WIN
     }
     if (!HasLocalChangesBelow(path)) return DeleteLocalFolder(path);
     // Something inside changed since the last sync: the folder goes up
-    // again with all it holds, as new items.
-    hr = Storage().SetFileStatus(path, true, FILE_STATUS_DELETE);
-    if (FAILED(hr)) return hr;
+    // again holding what changed; the rest follows the deletion.
+    return RecreateRemoteFolder(path, data, folderId);
+}
+
+HRESULT CFileSyncThread::RecreateRemoteFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t parentId) {
+    if (parentId == kUnknownParentId)
+        return ReportSkipped(path, true, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
     uint64_t childId = 0;
-    hr = CreateRemoteFolder(folderId, path, data, childId);
+    const HRESULT hr = CreateRemoteFolder(parentId, path, data, childId);
     if (FAILED(hr)) return hr;
+    // The rows beneath keep the ids of the trashed items: each item is
+    // settled on its own against that, changed ones going up as new items,
+    // unchanged ones following the deletion.
     return FullSyncFolder(path, childId);
+}
+
+HRESULT CFileSyncThread::DeleteLocalChecked(const wchar_t* path, bool isFolder) {
+    WIN32_FIND_DATAW data = {};
+    const HANDLE find = ::FindFirstFileW(path, &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        // Gone here as well: only the row was left.
+        const HRESULT dropped = Storage().SetFileStatus(path, isFolder, FILE_STATUS_DELETE);
+        if (SUCCEEDED(dropped)) Log(L"%s - deleted.", path);
+        return dropped;
+    }
+    ::FindClose(find);
+    uint64_t parentId = kUnknownParentId;
+    const HRESULT found = Storage().GetParentFileId(path, parentId);
+    if (FAILED(found)) return found;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return DeleteLocalFolderChecked(path, data, parentId);
+    return DeleteLocalFileChecked(path, data, parentId);
+}
+
+HRESULT CFileSyncThread::UploadChangedUnlisted(const wchar_t* path, uint64_t folderId) {
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(path, row);
+    if (FAILED(hr)) return hr;
+    if (hr == S_OK && row.file_id != 0) {
+        switch (LookUpRemote(row.file_id, hr)) {
+        case RemoteState::Unknown:
+            return ReportSkipped(path, false, hr, L"remote state unknown");
+        case RemoteState::Alive:
+            // Edited here, moved there: its move brings it, edit and all;
+            // a new item here would be a second copy.
+            Log(L"%s - kept, the remote item lives elsewhere.", path);
+            return S_OK;
+        case RemoteState::Gone:
+            break;
+        }
+    }
+    // Edited here, gone there (or never there): the edit goes up as a new file.
+    return UploadFile(folderId, path, 0, true, false);
 }

@@ -124,8 +124,12 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
         const HRESULT hr = Storage().GetFileStatus(path, status);
         if (FAILED(hr)) return hr;
         switch (status) {
-        case FILE_STATUS_NONE:
         case FILE_STATUS_CHANGED:
+            // A file renamed or moved here: its rename sends it, with its id.
+            // Uploading it anew here would leave the old item behind.
+            if (IsRenamePending(0, Relative(path))) return ReportSkipped(path, false, S_FALSE, L"local rename pending");
+            return UploadChangedUnlisted(path, folderId);
+        case FILE_STATUS_NONE:
             return UploadFile(folderId, path, 0, true, false);
         case FILE_STATUS_SYNCED:
             return DeleteLocalFileChecked(path, data, folderId);
@@ -146,23 +150,10 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
     case CHANGE_MODIFIED_REMOTE:
         return Download(entry, path, false, false);
     case CHANGE_MODIFIED_BOTH:
-    case CHANGE_NO_STORAGE_ROW: {
-        HRESULT hr = RecordIfSameContent(entry, path);
-        if (hr != S_FALSE) return hr;
+    case CHANGE_NO_STORAGE_ROW:
         // Both contents survive: the local one as a copy beside it, sent up
         // as a new file; the remote one under the name.
-        std::wstring copyPath;
-        hr = MakeConflictCopy(path, copyPath);
-        if (FAILED(hr)) {
-            Log(L"%s - failed to make a conflict copy(0x%x).", path, static_cast<unsigned>(hr));
-            NotifyResult(path, false, hr);
-            return hr;
-        }
-        const bool insert = code == CHANGE_NO_STORAGE_ROW || storedFileId != entry.id;
-        hr = Download(entry, path, insert, false);
-        if (FAILED(hr)) return hr;
-        return UploadFile(folderId, copyPath.c_str(), 0, true, false);
-    }
+        return ResolveBothModified(entry, path, code == CHANGE_NO_STORAGE_ROW || storedFileId != entry.id);
     default:
         return S_OK;
     }

@@ -15,20 +15,22 @@ bool IsContentAsRecorded(const FileInfo& entry, const FileRecord& row) {
     return entry.revision == row.revision && _stricmp(entry.hash.c_str(), row.hash.c_str()) == 0;
 }
 
-// Every item below the remote folder has a row of the same revision (and
-// hash): nothing was added or changed there since the last sync. A folder's
-// own revision does not move when its content changes, so its content is
-// looked at item by item.
-bool IsRemoteSubtreeAsRecorded(CLocalStorage& storage, uint64_t folderId) {
+// Every item below the remote folder has a row of the same place, revision
+// (and hash): nothing was added, changed or moved in there since the last
+// sync. A folder's own revision does not move when its content changes, so
+// its content is looked at item by item.
+bool IsRemoteSubtreeAsRecorded(CLocalStorage& storage, uint64_t folderId, const std::wstring& folderName) {
     RequestStatus status;
     FileInfoList listing;
     if (FAILED(GetFiles(status, folderId, listing, false))) return false;
     for (const FileInfo& entry : listing) {
         FileRecord row;
         if (storage.GetFile(entry.id, row) != S_OK || row.status != FILE_STATUS_SYNCED) return false;
+        const std::wstring name = folderName + L"\\" + entry.name;
+        if (_wcsicmp(row.name.c_str(), name.c_str()) != 0) return false;
         if (IsFileType(entry.type.c_str())) {
             if (!IsContentAsRecorded(entry, row)) return false;
-        } else if (!IsRemoteSubtreeAsRecorded(storage, entry.id)) {
+        } else if (!IsRemoteSubtreeAsRecorded(storage, entry.id, name)) {
             return false;
         }
     }
@@ -45,13 +47,21 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
         const std::wstring shown = std::wstring(folderPath) + L"\\" + entry.name;
         return ReportSkipped(shown.c_str(), isFolder, hr, L"remote name not usable here");
     }
+    // On its way to the place it was moved to here.
+    if (m_movingIds.count(entry.id)) return S_OK;
     int status = FILE_STATUS_NONE;
     hr = Storage().GetFileStatus(entry.id, status);
     if (FAILED(hr)) return hr;
     switch (status) {
-    case FILE_STATUS_CHANGED:
+    case FILE_STATUS_CHANGED: {
         if (IsRenamePending(entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local rename pending");
+        // Changed here, elsewhere than the drive has it now: the remote move
+        // is followed keeping the edit; changed here and then deleted here,
+        // the edit went with the item and it is a deletion like any other.
+        FileRecord row;
+        if (Storage().GetFile(entry.id, row) == S_OK) return RemoveRemoteLeftover(path.c_str(), entry, row);
         [[fallthrough]];
+    }
     case FILE_STATUS_NONE:
         // Something of that name appeared here during the walk: it is
         // compared on the next pass instead of being overwritten now.
@@ -78,24 +88,31 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
 HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row) {
     const bool isFolder = !IsFileType(entry.type.c_str());
     const std::wstring rowPath = RootJoin(row.name);
-    const bool contentAsRecorded = isFolder || IsContentAsRecorded(entry, row);
-    if (!rowPath.empty() && _wcsicmp(rowPath.c_str(), path) != 0 && ::PathFileExistsW(rowPath.c_str())) {
-        // Moved remotely, still in its old place here: follow the move.
-        const HRESULT moved = MoveLocal(entry.id, Relative(path), contentAsRecorded ? entry.hash : row.hash,
-                                        contentAsRecorded ? entry.revision : row.revision);
-        if (FAILED(moved)) return moved;
-        if (isFolder) return FullSyncFolder(path, entry.id);
-        return contentAsRecorded ? moved : Download(entry, path, false, false);
+    const bool movedThere = !rowPath.empty() && _wcsicmp(rowPath.c_str(), path) != 0;
+    if (!rowPath.empty() && ::PathFileExistsW(rowPath.c_str())) {
+        // Still here, at the row's place: follow a move made there,
+        // keeping an edit made here.
+        const HRESULT moved = FollowRemoteMove(entry, path, row);
+        if (FAILED(moved) || !isFolder) return moved;
+        return FullSyncFolder(path, entry.id);
     }
     if (IsRenamePending(entry.id, row.name.c_str())) return ReportSkipped(path, isFolder, S_FALSE, L"local rename pending");
-    if (!contentAsRecorded) return Download(entry, path, true, false);
-    if (isFolder) {
-        CLocalStorage storage = Storage();
-        if (!IsRemoteSubtreeAsRecorded(storage, entry.id)) {
-            // Changed remotely since the local folder went: it comes back.
-            Storage().SetFileStatus(entry.id, true, FILE_STATUS_DELETE);
-            return CreateLocalFolder(entry, path, true);
-        }
+    // Gone here. A change on the drive since the row was written (an edit,
+    // a move or rename, anything added or changed inside) beats the
+    // deletion: the changed items come back, a folder holding only them;
+    // the rest follows the deletion to the trash.
+    if (!isFolder) {
+        if (movedThere || !IsContentAsRecorded(entry, row)) return Download(entry, path, true, false);
+        return DeleteRemoteEntry(entry, Relative(path));
     }
-    return DeleteRemoteEntry(entry, Relative(path));
+    CLocalStorage storage = Storage();
+    if (!movedThere && IsRemoteSubtreeAsRecorded(storage, entry.id, row.name)) return DeleteRemoteEntry(entry, Relative(path));
+    if (movedThere) {
+        // The rows beneath follow the folder to its new name, so that each
+        // item inside is judged at its own place.
+        const HRESULT renamed = storage.SetFileName(row, rowPath.c_str(), path, row.hash, row.revision);
+        if (FAILED(renamed)) return renamed;
+    }
+    Log(L"%s - deleted here, changed on the drive; what changed comes back.", path);
+    return CreateLocalFolder(entry, path, true);
 }

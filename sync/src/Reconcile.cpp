@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/RelativePath.h"
 #include "BrelioSync/ChangeCodes.h"
@@ -28,6 +29,9 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
                                    ReconcileOutcome& outcome) {
     HRESULT result = S_OK;
     RenameMap renames;
+    m_replacedIds.clear();
+    m_syncedNames.clear();
+    m_remoteChanges = &remoteChanges;
     size_t next = 0;
     for (; next < localChanges.size(); ++next) {
         if (CheckStop()) break;
@@ -39,7 +43,9 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         ChangeInfo* matched = nullptr;
         const uint32_t code = ClassifyLocalChange(record, remoteChanges, matched);
         LogChangeCode(code, record.name.c_str());
+        m_currentRecord = &record;
         result = ActOnLocalChange(code, record, matched, renames);
+        m_currentRecord = nullptr;
         if (FAILED(result)) {
             // The record stays in the change table for the next pass.
             ++outcome.unsettledLocalCount;
@@ -49,6 +55,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         }
         if (matched != nullptr) RemoveRemoteChange(remoteChanges, matched);
     }
+    m_remoteChanges = nullptr;
     if (CheckStop()) {
         // Nothing of what is left ran: all of it waits for the next pass
         // (the local records are still in the change table).
@@ -57,12 +64,24 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         return S_OK;
     }
 
-    for (size_t index = 0; index < remoteChanges.size(); ++index) {
+    // A change whose item waits for a folder that a later change brings
+    // (the drive lists each item at its place now, and a folder renamed
+    // after an item moved into it comes later) goes once more at the end.
+    std::vector<size_t> waiting;
+    bool retrying = false;
+    for (size_t step = 0; step < remoteChanges.size() + waiting.size(); ++step) {
+        if (step == remoteChanges.size()) retrying = true;
+        const size_t index = retrying ? waiting[step - remoteChanges.size()] : step;
         const ChangeInfo& change = remoteChanges[index];
         if (CheckStop()) {
-            for (; index < remoteChanges.size(); ++index) outcome.MarkUnsettled(remoteChanges[index]);
+            for (size_t left = retrying ? remoteChanges.size() : index; left < remoteChanges.size(); ++left)
+                outcome.MarkUnsettled(remoteChanges[left]);
+            for (const size_t left : waiting) outcome.MarkUnsettled(remoteChanges[left]);
             return S_OK;
         }
+        // An item replaced by a new one at the place the local user moved
+        // it to: what changed there came along before the old one went.
+        if (m_replacedIds.count(change.file.id)) continue;
         const std::wstring relative = RemotePathToRowName(change.file.path);
         std::wstring fullPath;
         if (!IsDeleted(change)) {
@@ -82,7 +101,11 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         }
         const uint32_t code = ClassifyRemoteChange(fullPath, change);
         if (!IsSelected(Relative(fullPath.c_str()))) continue;
-        result = ActOnRemoteChange(code, change, relative, fullPath);
+        result = ActOnRemoteChange(code, change, fullPath);
+        if (result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) && !retrying) {
+            waiting.push_back(index);
+            continue;
+        }
         if (FAILED(result)) outcome.MarkUnsettled(change);
     }
     return result;
@@ -95,12 +118,14 @@ void CFileSyncThread::SettleLocalChange(const ChangeRecord& record) {
     if (FAILED(deleted)) Log(L"%s - change kept for the next sync(0x%x).", record.name.c_str(), static_cast<unsigned>(deleted));
 }
 
-HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, const ChangeInfo* matched,
+HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched,
                                           RenameMap& renames) {
     const std::wstring full = RootJoin(record.name);
     if (full.empty()) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     const bool exists = ::PathFileExistsW(full.c_str()) != FALSE;
     CLocalStorage storage = Storage();
+    if (record.action == CHANGE_ACTION_RENAMED && record.file_id != 0)
+        m_syncedNames.emplace(record.file_id, record.old_name);
     switch (code) {
         case CHANGE_ADDED_LOCAL: {
             if (!exists) return S_OK;
@@ -113,8 +138,31 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
         }
         case CHANGE_MODIFIED_LOCAL:
             return exists ? UploadChangedFile(record.file_id, full.c_str()) : S_OK;
-        case CHANGE_MODIFIED_BOTH:
-            return ResolveBothModified(matched->file, full.c_str(), record.file_id == 0);
+        case CHANGE_MODIFIED_BOTH: {
+            // Renamed or removed later in this pass: its later record meets
+            // the remote change.
+            if (!exists) {
+                matched = nullptr;
+                return S_OK;
+            }
+            FileRecord row;
+            const HRESULT found = storage.GetFile(matched->file.id, row);
+            if (FAILED(found)) return found;
+            if (found == S_FALSE) return ResolveBothModified(matched->file, full.c_str(), true);
+            std::wstring place;
+            const HRESULT joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(matched->file.path), place);
+            if (FAILED(joined)) return ReportSkipped(full.c_str(), record.is_folder, joined, L"unusable remote path");
+            // Edited here, changed there: a move or rename there is followed,
+            // and only content edited on both sides is a conflict.
+            const HRESULT followed = FollowRemoteMove(matched->file, place.c_str(), row);
+            if (followed == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+                // Its new folder comes with a later remote change: the remote
+                // phase follows the move then, and sees the edit by the row.
+                matched = nullptr;
+                return S_OK;
+            }
+            return followed;
+        }
         case CHANGE_REMOVED_LOCAL: {
             if (record.file_id == 0) return S_OK;
             if (!record.is_folder) {
@@ -124,10 +172,15 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             }
             for (const auto& [path, fileId] : renames) {
                 if (fileId != record.file_id) continue;
-                // The item lives on under its other name.
-                if (_wcsicmp(path.c_str(), full.c_str()) != 0) return S_OK;
+                // The item lives on under its other name (a save that
+                // renamed the old file away); renamed and then removed, it
+                // lives nowhere.
+                if (_wcsicmp(path.c_str(), full.c_str()) != 0 && ::PathFileExistsW(path.c_str())) return S_OK;
                 break;
             }
+            // A folder's own revision does not tell whether anything in it
+            // changed on the drive: its content is looked at first.
+            if (record.is_folder) return SettleLocalFolderRemoval(record, full.c_str());
             return DeleteRemote(record.file_id, record.name.c_str(), record.is_folder);
         }
         case CHANGE_REMOVED_BOTH:
@@ -137,16 +190,15 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             return S_OK;
         case CHANGE_RENAMED_LOCAL: {
             if (!exists) {
-                if (record.file_id != 0) {
-                    const std::wstring oldFull = RootJoin(record.old_name);
-                    if (!oldFull.empty()) renames[oldFull] = record.file_id;
-                }
-                return S_OK;
+                if (record.file_id == 0) return S_OK;
+                const std::wstring oldFull = RootJoin(record.old_name);
+                if (!oldFull.empty()) renames[oldFull] = record.file_id;
+                return SettleVanishedItem(record);
             }
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
                 if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_CHANGED)
-                    return RenameRemote(record.file_id, record.name.c_str(), record.old_name.c_str());
+                    return SendLocalRename(record, full.c_str());
                 return S_OK;
             }
             if (record.is_folder) {
@@ -157,16 +209,21 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             return UploadChangedFile(renamed == renames.end() ? 0 : renamed->second, full.c_str());
         }
         case CHANGE_MOVED_BOTH:
-            storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_LOCAL_FAILED);
-            NotifyResult(full.c_str(), record.is_folder, E_FAIL);
-            return S_OK;
+            if (!exists) {
+                // Renamed again later in this pass: the last record meets the
+                // remote change.
+                const std::wstring oldFull = RootJoin(record.old_name);
+                if (!oldFull.empty()) renames[oldFull] = record.file_id;
+                matched = nullptr;
+                return SettleVanishedItem(record);
+            }
+            return SettleRenameAgainstRemote(record, full.c_str(), *matched);
         default:
             return S_OK;
     }
 }
 
-HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& relative,
-                                           const std::wstring& fullPath) {
+HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath) {
     const FileInfo& remote = change.file;
     const bool isFolder = !IsFileType(remote.type.c_str());
     switch (code) {
@@ -181,10 +238,29 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
             return ResolveBothModified(remote, fullPath.c_str(), !hasRow);
         }
         case CHANGE_REMOVED_REMOTE:
-            return isFolder ? DeleteLocalFolder(fullPath.c_str()) : DeleteLocalById(remote.id);
+            // The same checks as the full walk: work not uploaded yet, or an
+            // edit made while the program was not running, is not recycled.
+            return DeleteLocalChecked(fullPath.c_str(), isFolder);
         case CHANGE_MOVED_REMOTE:
-            return MoveLocal(remote.id, relative.c_str(), remote.hash, remote.revision);
-        case CHANGE_MOVED_BOTH:
+        case CHANGE_MOVED_BOTH: {
+            // Not at its remote place here: moved there, or removed here.
+            // The row says which, and what each side did to the content.
+            FileRecord row;
+            const HRESULT found = Storage().GetFile(remote.id, row);
+            if (found != S_OK) return FAILED(found) ? found : S_OK;
+            // The change was fetched before this pass sent its own renames
+            // (a folder renamed here moves what is inside): its place is
+            // asked again.
+            RequestStatus status;
+            ChangeInfo now;
+            const HRESULT asked = GetFileMeta(status, remote.id, now);
+            if (FAILED(asked) && asked != API_E_ITEM_NOT_FOUND) return asked;
+            if (FAILED(asked) || now.changeType == "deleted") return S_OK;  // the next pass meets the deletion
+            std::wstring place;
+            const HRESULT joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(now.file.path), place);
+            if (FAILED(joined)) return ReportSkipped(fullPath.c_str(), isFolder, joined, L"unusable remote path");
+            return RemoveRemoteLeftover(place.c_str(), now.file, row);
+        }
         case CHANGE_FAILED_LOCAL:
             NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
             return S_OK;
@@ -199,8 +275,12 @@ HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar
     HRESULT hr = RecordIfSameContent(remote, fullPath);
     if (hr != S_FALSE) return hr;
     std::wstring copyPath;
-    hr = MakeConflictCopy(fullPath, copyPath);
-    if (FAILED(hr)) return hr;
+    hr = KeepConflictCopy(fullPath, copyPath);
+    if (FAILED(hr)) {
+        Log(L"%s - failed to make a conflict copy(0x%x).", fullPath, static_cast<unsigned>(hr));
+        NotifyResult(fullPath, false, hr);
+        return hr;
+    }
     hr = Download(remote, fullPath, insert, false);
     if (FAILED(hr)) return hr;
     return UploadChangedFile(0, copyPath.c_str());

@@ -28,6 +28,10 @@ uint32_t CFileSyncThread::ClassifyLocalChange(const ChangeRecord& record, Change
             return CHANGE_MODIFIED_REMOTE;
         case CHANGE_ACTION_MODIFIED:
             if (remote == nullptr) return record.file_id == 0 ? CHANGE_ADDED_LOCAL : CHANGE_MODIFIED_LOCAL;
+            // Edited here, trashed there: the remote phase meets the deletion
+            // with the full walk's checks, which keep the edit as a new item
+            // (and, for a trashed folder, bring the folder back holding it).
+            if (IsChangeType(*remote, "deleted")) return CHANGE_REMOVED_REMOTE;
             matched = remote;
             return IsChangeType(*remote, "updated") ? CHANGE_MODIFIED_BOTH : CHANGE_MODIFIED_LOCAL;
         case CHANGE_ACTION_RENAMED:

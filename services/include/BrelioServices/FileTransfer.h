@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -51,8 +52,11 @@ inline constexpr wchar_t kDownloadTempPattern[] = L"$$$brelio-*.tmp";
 // temporary file stays. The content first lands in a temporary file placed
 // by ChooseDownloadTempFolder, so a target in a folder too deep for a
 // temporary name beside it can still be written through the spare folder.
+// beforeReplace, when given, has a last word once the whole content has
+// arrived and before the local file is replaced: a failure it returns
+// leaves the file as it is.
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
-                          const wchar_t* spareFolder = nullptr);
+                          const wchar_t* spareFolder = nullptr, const std::function<HRESULT()>& beforeReplace = {});
 
 // Copies the source into a new "$$$" file in the temporary folder, retrying
 // 250 ms apart while it is in use. Nothing is left behind on failure.

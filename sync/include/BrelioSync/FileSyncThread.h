@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 #include "BrelioCore/JXEvent.h"
@@ -153,14 +154,38 @@ private:
     // Deletes the change rows of a record whose action was carried out.
     void SettleLocalChange(const ChangeRecord& record);
     // The action of each local code; a failure leaves the record unsettled.
-    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, const ChangeInfo* matched,
-                             RenameMap& renames);
-    HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& relative,
-                              const std::wstring& fullPath);
+    // An action that leaves the matched remote change to a later record or
+    // to the remote phase sets `matched` to null.
+    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched, RenameMap& renames);
+    HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath);
     // Keeps the local file as a conflict copy, takes the remote content in
     // its place and uploads the copy as a new file; unless both hold the
     // same content.
     HRESULT ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert);
+    // A conflict copy of the file: one made earlier that holds the same
+    // content, else a new one.
+    HRESULT KeepConflictCopy(const wchar_t* path, std::wstring& copyPath);
+
+    // Decisions where both sides changed one item since the last pass.
+    // The item's row against its remote state: a move there is followed
+    // here, and the content goes the way that loses no edit.
+    HRESULT FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row);
+    HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote);
+    // The local folder (a row name) is, by its id, the drive's folder at
+    // the remote path.
+    bool IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder);
+    // A local rename or move sent to the drive.
+    HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath);
+    // The drive has no move: the item goes up anew at its new place, then
+    // the old one goes to the trash.
+    HRESULT MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, bool isFolder);
+    HRESULT CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId);
+    HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath);
+    HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath);
+    // A remote deletion met with the checks of the full walk.
+    HRESULT DeleteLocalChecked(const wchar_t* path, bool isFolder);
+    // The local folder anew on the drive, each item in it settled on its own.
+    HRESULT RecreateRemoteFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t parentId);
     bool IsSelected(const wchar_t* relativeName) const;
 
     // The full-sync decisions for one local item or one leftover remote
@@ -173,9 +198,21 @@ private:
     // Deletions only after the other side is seen unchanged since the row.
     HRESULT DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
     HRESULT DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
+    // A file changed here that the remote folder does not list.
+    HRESULT UploadChangedUnlisted(const wchar_t* path, uint64_t folderId);
     HRESULT RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row);
-    // A rename in the change table that involves the item, not yet sent.
+    // A rename in the change table that involves the item, not yet sent
+    // (the record being carried out aside).
     bool IsRenamePending(uint64_t fileId, const wchar_t* relativeName);
+    // Any record of the item in the change table (the one being carried
+    // out aside).
+    bool IsChangePending(uint64_t fileId);
+    // The change table without the record being carried out; false when it
+    // could not be read.
+    bool ReadPendingChanges(ChangeRecordList& pending);
+    // An item renamed or moved here whose new place is gone again, with no
+    // later record for it: it went with a folder deleted here.
+    HRESULT SettleVanishedItem(const ChangeRecord& record);
     bool HasLocalChangesBelow(const wchar_t* folderPath);
     // Logs why the item waits; a failure also becomes a failed item.
     HRESULT ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why);
@@ -195,4 +232,17 @@ private:
     CJXEvent* m_fullSyncEvent = nullptr;
     // The selection of the run started last, apart from the settings.
     CSyncFolderList m_selectedFolders;
+    // The local record being carried out, and the remote changes of the
+    // reconciliation under way.
+    const ChangeRecord* m_currentRecord = nullptr;
+    ChangeInfoList* m_remoteChanges = nullptr;
+    // Remote items this reconciliation replaced by new ones (a local move):
+    // their own remote changes are settled with them.
+    std::set<uint64_t> m_replacedIds;
+    // Remote items whose copy to a new place is under way: a walk of the
+    // folder they are leaving must not bring them back here.
+    std::set<uint64_t> m_movingIds;
+    // The name each item renamed here had when this reconciliation began:
+    // the first old name of its renames, where the drive last saw it.
+    std::map<uint64_t, std::wstring> m_syncedNames;
 };

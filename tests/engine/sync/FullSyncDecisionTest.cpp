@@ -355,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_FALSE(::PathIsDirectoryW(t.Local(L"g").c_str()));
                      EXPECT_FALSE(t.HasRow(L"g\\in.txt"));
                  }},
-        WalkCase{"LocalFolderTrashedRemotelyWithNewContentGoesUpAgain",
+        WalkCase{"LocalFolderTrashedRemotelyWithNewContentGoesUpHoldingOnlyThat",
                  [](Decision& t) {
                      const Json::Value folder = t.Seed({Decision::FolderItem("/g")})[0];
                      const Json::Value file = t.SeedFile("/g/in.txt", "in");
@@ -367,9 +367,11 @@ INSTANTIATE_TEST_SUITE_P(
                      t.WriteLocal(L"g\\added.txt", "new here");
                  },
                  [](Decision& t) {
-                     EXPECT_TRUE(FileExists(t.Local(L"g\\in.txt")));
                      EXPECT_EQ(t.ItemAt("/g/added.txt")["sha256"].asString(), Sha256Hex("new here"));
-                     EXPECT_EQ(t.ItemAt("/g/in.txt")["sha256"].asString(), Sha256Hex("in"));
+                     EXPECT_EQ(ReadFileBytes(t.Local(L"g\\added.txt")), "new here");
+                     // Unchanged here, trashed there: it follows the deletion.
+                     EXPECT_FALSE(FileExists(t.Local(L"g\\in.txt")));
+                     EXPECT_FALSE(t.RemoteLive("in.txt"));
                  }},
         WalkCase{"LocalFolderWithRenamePendingIsLeftAlone",
                  [](Decision& t) {
@@ -398,7 +400,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          std::stoull(file["revision"].asString()), file["hash"].asString())});
                  },
                  [](Decision& t) { EXPECT_FALSE(t.RemoteLive("h")); }},
-        WalkCase{"RemoteFolderDeletedHereButChangedThereComesBack",
+        WalkCase{"RemoteFolderDeletedHereButChangedThereComesBackHoldingWhatChanged",
                  [](Decision& t) {
                      const Json::Value folder = t.Seed({Decision::FolderItem("/h")})[0];
                      const Json::Value file = t.SeedFile("/h/in.txt", "in");
@@ -411,7 +413,9 @@ INSTANTIATE_TEST_SUITE_P(
                  [](Decision& t) {
                      EXPECT_TRUE(t.RemoteLive("h"));
                      EXPECT_EQ(ReadFileBytes(t.Local(L"h\\new.txt")), "added remotely");
-                     EXPECT_EQ(ReadFileBytes(t.Local(L"h\\in.txt")), "in");
+                     // Unchanged there, deleted here: it follows the deletion.
+                     EXPECT_FALSE(FileExists(t.Local(L"h\\in.txt")));
+                     EXPECT_FALSE(t.RemoteLive("in.txt"));
                  }}),
     NameOf);
 

@@ -47,7 +47,7 @@ TEST_F(ReconcileClassify, LocalChangeTable) {
         {"modified, no row", CHANGE_ACTION_MODIFIED, 0, nullptr, CHANGE_ADDED_LOCAL, false},
         {"modified", CHANGE_ACTION_MODIFIED, kId, nullptr, CHANGE_MODIFIED_LOCAL, false},
         {"modified both", CHANGE_ACTION_MODIFIED, kId, "updated", CHANGE_MODIFIED_BOTH, true},
-        {"modified, remote deleted", CHANGE_ACTION_MODIFIED, kId, "deleted", CHANGE_MODIFIED_LOCAL, true},
+        {"modified, remote deleted", CHANGE_ACTION_MODIFIED, kId, "deleted", CHANGE_REMOVED_REMOTE, false},
         {"renamed", CHANGE_ACTION_RENAMED, kId, nullptr, CHANGE_RENAMED_LOCAL, false},
         {"renamed, remote changed", CHANGE_ACTION_RENAMED, kId, "updated", CHANGE_MOVED_BOTH, true},
         {"unknown action", 9, kId, "updated", CHANGE_MODIFIED_LOCAL, false},
