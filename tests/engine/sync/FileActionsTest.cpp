@@ -266,8 +266,9 @@ TEST_F(FileActions, EveryLocalWriteIsMaskedAndReleased) {
         IgnoreWatcher watcher(m_manager.GetIgnoreList(), watched);
         EXPECT_EQ(c.action(), S_OK) << brelio::WideToUtf8(watched);
         EXPECT_TRUE(watcher.Finish()) << brelio::WideToUtf8(watched);
-        // Released once the monitor has had the time to read the write's events.
-        ::Sleep(CIgnoreScope::kReleaseDelay + 100);
+        // Released once the monitor has had the time to read the write's
+        // events (with room for a loaded machine between release and check).
+        ::Sleep(2 * CIgnoreScope::kReleaseDelay + 200);
         EXPECT_FALSE(m_manager.GetIgnoreList().IsIgnored(watched.c_str())) << brelio::WideToUtf8(watched);
     }
     EXPECT_TRUE(::PathIsDirectoryW(Local(L"f").c_str()));
