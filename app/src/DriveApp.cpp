@@ -32,8 +32,6 @@ CDriveApp::~CDriveApp() {
     // they have ended: the manager goes first and awaits them.
     m_syncManager.reset();
     m_storageMutex.Close();
-    if (m_embeddedFont != nullptr) ::RemoveFontMemResourceEx(m_embeddedFont);
-    if (m_uiFont != nullptr) ::DeleteObject(m_uiFont);
 }
 
 HRESULT CDriveApp::Init(HINSTANCE instance) {

@@ -2,15 +2,7 @@
 
 #include <shlwapi.h>
 
-#include <memory>
-
-namespace {
-
-struct CoTaskMemDeleter {
-    void operator()(wchar_t* p) const noexcept { ::CoTaskMemFree(p); }
-};
-
-}  // namespace
+#include "BrelioCore/UniqueHandle.h"
 
 bool JoinPath(const wchar_t* folder, const wchar_t* more, std::wstring& path) {
     wchar_t joined[MAX_PATH] = L"";
@@ -23,10 +15,10 @@ HRESULT GetKnownFolder(REFKNOWNFOLDERID id, std::wstring& path) {
     wchar_t* raw = nullptr;
     const HRESULT hr = ::SHGetKnownFolderPath(id, 0, nullptr, &raw);
     // The shell allocates even on some failures; the owner frees it either way.
-    std::unique_ptr<wchar_t, CoTaskMemDeleter> owned(raw);
+    brelio::UniqueCoTaskMem<wchar_t> owned(raw);
     if (FAILED(hr)) return hr;
     if (!owned) return E_UNEXPECTED;
-    path = owned.get();
+    path = owned.Get();
     return S_OK;
 }
 

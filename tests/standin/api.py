@@ -280,9 +280,10 @@ _SESSION_CREATION = re.compile(r"/(upload|update)-sessions")
 class Api:
     """Answers every request that is not for the control interface."""
 
-    def __init__(self, store, drive_host):
+    def __init__(self, store, drive_host, update_host="update.localhost"):
         self.store = store
         self.drive_host = drive_host.lower()
+        self.update_host = update_host.lower()
         self.domain = store.domain.lower()
 
     def creates_session(self, req):
@@ -292,6 +293,8 @@ class Api:
     def handle(self, req, parts_override=None):
         if req.host == self.drive_host:
             return self._drive(req, parts_override)
+        if req.host == self.update_host:
+            return self.store.release.handle(req)
         if req.host == self.domain:
             return self._member(req)
         if req.host.endswith("." + self.domain):

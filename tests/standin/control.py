@@ -62,6 +62,10 @@ class Control:
             ("POST", "/_control/faults"): self.add_fault,
             ("DELETE", "/_control/faults"): self.clear_faults,
             ("POST", "/_control/config"): self.config,
+            ("POST", "/_control/update/manifest"): self.update_manifest,
+            ("POST", "/_control/update/file"): self.update_file,
+            ("POST", "/_control/update/clear"): self.update_clear,
+            ("DELETE", "/_control/update"): self.update_clear,
         }
 
     def handle(self, req):
@@ -311,3 +315,31 @@ class Control:
                     raise ControlError("partSize must be at least 1")
                 account.part_size = size
             return _ok(partSize=account.part_size)
+
+    # --- the update host -------------------------------------------------
+
+    def update_manifest(self, req, body):
+        text = body.get("body")
+        if not isinstance(text, str):
+            raise ControlError("body must be the manifest text")
+        self.store.release.set_manifest(text)
+        return _ok()
+
+    def update_file(self, req, body):
+        data = None
+        if body.get("content") is not None:
+            if not isinstance(body["content"], str):
+                raise ControlError("content must be base64 text")
+            try:
+                data = base64.b64decode(body["content"], validate=True)
+            except binascii.Error as exc:
+                raise ControlError("content is not base64: %s" % exc) from None
+        path = body.get("path")
+        if path is not None and not isinstance(path, str):
+            raise ControlError("path must be a text")
+        self.store.release.add_file(body.get("name"), path=path, data=data)
+        return _ok()
+
+    def update_clear(self, req, body):
+        self.store.release.clear()
+        return _ok()

@@ -3,7 +3,8 @@
 and a control interface, on one loopback port, routed by Host header.
 
     python3 standin.py --port 18480 [--data-dir DIR] [--domain localhost]
-                       [--drive-host drive-api.localhost] [--quiet]
+                       [--drive-host drive-api.localhost]
+                       [--update-host update.localhost] [--quiet]
 """
 
 import argparse
@@ -27,12 +28,12 @@ class StandInServer(http.server.ThreadingHTTPServer):
 
 
 def build_server(data_dir, port=DEFAULT_PORT, domain="localhost",
-                 drive_host="drive-api.localhost", quiet=False):
+                 drive_host="drive-api.localhost", quiet=False, update_host="update.localhost"):
     """A ready, bound server keeping file contents under data_dir (port 0
     picks a free one). The caller runs serve_forever() and, when done,
     shutdown() and server_close()."""
     store = Store(data_dir, domain.lower())
-    handler = make_handler(store, Api(store, drive_host), Control(store), quiet)
+    handler = make_handler(store, Api(store, drive_host, update_host), Control(store), quiet)
     server = StandInServer(("127.0.0.1", port), handler)
     server.store = store
     return server
@@ -45,6 +46,7 @@ def main(argv=None):
                         "folder removed on exit)")
     parser.add_argument("--domain", default="localhost")
     parser.add_argument("--drive-host", default="drive-api.localhost")
+    parser.add_argument("--update-host", default="update.localhost")
     parser.add_argument("--quiet", action="store_true", help="no line per request on stderr")
     args = parser.parse_args(argv)
 
@@ -56,7 +58,8 @@ def main(argv=None):
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     try:
         try:
-            server = build_server(data_dir, args.port, args.domain, args.drive_host, args.quiet)
+            server = build_server(data_dir, args.port, args.domain, args.drive_host, args.quiet,
+                                  args.update_host)
         except OSError as exc:
             print("standin: cannot listen on 127.0.0.1:%d: %s" % (args.port, exc),
                   file=sys.stderr)

@@ -11,6 +11,7 @@ import os
 import secrets
 import threading
 
+from release import Release
 from tree import Drive
 
 DEFAULT_PART_SIZE = 1 << 30
@@ -68,6 +69,7 @@ class Store:
         self.sessions = {}
         self.anonymous_log = []
         self.anonymous_faults = {}        # host -> [Fault]
+        self.release = Release()          # what the update host serves
         self._item_ids = itertools.count(1001)
         self._drive_ids = itertools.count(501)
         self._tenant_ids = itertools.count(7001)

@@ -19,6 +19,7 @@ import fixture
 import standin
 
 DRIVE = "drive-api.localhost"
+UPDATE = "update.localhost"
 DOMAIN = "localhost"
 
 BAD_REQUEST = -15100000
@@ -714,6 +715,59 @@ class ControlTest(unittest.TestCase):
         status, out = control("POST", "remote", {"session": acct.session, "op": "trash",
                                                  "path": "/missing"})
         self.assertEqual((status, out["ok"]), (400, False))
+
+
+class ReleaseTest(unittest.TestCase):
+    """The update host: one manifest and the cabinets it links to."""
+
+    def setUp(self):
+        ok_control("DELETE", "update")
+        ok_control("DELETE", "log?host=" + UPDATE)
+        self.addCleanup(ok_control, "DELETE", "update")
+
+    def get(self, path):
+        status, headers, body = raw_request("GET", path, host=UPDATE)
+        return status, body
+
+    def test_manifest_is_served_as_set_and_404_without_one(self):
+        self.assertEqual(self.get("/release/drive/win")[0], 404)
+        text = '{"version": "2.0.0.2", "link-x64": "http://update.localhost/x.cab", "force": 1}'
+        ok_control("POST", "update/manifest", {"body": text})
+        self.assertEqual(self.get("/release/drive/win"), (200, text.encode()))
+        ok_control("DELETE", "update")
+        self.assertEqual(self.get("/release/drive/win")[0], 404)
+
+    def test_files_from_content_or_from_a_path(self):
+        ok_control("POST", "update/file", {"name": "a.cab",
+                                           "content": base64.b64encode(b"MSCF a").decode()})
+        with tempfile.NamedTemporaryFile(delete=False) as f:
+            f.write(b"MSCF from disk")
+        self.addCleanup(os.remove, f.name)
+        ok_control("POST", "update/file", {"name": "b.cab", "path": f.name})
+        self.assertEqual(self.get("/release/drive/files/a.cab"), (200, b"MSCF a"))
+        self.assertEqual(self.get("/release/drive/files/b.cab"), (200, b"MSCF from disk"))
+        self.assertEqual(self.get("/release/drive/files/c.cab")[0], 404)
+        self.assertEqual(self.get("/release/drive/files/")[0], 404)
+        self.assertEqual(raw_request("POST", "/release/drive/files/a.cab", b"", host=UPDATE)[0], 404)
+        # Only this host serves releases.
+        self.assertEqual(raw_request("GET", "/release/drive/files/a.cab", host=DRIVE)[0], 404)
+
+    def test_bad_file_specs_are_refused(self):
+        for spec in [{"name": "../x", "content": ""}, {"name": "a/b", "content": ""},
+                     {"name": "x.cab"}, {"name": "x.cab", "content": "", "path": "/etc/hostname"},
+                     {"name": "x.cab", "path": "/no/such/file"}, {"name": "x.cab", "content": "%%"}]:
+            with self.subTest(spec=spec):
+                status, out = control("POST", "update/file", spec)
+                self.assertEqual((status, out["ok"]), (400, False))
+
+    def test_requests_are_logged_and_faulted_by_host(self):
+        ok_control("POST", "update/manifest", {"body": "{}"})
+        ok_control("POST", "faults", {"host": UPDATE, "path": "^/release/drive/win", "status": 503})
+        self.assertEqual(self.get("/release/drive/win")[0], 503)
+        self.assertEqual(self.get("/release/drive/win")[0], 200)
+        entries = ok_control("GET", "log?host=" + UPDATE)["entries"]
+        self.assertEqual([(e["path"], e["status"]) for e in entries],
+                         [("/release/drive/win", 503), ("/release/drive/win", 200)])
 
 
 class FixtureTest(unittest.TestCase):

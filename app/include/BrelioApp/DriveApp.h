@@ -7,6 +7,7 @@
 
 #include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXView.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/Settings.h"
 
@@ -42,7 +43,7 @@ public:
     void SetMainFrame(CJXView* frame);
     CJXView* GetMainFrame() const { return m_mainFrame.load(); }
 
-    HFONT GetFont() const { return m_uiFont; }
+    HFONT GetFont() const { return m_uiFont.Get(); }
     HINSTANCE GetModuleInstance() const { return m_instance; }
     CSettings& GetSettings() { return m_settings; }
     CSyncManager* GetSyncManager() const { return m_syncManager.get(); }
@@ -55,8 +56,8 @@ private:
 
     HINSTANCE m_instance = nullptr;
     UINT_PTR m_logoutTimerId = 0;
-    HFONT m_uiFont = nullptr;
-    HANDLE m_embeddedFont = nullptr;
+    brelio::UniqueFont m_uiFont;
+    brelio::UniqueFontMemResource m_embeddedFont;
     // Read by the workers while the UI thread sets and clears it.
     std::atomic<CJXView*> m_mainFrame{nullptr};
     CSettings m_settings;

@@ -9,15 +9,8 @@
 
 namespace brelio {
 
-struct RegistryKeyTraits {
-    using Handle = HKEY;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle h) noexcept { return h != nullptr; }
-    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-
 // An open registry key. Never holds one of the predefined root keys.
-using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
+using UniqueRegistryKey = UniqueRegKey;
 
 // The longest string any reader takes: 8192 bytes with the terminator.
 constexpr size_t kRegistryStringMaxLength = 4095;

@@ -1,0 +1,35 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "BrelioCore/JXVersion.h"
+
+// The files an update works with, by name.
+inline constexpr wchar_t kDriveProgramName[] = L"BrelioDrive.exe";
+inline constexpr wchar_t kUpdateLibraryName[] = L"BrelioUpdate.dll";
+inline constexpr wchar_t kLauncherProgramName[] = L"BrelioLauncher.exe";
+inline constexpr wchar_t kCabinetFileName[] = L"BrelioUpdate.cab";
+inline constexpr wchar_t kIniFileName[] = L"BrelioUpdate.ini";
+inline constexpr wchar_t kOverlayLibraryName[] = L"BrelioIconOverlay.dll";
+// Any file whose name starts so is the shell extension.
+inline constexpr wchar_t kShellExtensionPrefix[] = L"BrelioShellExt";
+// The update work directory in the temporary folder: this prefix and a GUID.
+inline constexpr wchar_t kWorkDirPrefix[] = L"BrelioUpdate-";
+
+// A new "BrelioUpdate-<GUID>" folder in the temporary folder, made when it
+// is missing (a failure to make it shows later, when files are written
+// into it). Empty only when the temporary folder is unknown.
+std::wstring CreateUpdateWorkDir();
+
+// The folder of the running program's executable, without a trailing
+// separator unless it is a drive's root. Empty on failure.
+std::wstring GetModuleDirectory();
+
+// The version of the running program's executable (its product version);
+// all zero when it has none.
+CJXVersion GetRunningVersion();
+std::wstring VersionText(const CJXVersion& version);
+
+// Both files have version resources and they are equal.
+bool HaveEqualVersions(const wchar_t* first, const wchar_t* second);

@@ -1,0 +1,80 @@
+// The three exports of the update library, bound by name at run time. Each
+// builds its own manager and keeps nothing between calls: the stages run
+// in three processes and meet only in the work directory.
+#include <windows.h>
+
+#include "BrelioServices/PathHelpers.h"
+#include "BrelioUpdate/ProgramStart.h"
+#include "BrelioUpdate/UpdateExitCodes.h"
+#include "BrelioUpdate/UpdateIni.h"
+#include "BrelioUpdate/UpdateManager.h"
+#include "BrelioUpdate/UpdateMessages.h"
+#include "BrelioUpdate/UpdatePaths.h"
+#include "BrelioUpdate/UpdateResourceIds.h"
+
+namespace {
+
+constexpr int kPeriodicCheck = 2;
+constexpr int kNoUpdate = 1;
+
+HRESULT ShowFailure(HRESULT result) {
+    if (FAILED(result)) ShowMessageId(IDS_UPDATE_FAILED, kBoxError);
+    return result;
+}
+
+}  // namespace
+
+// Stage 1, inside the running program: 0 when the next stage has started
+// and the caller must exit; 1 when there is no update; E_ABORT when the
+// user declined; E_FAIL when the check failed; another failure when the
+// download or the start failed (the user has been told).
+extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
+    CUpdateManager manager;
+    UpdateCheck answer = manager.CheckVersion();
+    // A periodic check interrupts the user's work: it always asks.
+    if (answer == UpdateCheck::kMajor && mode == kPeriodicCheck) answer = UpdateCheck::kMinor;
+    switch (answer) {
+        case UpdateCheck::kMajor:
+            ShowMessageFormat(IDS_UPDATE_MAJOR, manager.Version().c_str(), kBoxInformation);
+            break;
+        case UpdateCheck::kMinor:
+            if (ShowMessageFormat(IDS_UPDATE_MINOR, manager.Version().c_str(), kBoxQuestion) != IDYES) return E_ABORT;
+            break;
+        case UpdateCheck::kNone:
+            return kNoUpdate;
+        default:
+            return E_FAIL;
+    }
+
+    HRESULT result = manager.Download();
+    if (FAILED(result)) return ShowFailure(result);
+    const std::wstring parameters = L"-ApplyUpdate " + QuotedArgument(GetModuleDirectory());
+    result = manager.Execute(kDriveProgramName, false, false, parameters);
+    return ShowFailure(result);
+}
+
+// Stage 2, inside the new program in the work directory: runs the launcher
+// there and, when it installed the update, starts the installed program.
+extern "C" __declspec(dllexport) int ApplyUpdate(const wchar_t* installDir) {
+    const std::wstring install = installDir ? installDir : L"";
+    CUpdateManager manager(GetModuleDirectory());
+    (void)manager.SetIniValue(kIniInstallDirKey, install);
+
+    const std::wstring parameters = std::wstring(kUpdateLibraryName) + L" UpdateFile";
+    HRESULT result = manager.Execute(kLauncherProgramName, false, true, parameters);
+    if (FAILED(result)) return ShowFailure(result);
+
+    std::wstring program;
+    if (!JoinPath(install.c_str(), kDriveProgramName, program)) return ShowFailure(E_FAIL);
+    return ShowFailure(manager.Execute(program, true, false, L""));
+}
+
+// Stage 3, inside the launcher: installs the work directory. The result is
+// the launcher's exit code (see UpdateFileExitCode).
+extern "C" __declspec(dllexport) int UpdateFile() {
+    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    CUpdateManager manager(GetModuleDirectory());
+    const HRESULT result = manager.UpdateFiles();
+    ::SetCursor(previous);
+    return UpdateFileExitCode(ShowFailure(result));
+}
