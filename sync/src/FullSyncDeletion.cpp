@@ -66,11 +66,13 @@ bool CFileSyncThread::IsRenamePending(uint64_t fileId, const wchar_t* relativeNa
     return false;
 }
 
-bool CFileSyncThread::IsChangePending(uint64_t fileId) {
+bool CFileSyncThread::IsPlaceChangePending(uint64_t fileId) {
     ChangeRecordList changes;
     if (!ReadPendingChanges(changes)) return true;
     for (const ChangeRecord& change : changes)
-        if (change.file_id == fileId) return true;
+        if (change.file_id == fileId &&
+            (change.action == CHANGE_ACTION_RENAMED || change.action == CHANGE_ACTION_REMOVED))
+            return true;
     return false;
 }
 

@@ -199,7 +199,7 @@ HRESULT CFileSyncThread::SettleLocalFolderRemoval(const ChangeRecord& record, co
 HRESULT CFileSyncThread::SettleVanishedItem(const ChangeRecord& record) {
     // A later record of the item says where it went (a rename chain, the
     // removal of a file renamed away by an editor's save): that one decides.
-    if (IsChangePending(record.file_id)) return S_OK;
+    if (IsPlaceChangePending(record.file_id)) return S_OK;
     FileRecord row;
     HRESULT hr = Storage().GetFile(record.file_id, row);
     if (hr != S_OK) return FAILED(hr) ? hr : S_OK;

@@ -204,9 +204,9 @@ private:
     // A rename in the change table that involves the item, not yet sent
     // (the record being carried out aside).
     bool IsRenamePending(uint64_t fileId, const wchar_t* relativeName);
-    // Any record of the item in the change table (the one being carried
-    // out aside).
-    bool IsChangePending(uint64_t fileId);
+    // A rename or removal of the item in the change table (the record
+    // being carried out aside): a record that decides where it is.
+    bool IsPlaceChangePending(uint64_t fileId);
     // The change table without the record being carried out; false when it
     // could not be read.
     bool ReadPendingChanges(ChangeRecordList& pending);
