@@ -36,6 +36,12 @@ void CRemoteFolderTree::Init(HWND tree, CSyncFolderList* target) {
     const brelio::UniqueIcon folderIcon(info.hIcon);
     m_images.Reset(::ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 1, 1));
     if (m_images && folderIcon) ::ImageList_ReplaceIcon(m_images.Get(), -1, folderIcon.Get());
+    // The check boxes are switched on again before any item exists: a tree
+    // made from a template with them gets its box pictures only then under
+    // Wine, and Windows asks for this order too.
+    const LONG style = ::GetWindowLongW(m_tree, GWL_STYLE);
+    ::SetWindowLongW(m_tree, GWL_STYLE, style & ~TVS_CHECKBOXES);
+    ::SetWindowLongW(m_tree, GWL_STYLE, style | TVS_CHECKBOXES);
     ::SendMessageW(m_tree, TVM_SETITEMHEIGHT, kItemHeight, 0);
     ::SendMessageW(m_tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(m_images.Get()));
 }
@@ -63,7 +69,11 @@ HTREEITEM CRemoteFolderTree::InsertFolder(const std::wstring& name, uint64_t fol
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    // An unticked box from the start: Windows gives one to every item of a
+    // check-box tree, Wine none until the item's state is set.
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
+    insert.item.stateMask = kStateMask;
+    insert.item.state = kUnticked;
     insert.item.pszText = const_cast<wchar_t*>(name.c_str());
     insert.item.iImage = 0;
     insert.item.iSelectedImage = 0;
