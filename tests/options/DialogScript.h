@@ -28,6 +28,9 @@ public:
     // The next dialog is a message box: answer it with this button.
     void AnswerBox(int button);
     void Post(std::function<void()> step);
+    // Forgets posted steps that never ran (the loop they were meant for
+    // ended first).
+    void DropPosted() { m_posted.clear(); }
 
     const std::vector<std::wstring>& BoxTexts() const { return m_boxTexts; }
     const std::vector<std::wstring>& Unexpected() const { return m_unexpected; }

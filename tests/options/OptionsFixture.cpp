@@ -139,6 +139,36 @@ int OptionsTest::ListingsOf(uint64_t parentId) {
     return count;
 }
 
+INT_PTR OptionsTest::RunOptions(COptionsWnd& window, std::function<void(COptionsWnd&)> step) {
+    m_script.Post([&window, step] {
+        step(window);
+        if (window.IsRunning()) ::SendMessageW(window.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    const INT_PTR result = window.DoModal(m_frame.GetViewWindow());
+    m_script.DropPosted();
+    return result;
+}
+
+void OptionsTest::MakeFirstRun() {
+    WriteRawDword(kSettingsKeyPath, kFirstRunValue, 1);
+    ASSERT_EQ(m_settings.LoadGlobal(), 0);
+    ASSERT_TRUE(m_settings.IsFirstRun());
+}
+
+void ClickButton(HWND page, int id) {
+    HWND button = ::GetDlgItem(page, id);
+    ASSERT_NE(button, nullptr) << "no control " << id;
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    CDialogScript::Pump();
+}
+
+void ClickPaneRow(HWND pane, int row) {
+    const int y = row * COptionsNavPane::kRowHeight + COptionsNavPane::kRowHeight / 2;
+    ::SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, y));
+    ::SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(40, y));
+    CDialogScript::Pump();
+}
+
 HTREEITEM FindTreeItem(HWND tree, const std::wstring& path) {
     HTREEITEM level = Next(tree, nullptr, TVGN_ROOT);
     HTREEITEM found = nullptr;

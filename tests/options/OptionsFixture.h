@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "BrelioApp/OptionsWnd.h"
 #include "BrelioCore/JXView.h"
 #include "BrelioServices/Settings.h"
 #include "DialogScript.h"
@@ -51,6 +53,12 @@ protected:
     // Requests for one folder's listing since the log was cleared.
     int ListingsOf(uint64_t parentId);
 
+    // Runs the options window modally with `step` driving it from inside
+    // its loop; a window the step leaves open is cancelled.
+    INT_PTR RunOptions(COptionsWnd& window, std::function<void(COptionsWnd&)> step);
+    // Makes this start a first run, as the program's start would see it.
+    void MakeFirstRun();
+
     CSettings& m_settings;
     std::wstring m_root;
     CRecordingFrame m_frame;
@@ -68,6 +76,10 @@ void ClickCheckBox(HWND tree, HTREEITEM item);
 // The Space key on the item, selected first.
 void PressSpaceOn(HWND tree, HTREEITEM item);
 std::vector<std::wstring> TreeTexts(HWND tree);
+
+// A user's click on a control of a page or the pane.
+void ClickButton(HWND page, int id);
+void ClickPaneRow(HWND pane, int row);  // rows from 0, the header first
 
 // The entries of a list as "path=id".
 std::vector<std::wstring> Describe(const CSyncFolderList& list);
