@@ -45,6 +45,8 @@ public:
         MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
         MESSAGE_HANDLER(WM_PAINT, OnPaint)
         MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+        MESSAGE_HANDLER(WM_SETFONT, OnSetFont)
+        MESSAGE_HANDLER(WM_GETFONT, OnGetFont)
     END_MSG_MAP()
 
     void CreateItems(const RECT& pane);
@@ -56,7 +58,10 @@ private:
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnSetFont(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
+    LRESULT OnGetFont(UINT, WPARAM, LPARAM, BOOL&) { return reinterpret_cast<LRESULT>(m_font); }
 
+    HFONT m_font = nullptr;  // not owned: the application's UI font
     std::vector<std::unique_ptr<NavItem>> m_items;
     NavItem* m_current = nullptr;
 };

@@ -1,4 +1,3 @@
-#include "BrelioApp/DriveApp.h"
 #include "BrelioApp/OptionsWnd.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
@@ -50,7 +49,7 @@ LRESULT COptionsNavPane::OnEraseBackground(UINT, WPARAM wParam, LPARAM, BOOL&) {
 
 LRESULT COptionsNavPane::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
     ATL::CPaintDC dc(m_hWnd);
-    ATL::CSelectObject font(dc, CDriveApp::GetInstance()->GetFont());
+    ATL::CSelectObject font(dc, m_font);
     for (const auto& item : m_items) {
         const COLORREF fill = item->selected ? kSelectedColor : kPaneColor;
         Fill(dc, item->rect, fill);
@@ -60,6 +59,12 @@ LRESULT COptionsNavPane::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
         text.left += item->isHeader ? kHeaderIndent : kRowIndent;
         ::DrawTextW(dc, item->text.c_str(), static_cast<int>(item->text.size()), &text, DT_SINGLELINE | DT_VCENTER);
     }
+    return 0;
+}
+
+LRESULT COptionsNavPane::OnSetFont(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
+    m_font = reinterpret_cast<HFONT>(wParam);
+    if (LOWORD(lParam) != 0) Invalidate(TRUE);
     return 0;
 }
 

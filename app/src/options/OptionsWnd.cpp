@@ -16,6 +16,14 @@ constexpr int kCancelRightGap = 104;
 constexpr int kButtonBottomGap = 42;
 constexpr int kOkOffset = 96;
 
+// The application's UI font; before the application has made it, the
+// pages' own dialog font, which is the same face and size.
+HFONT OptionsFont(HWND page) {
+    const HFONT font = CDriveApp::GetInstance()->GetFont();
+    if (font != nullptr || page == nullptr) return font;
+    return reinterpret_cast<HFONT>(::SendMessageW(page, WM_GETFONT, 0, 0));
+}
+
 HWND CreatePlainButton(HWND parent, const RECT& rect, UINT textId, UINT id) {
     const std::wstring text = LoadStringText(textId);
     HWND button = ::CreateWindowExW(0, L"BUTTON", text.c_str(),
@@ -64,6 +72,9 @@ HWND COptionsWnd::Create(HWND owner) {
     m_pageArea.bottom -= kButtonBand;
     if (m_folderPage.Create(m_hWnd) != nullptr) PlacePage(m_folderPage.m_hWnd, m_pageArea);
     m_currentPage = m_folderPage.m_hWnd;
+    const HFONT font = OptionsFont(m_folderPage.m_hWnd);
+    for (HWND control : {m_okButton, m_cancelButton, m_navPane.m_hWnd})
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
     const HICON small = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM),
                                                         IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
