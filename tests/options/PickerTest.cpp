@@ -86,7 +86,8 @@ TEST_F(Picker, TicksAndWhatOkStores) {
          // ticked because A1 is stored.
          [](HWND t) { Space(t, L"A\\A2"); }, {L"A\\A1", L"A\\A1\\A1x", L"A\\A2", L"B", L"B\\B1"}, IDOK,
          {L"A\\A1", L"A\\A2", L"B"}},
-        {"unticking a folder unticks its subtree", {L"B"}, [](HWND t) { Click(t, L"B"); }, {}, IDOK, {}},
+        {"unticking a folder by the Space key unticks its subtree", {L"B"}, [](HWND t) { Space(t, L"B"); }, {},
+         IDOK, {}},
         {"folders loaded later follow the stored selection, not the screen", {L"B"},
          [](HWND t) { Click(t, L"A"); Expand(t, L"A"); Expand(t, L"B"); Expand(t, L"B\\B1"); },
          {L"A", L"A\\A1", L"A\\A2", L"B", L"B\\B1", L"B\\B1\\B1x"}, IDOK, {L"A", L"B"}},
