@@ -196,5 +196,37 @@ TEST_F(OptionPages, TheLoginChecksFollowTheStoredSettings) {
     EXPECT_EQ(ReadRaw(kRunKeyPath, kRunValue).type, static_cast<DWORD>(REG_NONE));
 }
 
+// The shell's own folder picker, answered as a user would: its folder goes
+// into the page's text only, and is stored by nothing but OK.
+TEST_F(OptionPages, TheShellFolderPickerOnlyFillsTheFolderText) {
+    const std::wstring picked = m_folder / L"picked";
+    ASSERT_TRUE(::CreateDirectoryW(picked.c_str(), nullptr));
+    const struct Case {
+        const char* what;
+        bool pick;
+        std::wstring shown;
+    } cases[] = {{"cancelled", false, m_root}, {"a folder picked", true, picked}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_script.OnNextDialog([&](HWND dialog) {
+            // The shell dialog's file-name box takes a typed path.
+            constexpr int kFileNameBox = 1152;
+            if (c.pick) ::SetDlgItemTextW(dialog, kFileNameBox, picked.c_str());
+            const int button = c.pick ? IDOK : IDCANCEL;
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        });
+        COptionsWnd window;
+        std::wstring shown;
+        RunOptions(window, [&](COptionsWnd& w) {
+            ClickButton(w.GetFolderPage(), IDC_CHANGE_FOLDER);
+            wchar_t text[MAX_PATH] = L"";
+            ::GetDlgItemTextW(w.GetFolderPage(), IDC_ROOT_FOLDER, text, MAX_PATH);
+            shown = text;
+        });
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(StoredString(ReadRaw(AccountKey(), kRootDirValue)), m_root);
+    }
+}
+
 }  // namespace
 }  // namespace brelio::test
