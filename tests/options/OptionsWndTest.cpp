@@ -185,3 +185,27 @@ TEST_F(OptionsWindow, LogOutClosesTheWindowAndTellsTheMainFrameOnlyWhenConfirmed
 
 }  // namespace
 }  // namespace brelio::test
+
+namespace brelio::test {
+namespace {
+
+// Tab goes through the page's controls as in a dialog, from the window's
+// own loop, and round to the page's first one (OK and Cancel are no tab
+// stops).
+TEST_F(OptionsWindow, TabMovesThroughThePageControls) {
+    COptionsWnd window;
+    std::vector<int> focused;
+    RunOptions(window, [&](COptionsWnd& w) {
+        HWND page = w.GetFolderPage();
+        ::SetFocus(::GetDlgItem(page, IDC_ROOT_FOLDER));
+        for (int i = 0; i < 2; ++i) {
+            MSG msg = {::GetFocus(), WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {0, 0}};
+            EXPECT_TRUE(w.PreTranslateMessage(&msg));
+            focused.push_back(::GetDlgCtrlID(::GetFocus()));
+        }
+    });
+    EXPECT_EQ(focused, (std::vector<int>{IDC_CHANGE_FOLDER, IDC_ALL_FOLDERS}));
+}
+
+}  // namespace
+}  // namespace brelio::test
