@@ -36,12 +36,14 @@ void CRemoteFolderTree::Init(HWND tree, CSyncFolderList* target) {
     const brelio::UniqueIcon folderIcon(info.hIcon);
     m_images.Reset(::ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 1, 1));
     if (m_images && folderIcon) ::ImageList_ReplaceIcon(m_images.Get(), -1, folderIcon.Get());
-    // The check boxes are switched on again before any item exists: a tree
-    // made from a template with them gets its box pictures only then under
-    // Wine, and Windows asks for this order too.
-    const LONG style = ::GetWindowLongW(m_tree, GWL_STYLE);
-    ::SetWindowLongW(m_tree, GWL_STYLE, style & ~TVS_CHECKBOXES);
-    ::SetWindowLongW(m_tree, GWL_STYLE, style | TVS_CHECKBOXES);
+    // A tree made from a template with check boxes has no pictures for them
+    // under Wine (Windows makes them at creation): switching the style on
+    // again, before any item exists, makes them.
+    if (::SendMessageW(m_tree, TVM_GETIMAGELIST, TVSIL_STATE, 0) == 0) {
+        const LONG style = ::GetWindowLongW(m_tree, GWL_STYLE);
+        ::SetWindowLongW(m_tree, GWL_STYLE, style & ~TVS_CHECKBOXES);
+        ::SetWindowLongW(m_tree, GWL_STYLE, style | TVS_CHECKBOXES);
+    }
     ::SendMessageW(m_tree, TVM_SETITEMHEIGHT, kItemHeight, 0);
     ::SendMessageW(m_tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(m_images.Get()));
 }
