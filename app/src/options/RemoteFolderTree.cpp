@@ -71,8 +71,8 @@ HTREEITEM CRemoteFolderTree::InsertFolder(const std::wstring& name, uint64_t fol
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
-    // An unticked box from the start: Windows gives one to every item of a
-    // check-box tree, Wine none until the item's state is set.
+    // Every folder starts with an unticked box of its own rather than what
+    // the tree view would give it.
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
     insert.item.stateMask = kStateMask;
     insert.item.state = kUnticked;
