@@ -23,7 +23,9 @@ std::wstring SessionFromPageText(const wchar_t* text, const wchar_t* tenant) {
     while (last > first && std::iswspace(session[last - 1])) --last;
     session = session.substr(first, last - first);
     // The session goes out in a header line of every request: a page that
-    // shows anything else (an error text, a cut page) gives no session.
+    // shows anything else (an error text, a cut page) gives no session. A
+    // session is one token, so a text with blanks inside is a page's prose.
+    if (session.find_first_of(L" \t") != std::wstring::npos) return std::wstring();
     std::wstring header;
     if (FAILED(MakeSessionHeader(session.c_str(), tenant, header))) return std::wstring();
     return session;

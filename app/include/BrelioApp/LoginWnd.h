@@ -42,6 +42,6 @@ private:
 };
 
 // The text of a finalize page as a session: white space around it removed;
-// empty when what is left cannot be sent as a session of the tenant
-// (empty, control or non-ASCII characters, too long for the header).
+// empty when what is left is no session token of the tenant (empty, blanks,
+// control or non-ASCII characters, too long for the session header).
 std::wstring SessionFromPageText(const wchar_t* text, const wchar_t* tenant);
