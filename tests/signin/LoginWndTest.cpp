@@ -146,6 +146,7 @@ TEST_F(SigninLogin, AFinalizePageWithoutAUsableSessionKeepsTheWindowOpenAndGives
 TEST_F(SigninLogin, ATenantThatWouldMoveTheHostOpensNoPage) {
     const wchar_t* const tenants[] = {L"loginco.evil.example", L"evil.example/loginco", L"x@loginco", L"loginco:1",
                                       L""};
+    SetAfterDocumentComplete([](IWebBrowser2*, const std::wstring&) { CloseAfterPage(); });
     for (const wchar_t* tenant : tenants) {
         const std::wstring text = tenant;
         CLoginWnd window(text);

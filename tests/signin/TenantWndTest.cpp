@@ -35,6 +35,7 @@ struct Outcome {
 // all from inside the window's modal loop.
 void Attempt(const std::wstring& text, Outcome& outcome) {
     HWND tenant = TenantWindow();
+    if (tenant == nullptr || !::IsWindowEnabled(tenant)) return;  // already ended
     TypeDomain(tenant, text);
     HWND next = ::GetDlgItem(tenant, IDOK);
     outcome.clicked = ::IsWindowEnabled(next) != FALSE;
