@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "BrelioApp/EmbeddedFont.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
 #include "BrelioApp/TenantWnd.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioFramework/Module.h"
 #include "SigninSteps.h"
 #include "StandinControl.h"
 #include "WindowPixels.h"
@@ -56,6 +58,8 @@ TEST(SigninTenantWindow, NextIsEnabledOnlyForOneToFortyCharacters) {
     };
     const Case cases[] = {{0, false}, {1, true}, {40, true}, {41, false}};
     std::vector<bool> seen;
+    brelio::UniqueFontMemResource font;
+    ASSERT_EQ(LoadEmbeddedFont(font, ATL::GetModuleInstance()), S_OK);
     CTenantWnd window;
     PostStep([&] {
         HWND tenant = TenantWindow();
@@ -63,6 +67,7 @@ TEST(SigninTenantWindow, NextIsEnabledOnlyForOneToFortyCharacters) {
             TypeDomain(tenant, std::wstring(c.length, L'a'));
             seen.push_back(::IsWindowEnabled(::GetDlgItem(tenant, IDOK)) != FALSE);
         }
+        TypeDomain(tenant, L"acme");
         SaveWindowShot(tenant, L"signin-tenant-window");
         ::PostMessageW(tenant, WM_CLOSE, 0, 0);
     });
