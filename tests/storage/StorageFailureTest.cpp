@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "ChildProcess.h"
 #include "StorageTest.h"
@@ -92,7 +93,7 @@ TEST_F(LocalStorageFailure, ReadOnlyOpenOfAMissingFileFailsAndCreatesNothing) {
 // Another program holds the write lock without taking our mutex: the
 // write fails at once (no busy wait), and the next operation works.
 TEST_F(LocalStorageFailure, FailedWriteReleasesEverythingAndTheNextOperationWorks) {
-    Seed({File(1, L"a.txt")});
+    SeedRows({FileRow(1, L"a.txt")});
     UniqueSqliteDatabase other;
     ASSERT_EQ(sqlite3_open(WideToUtf8(m_database).c_str(), other.Put()), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other.Get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -115,7 +116,7 @@ TEST_F(LocalStorageFailure, FailedWriteReleasesEverythingAndTheNextOperationWork
 // Names longer than the system path limit are refused whole: nothing is
 // cut, and nothing is half-written.
 TEST_F(LocalStorageFailure, OverlongNamesAreRefusedAndNothingIsWritten) {
-    Seed({Folder(1, L"Docs"), File(2, L"Docs\\a.txt")});
+    SeedRows({FolderRow(1, L"Docs"), FileRow(2, L"Docs\\a.txt")});
     const std::wstring longName(261, L'n');
     CLocalStorage storage = Storage();
 
