@@ -9,6 +9,7 @@
 
 #include "BrelioCore/JXThread.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/SyncItem.h"
 #include "EngineTest.h"
@@ -78,13 +79,11 @@ public:
                 auto* self = static_cast<PatternWatcher*>(param);
                 while (!self->m_done) {
                     WIN32_FIND_DATAW data;
-                    const HANDLE find = ::FindFirstFileW(self->m_test.Local(self->m_pattern).c_str(), &data);
-                    if (find != INVALID_HANDLE_VALUE) {
+                    if (brelio::UniqueFindHandle(::FindFirstFileW(self->m_test.Local(self->m_pattern).c_str(), &data))) {
                         if (self->m_test.m_manager.GetIgnoreList().IsIgnored(data.cFileName))
                             ++self->m_masked;
                         else
                             ++self->m_unmasked;
-                        ::FindClose(find);
                     }
                     ::Sleep(5);
                 }

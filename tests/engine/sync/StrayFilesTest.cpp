@@ -13,6 +13,7 @@
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileTransfer.h"
 #include "BrelioSync/SyncItem.h"
+#include "DriveTree.h"
 #include "EngineTest.h"
 
 using namespace brelio::test;
@@ -49,18 +50,8 @@ bool WriteLongPath(const std::wstring& path, const std::string& bytes) {
 
 // Every file below the folder whose name a download gives its temporary file.
 void FindEngineTemporaries(const std::wstring& folder, std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW(LongForm(folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            FindEngineTemporaries(folder + L"\\" + name, found);
-        else if (name.rfind(L"$$$", 0) == 0)
-            found.push_back(folder + L"\\" + name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    for (const LocalItem& item : LocalItems(folder))
+        if (!item.isFolder && LastName(item.path).rfind("$$$", 0) == 0) found.push_back(item.fullPath);
 }
 
 // Looks, on a thread of its own while a download runs, at every temporary
@@ -101,17 +92,8 @@ private:
 
 class StrayFiles : public EngineTest {
 protected:
-    std::vector<std::string> RemoteNames() {
-        std::vector<std::string> names;
-        const Json::Value tree = ControlGet("/tree?session=" + m_account.session);
-        for (const Json::Value& item : tree["items"])
-            names.push_back(item["name"].asString());
-        return names;
-    }
     bool RemoteHas(const std::string& name) {
-        for (const std::string& remote : RemoteNames())
-            if (remote == name) return true;
-        return false;
+        return HasItemNamed(RemoteTree(m_account.session, TrashedItems::Included), name);
     }
     std::vector<std::wstring> Temporaries() {
         std::vector<std::wstring> found;
