@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "BrelioCore/JXThread.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileTransfer.h"
 #include "BrelioSync/SyncItem.h"
 #include "DriveTree.h"
 #include "EngineTest.h"
+#include "PollingWatch.h"
 
 using namespace brelio::test;
 
@@ -58,36 +58,25 @@ void FindEngineTemporaries(const std::wstring& folder, std::vector<std::wstring>
 // file below the folder and keeps the longest path seen.
 class TemporaryWatcher {
 public:
-    explicit TemporaryWatcher(std::wstring folder) : m_folder(std::move(folder)) {
-        m_thread.Create(
-            [](void* param) -> DWORD {
-                auto* self = static_cast<TemporaryWatcher*>(param);
-                while (!self->m_done) {
-                    std::vector<std::wstring> found;
-                    FindEngineTemporaries(self->m_folder, found);
-                    for (const std::wstring& path : found) {
-                        ++self->m_seen;
-                        if (path.size() > self->m_longest) self->m_longest = path.size();
-                    }
-                    ::Sleep(5);
-                }
-                return 0;
-            },
-            this, 0);
-    }
-    void Finish() {
-        m_done = true;
-        m_thread.Close(INFINITE);
-    }
+    explicit TemporaryWatcher(std::wstring folder) : m_folder(std::move(folder)), m_watch([this] { Look(); }) {}
+    void Finish() { m_watch.Finish(); }
     int Seen() const { return m_seen; }
     size_t Longest() const { return m_longest; }
 
 private:
+    void Look() {
+        std::vector<std::wstring> found;
+        FindEngineTemporaries(m_folder, found);
+        for (const std::wstring& path : found) {
+            ++m_seen;
+            if (path.size() > m_longest) m_longest = path.size();
+        }
+    }
+
     std::wstring m_folder;
-    std::atomic<bool> m_done{false};
     std::atomic<int> m_seen{0};
     std::atomic<size_t> m_longest{0};
-    CJXThread m_thread;
+    CPollingWatch m_watch;
 };
 
 class StrayFiles : public EngineTest {
