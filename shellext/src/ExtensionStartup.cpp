@@ -4,6 +4,7 @@
 #include <process.h>
 #include <shlwapi.h>
 
+#include <memory>
 #include <string>
 
 #include "BrelioCore/TextConvert.h"
@@ -20,45 +21,75 @@ namespace {
 
 INIT_ONCE g_startOnce = INIT_ONCE_STATIC_INIT;
 
-// Waits for writes to the "SettingsChange" key and drops the cached
-// settings after each. The thread holds the module for as long as it runs
-// (a module lock, so that DllCanUnloadNow says S_FALSE, and a loader
-// reference, so that its code stays mapped until it has left it): Explorer
-// unloads a library whose DllCanUnloadNow says S_OK.
+// What the watcher thread is handed: the "SettingsChange" key with a
+// notification already asked for, its event, and a loader reference on
+// this library.
+struct WatchStart {
+    HMODULE self;
+    HKEY key;
+    HANDLE changed;
+};
+
+// Asks for the next write to a value of the key, signalled on the event.
+bool AskForNextChange(HKEY key, HANDLE changed) {
+    return ::RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, changed, TRUE) == ERROR_SUCCESS;
+}
+
+// Drops the cached settings after each write to the "SettingsChange" key.
+// The thread holds the module for as long as it runs (a module lock, so
+// that DllCanUnloadNow says S_FALSE, and a loader reference, so that its
+// code stays mapped until it has left it): Explorer unloads a library
+// whose DllCanUnloadNow says S_OK.
 unsigned __stdcall SettingsChangeWatchThread(void* param) {
-    HMODULE self = static_cast<HMODULE>(param);
-    std::wstring path;
-    brelio::UniqueRegistryKey key;
-    if (brelio::FormatWide(path, L"%s\\%s", kSettingsKeyPath, kSettingsChangeSubkey) &&
-        brelio::CreateRegistryKey(HKEY_CURRENT_USER, path.c_str(), KEY_NOTIFY | KEY_READ, key) == ERROR_SUCCESS) {
-        // A failed wait (the key was deleted under it) ends the watch: with
-        // nobody to drop them, settings are no longer cached.
-        while (::RegNotifyChangeKeyValue(key.Get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE) ==
-               ERROR_SUCCESS) {
-            // A deleted key also wakes the wait; the next wait then fails.
+    std::unique_ptr<WatchStart> start(static_cast<WatchStart*>(param));
+    const HMODULE self = start->self;
+    {
+        brelio::UniqueRegistryKey key(start->key);
+        brelio::UniqueKernelHandle changed(start->changed);
+        // The next change is asked for before the caches are dropped, so
+        // that none slips through in between. Asking fails once the key
+        // was deleted (which also signals): there is nothing left to watch.
+        while (::WaitForSingleObject(changed.Get(), INFINITE) == WAIT_OBJECT_0) {
+            const bool watching = AskForNextChange(key.Get(), changed.Get());
             OnSettingsChanged();
+            if (!watching) break;
         }
+        // With nobody to drop them, settings are no longer cached.
+        StopCachingSettings();
     }
-    StopCachingSettings();
-    key.Reset();
     ATL::ModuleUnlock();
     ::FreeLibraryAndExitThread(self, 0);
     return 0;
 }
 
+// Opens the key and asks for its first change here, on the thread of the
+// first handler, so that a change right after the handler was made is not
+// missed while the watcher thread starts.
 bool StartSettingsWatcher() {
-    HMODULE self = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                              reinterpret_cast<LPCWSTR>(&SettingsChangeWatchThread), &self))
+    std::wstring path;
+    auto start = std::make_unique<WatchStart>();
+    brelio::UniqueRegistryKey key;
+    if (!brelio::FormatWide(path, L"%s\\%s", kSettingsKeyPath, kSettingsChangeSubkey) ||
+        brelio::CreateRegistryKey(HKEY_CURRENT_USER, path.c_str(), KEY_NOTIFY | KEY_READ, key) != ERROR_SUCCESS)
         return false;
+    brelio::UniqueKernelHandle changed(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!changed || !AskForNextChange(key.Get(), changed.Get())) return false;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCWSTR>(&SettingsChangeWatchThread), &start->self))
+        return false;
+    start->key = key.Get();
+    start->changed = changed.Get();
     ATL::ModuleLock();
-    const uintptr_t thread = ::_beginthreadex(nullptr, 0, SettingsChangeWatchThread, self, 0, nullptr);
+    const uintptr_t thread = ::_beginthreadex(nullptr, 0, SettingsChangeWatchThread, start.get(), 0, nullptr);
     if (thread == 0) {
         ATL::ModuleUnlock();
-        ::FreeLibrary(self);
+        ::FreeLibrary(start->self);
         return false;
     }
-    // The thread runs on without its handle.
+    // The thread owns them now, and runs on without its handle.
+    start.release();
+    key.Release();
+    changed.Release();
     const brelio::UniqueKernelHandle threadHandle(reinterpret_cast<HANDLE>(thread));
     return true;
 }

@@ -15,7 +15,7 @@ namespace {
 
 // Paths are handed on whole or not at all: the overlay library and the
 // database know no longer ones.
-constexpr size_t kLongestPath = MAX_PATH - 1;
+constexpr size_t kLongestPath = kSettingPathCapacity - 1;
 
 }  // namespace
 
