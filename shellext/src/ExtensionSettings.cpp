@@ -4,9 +4,9 @@
 #include <string>
 
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/WideFormat.h"
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/RegistryLayout.h"
-#include "BrelioCore/WideFormat.h"
 #include "ExtensionLog.h"
 #include "SRWExclusiveLock.h"
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "ShellExtTest.h"
 
