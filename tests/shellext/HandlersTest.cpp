@@ -128,7 +128,9 @@ TEST_F(ShellExtHandlers, PathsAreTakenByWholeComponentsWithoutRegardToCase) {
             EXPECT_EQ(LastCall().path, c.path);
         } else {
             EXPECT_EQ(hr, S_FALSE);
-            if (c.libraryStays) EXPECT_EQ(LastCall().calls, before);
+            if (c.libraryStays) {
+                EXPECT_EQ(LastCall().calls, before);
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -121,4 +122,15 @@ TEST_F(OverlayLibrary, NoDatabaseOrTheDatabaseHeldGivesNoOverlay) {
         EXPECT_EQ(OverlayOf(path), 0);
     }
     EXPECT_EQ(OverlayOf(path), 1);
+}
+
+TEST_F(OverlayLibrary, CarriesTheThreeOverlayIconsInTheOrderOfTheIds) {
+    const std::wstring path = BuiltOverlayLibraryPath();
+    EXPECT_EQ(::ExtractIconExW(path.c_str(), -1, nullptr, nullptr, 0), 3u);
+    for (int index = 0; index < 3; ++index) {
+        HICON large = nullptr;
+        ASSERT_EQ(::ExtractIconExW(path.c_str(), index, &large, nullptr, 1), 1u) << index;
+        UniqueIcon icon(large);
+        EXPECT_TRUE(icon) << index;
+    }
 }
