@@ -61,7 +61,21 @@ protected:
         ASSERT_TRUE(CopyTree(FixturePath(L"payload"), m_work));
         ASSERT_TRUE(CopyTree(FixturePath(L"installed"), m_install));
     }
-    void TearDown() override { SetStoredShellExtension(m_hadExtension ? m_extension.c_str() : nullptr); }
+    void TearDown() override {
+        SetStoredShellExtension(m_hadExtension ? m_extension.c_str() : nullptr);
+        UnregisterInstalledExtension();
+    }
+
+    // An install registers the extension it copied; its classes would
+    // otherwise outlive the scratch folder.
+    void UnregisterInstalledExtension() const {
+        UniqueModule library(::LoadLibraryW((m_install + L"\\BrelioShellExt.dll").c_str()));
+        if (!library) return;
+        using Entry = HRESULT(WINAPI*)();
+        if (auto unregister = reinterpret_cast<Entry>(
+                reinterpret_cast<void*>(::GetProcAddress(library.Get(), "DllUnregisterServer"))))
+            unregister();
+    }
 
     HRESULT CopyFiles() {
         CUpdateManager manager(m_work);
@@ -95,14 +109,21 @@ TEST_F(Install, NewerFilesReplaceOlderOnesAndEqualVersionsStay) {
     EXPECT_NE(log.NewText().find("notes.txt OK."), std::string::npos);
 }
 
-TEST_F(Install, TheShellExtensionWithoutRegistrationEntryIsStoredAsRegistered) {
-    // This build's extension has no DllRegisterServer yet: that counts as
-    // registered.
+TEST_F(Install, TheShellExtensionIsRegisteredFromItsInstalledPlaceAndStored) {
+    // The old copy is gone: its unregistration fails quietly.
     SetStoredShellExtension(L"C:\\old\\BrelioShellExt.dll");
     const CLogWatch log;
     ASSERT_EQ(CopyFiles(), S_OK);
-    EXPECT_EQ(StoredShellExtension(), m_install + L"\\BrelioShellExt.dll");
+    const std::wstring installed = m_install + L"\\BrelioShellExt.dll";
+    EXPECT_EQ(StoredShellExtension(), installed);
     EXPECT_NE(log.NewText().find("BrelioShellExt.dll OK."), std::string::npos);
+    // The first overlay handler's class names the installed copy.
+    wchar_t server[MAX_PATH] = L"";
+    DWORD bytes = sizeof(server);
+    EXPECT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{674EE7F9-1DB7-4F2D-8297-422D146A22B6}\\InprocServer32",
+                             nullptr, RRF_RT_REG_SZ, nullptr, server, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(::lstrcmpiW(server, installed.c_str()), 0);
 }
 
 TEST_F(Install, TheUpdatesOwnFilesAreNotInstalledAtAnyDepth) {

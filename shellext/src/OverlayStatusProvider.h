@@ -1,0 +1,43 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "BrelioCore/UniqueHandle.h"
+
+// The export of the overlay library that decides whether an overlay
+// applies: (overlay id, storage mutex, database path, sync folder, path,
+// attributes, settings generation) -> S_OK to show it, S_FALSE not.
+using OverlayIsMemberOfFunction = HRESULT(WINAPI*)(int, HANDLE, const wchar_t*, const wchar_t*, const wchar_t*,
+                                                   DWORD, LONG);
+
+// The file name of the overlay library, beside this library.
+inline constexpr wchar_t kOverlayLibraryName[] = L"BrelioIconOverlay.dll";
+
+// The full path of the overlay library beside this library; empty when
+// this library's own path does not fit the system's path length.
+std::wstring GetOverlayLibraryPath();
+
+// Answers one overlay handler's questions by asking the overlay library
+// about paths inside the sync folder.
+class COverlayStatusProvider {
+public:
+    explicit COverlayStatusProvider(int overlayId);
+    COverlayStatusProvider(const COverlayStatusProvider&) = delete;
+    COverlayStatusProvider& operator=(const COverlayStatusProvider&) = delete;
+
+    HRESULT IsMemberOf(const wchar_t* path, DWORD attributes);
+    HRESULT GetOverlayInfo(wchar_t* iconFile, int capacity, int* index, DWORD* flags) const;
+
+private:
+    HRESULT CallIsMemberOf(const wchar_t* root, const wchar_t* path, DWORD attributes);
+    void LoadLibraryOnce();
+    void FreeOverlayLibrary();
+
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    const int m_overlayId;
+    const std::wstring m_libraryPath;
+    brelio::UniqueModule m_library;
+    brelio::UniqueKernelHandle m_storageMutex;
+    OverlayIsMemberOfFunction m_isMemberOf = nullptr;
+};
