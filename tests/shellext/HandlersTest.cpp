@@ -10,6 +10,7 @@
 
 #include "BrelioServices/RegistryLayout.h"
 #include "ShellExtTest.h"
+#include "TempFolder.h"
 
 using namespace brelio::test;
 
@@ -227,3 +228,53 @@ TEST_F(ShellExtHandlers, OutsideExplorerNoWatcherAndNoLog) {
     ::CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_FALSE(IsExtensionLoaded());
 }
+
+namespace {
+
+enum class BesideTheExtension { Nothing, LibraryWithoutTheExport };
+
+// A copy of the extension in a folder of its own, with no overlay library
+// beside it or with a library of that name that lacks "IsMemberOf" (a copy
+// of the extension itself).
+std::wstring LonelyExtensionCopy(BesideTheExtension beside) {
+    static CTempFolder folders[2];
+    CTempFolder& folder = folders[static_cast<int>(beside)];
+    if (folder.Path().empty()) {
+        if (!folder.Create()) return L"";
+        if (!::CopyFileW(BuiltExtensionPath().c_str(), (folder / L"BrelioShellExt.dll").c_str(), TRUE)) return L"";
+        if (beside == BesideTheExtension::LibraryWithoutTheExport &&
+            !::CopyFileW(BuiltExtensionPath().c_str(), (folder / L"BrelioIconOverlay.dll").c_str(), TRUE)) {
+            return L"";
+        }
+    }
+    return folder / L"BrelioShellExt.dll";
+}
+
+class ShellExtWithoutUsableLibrary : public ShellExtTest, public ::testing::WithParamInterface<BesideTheExtension> {
+protected:
+    ShellExtWithoutUsableLibrary() : ShellExtTest(LonelyExtensionCopy(GetParam())) {}
+};
+
+}  // namespace
+
+// An overlay library that is missing or cannot answer costs the items their
+// overlay, every time it is asked, and nothing else.
+TEST_P(ShellExtWithoutUsableLibrary, ItemsGetNoOverlay) {
+    ASSERT_FALSE(m_extension.empty());
+    WriteAccountSettings(kRoot, kStorage);
+    for (const HandlerClass& handlerClass : kHandlerClasses) {
+        SCOPED_TRACE(handlerClass.clsidText);
+        auto handler = CreateHandler(*handlerClass.clsid);
+        ASSERT_TRUE(handler);
+        EXPECT_EQ(handler->IsMemberOf(L"C:\\Sync\\a.txt", FILE_ATTRIBUTE_ARCHIVE), S_FALSE);
+        EXPECT_EQ(handler->IsMemberOf(L"C:\\Sync\\docs", FILE_ATTRIBUTE_DIRECTORY), S_FALSE) << "asked again";
+        int priority = -1;
+        EXPECT_EQ(handler->GetPriority(&priority), S_OK);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(MissingOrWithoutExport, ShellExtWithoutUsableLibrary,
+                         ::testing::Values(BesideTheExtension::Nothing, BesideTheExtension::LibraryWithoutTheExport),
+                         [](const ::testing::TestParamInfo<BesideTheExtension>& info) {
+                             return info.param == BesideTheExtension::Nothing ? "NoLibrary" : "NoExport";
+                         });
