@@ -8,11 +8,11 @@
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "ExtensionLog.h"
-#include "SRWExclusiveLock.h"
+#include "BrelioCore/JXSRWLock.h"
 
 namespace {
 
-SRWLOCK g_settingsLock = SRWLOCK_INIT;
+CJXSRWLock g_settingsLock;
 wchar_t g_rootDirCache[kSettingPathCapacity] = L"";
 wchar_t g_localStorageCache[kSettingPathCapacity] = L"";
 volatile LONG g_generation = 1;
@@ -24,7 +24,7 @@ void GetCachedSetting(const wchar_t* name, wchar_t (&cache)[kSettingPathCapacity
                       wchar_t* out, size_t capacity) {
     if (out == nullptr || capacity == 0) return;
     out[0] = L'\0';
-    CSRWExclusiveLock lock(g_settingsLock);
+    CJXSRWLockGuard lock(g_settingsLock, true);
     if (cache[0] != L'\0') {
         // A value that does not fit the caller's buffer is not handed out cut.
         if (!brelio::CopyTerminated(out, capacity, cache)) out[0] = L'\0';
@@ -73,7 +73,7 @@ void GetLocalStoragePath(wchar_t* out, size_t capacity) {
 LONG GetSettingsGeneration() { return ::InterlockedCompareExchange(&g_generation, 0, 0); }
 
 void OnSettingsChanged() {
-    CSRWExclusiveLock lock(g_settingsLock);
+    CJXSRWLockGuard lock(g_settingsLock, true);
     g_rootDirCache[0] = L'\0';
     g_localStorageCache[0] = L'\0';
     ::InterlockedIncrement(&g_generation);

@@ -8,7 +8,6 @@
 #include "BrelioServices/NamedMutex.h"
 #include "ExtensionSettings.h"
 #include "GuardedOverlayCall.h"
-#include "SRWExclusiveLock.h"
 #include "SyncFolderPath.h"
 
 namespace {
@@ -38,7 +37,7 @@ HRESULT COverlayStatusProvider::IsMemberOf(const wchar_t* path, DWORD attributes
     if (path == nullptr || path[0] == L'\0') return S_FALSE;
     // Answered, not cut: a shortened path would name another item.
     if (wcsnlen(path, kLongestPath + 1) > kLongestPath) return S_FALSE;
-    CSRWExclusiveLock lock(m_lock);
+    CJXSRWLockGuard lock(m_lock, true);
     wchar_t root[kSettingPathCapacity] = L"";
     GetRootDir(root, kSettingPathCapacity);
     if (root[0] == L'\0') return S_FALSE;

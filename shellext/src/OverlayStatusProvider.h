@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "BrelioCore/JXSRWLock.h"
 #include "BrelioCore/UniqueHandle.h"
 
 // The export of the overlay library that decides whether an overlay
@@ -34,7 +35,7 @@ private:
     void LoadLibraryOnce();
     void FreeOverlayLibrary();
 
-    SRWLOCK m_lock = SRWLOCK_INIT;
+    CJXSRWLock m_lock;
     const int m_overlayId;
     const std::wstring m_libraryPath;
     brelio::UniqueModule m_library;
