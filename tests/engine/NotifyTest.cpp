@@ -8,6 +8,7 @@
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 #include "MessageView.h"
+#include "StringInLanguage.h"
 
 using namespace brelio::test;
 
@@ -77,17 +78,6 @@ TEST(StringTable, EveryIdHasATextAndTheConflictFormatIsExact) {
         EXPECT_FALSE(LoadStringText(id).empty()) << id;
     EXPECT_EQ(LoadStringText(IDS_CONFLICT_COPY_NAME), L"%s(conflicted and copied from %s %s)%s");
     EXPECT_EQ(LoadStringText(IDS_APP_TITLE), L"Brelio! Drive");
-}
-
-// One string of the table in one language, read from its resource block
-// (Wine's LoadStringW does not follow the thread's UI language).
-std::wstring StringInLanguage(UINT id, WORD language) {
-    const HMODULE module = ::GetModuleHandleW(nullptr);
-    const HRSRC block = ::FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
-    if (block == nullptr) return L"";
-    const auto* text = static_cast<const wchar_t*>(::LockResource(::LoadResource(module, block)));
-    for (UINT i = 0; i < id % 16; ++i) text += 1 + *text;
-    return std::wstring(text + 1, *text);
 }
 
 TEST(StringTable, KoreanAndJapaneseTexts) {

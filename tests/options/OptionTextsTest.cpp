@@ -7,19 +7,11 @@
 #include <string>
 
 #include "BrelioApp/StringIds.h"
+#include "StringInLanguage.h"
+
+using brelio::test::StringInLanguage;
 
 namespace {
-
-// One string in one language, read from its resource block: Wine's
-// LoadStringW does not follow the thread's UI language.
-std::wstring StringInLanguage(UINT id, WORD language) {
-    const HMODULE module = ::GetModuleHandleW(nullptr);
-    const HRSRC block = ::FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
-    if (block == nullptr) return L"";
-    const auto* text = static_cast<const wchar_t*>(::LockResource(::LoadResource(module, block)));
-    for (UINT i = 0; i < id % 16; ++i) text += 1 + *text;
-    return std::wstring(text + 1, *text);
-}
 
 TEST(OptionTexts, KoreanAndJapanese) {
     const struct Case {
