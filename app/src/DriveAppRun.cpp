@@ -1,0 +1,93 @@
+#include "BrelioApp/DriveApp.h"
+#include "BrelioApp/MainFrame.h"
+#include "BrelioApp/SignInWindows.h"
+#include "BrelioApp/StringIds.h"
+#include "BrelioApp/StringTable.h"
+#include "BrelioFramework/MessageLoop.h"
+#include "BrelioServices/GlobalSettings.h"
+#include "BrelioSync/SyncManager.h"
+
+int CDriveApp::Run(WTL::CMessageLoop* loop, int showCommand) {
+    m_messageLoop = loop;
+    const bool firstRun = m_settings.IsFirstRun();
+    if (!Login(nullptr)) {
+        if (firstRun) (void)SetFirstRun(true);
+        return -1;
+    }
+    if (CreateMainFrame(showCommand) == nullptr) {
+        if (firstRun) (void)SetFirstRun(true);
+        return -1;
+    }
+    if (firstRun) {
+        int changes = 0;
+        if (RunOptionsWindow(GetMainFrameWindow(), changes) == 2) {
+            (void)SetFirstRun(true);
+            DestroyFrameNow();
+            return -1;
+        }
+        (void)ConfirmExistingStorage(GetMainFrameWindow());
+    }
+    m_settings.ClearFirstRun();
+    if (SUCCEEDED(StartSyncThreads())) m_syncManager->RequestFullSync();
+    const int exitCode = loop->Run();
+    SignOutAtExit();
+    (void)StopSyncThreads();
+    return exitCode;
+}
+
+void CDriveApp::SignOutAtExit() {
+    if (m_settings.IsAutoLogin() || !m_settings.HasSession()) return;
+    RunWebSignOut(nullptr);
+    (void)m_settings.SetSessionId(L"");
+    (void)m_settings.SetAccount(L"", L"");
+}
+
+void CDriveApp::DestroyFrameNow() {
+    if (m_frameWindow != nullptr) m_frameWindow->DestroyWindow();
+    // The frame's last act is the quit message of a normal end; this end
+    // is not one, and nothing pumps after it.
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+HWND CDriveApp::CreateMainFrame(int showCommand) {
+    const std::wstring title = LoadStringText(IDS_APP_TITLE);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(::GetDesktopWindow(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const RECT rect = {work.right - 470, work.bottom - 617, work.right - 4, work.bottom - 4};
+    auto* frame = new CMainFrame();
+    const HWND window = frame->Create(nullptr, rect, title.c_str(), WS_POPUP, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE);
+    if (window == nullptr) {
+        delete frame;
+        return nullptr;
+    }
+    ::SetMenu(window, nullptr);
+    ::ShowWindow(window, showCommand);
+    return window;
+}
+
+HRESULT CDriveApp::StartSyncThreads() {
+    if (!m_syncManager) return E_UNEXPECTED;
+    if (!m_storageReady) return HRESULT_FROM_WIN32(ERROR_NOT_READY);
+    m_stopEvent.ResetEvent();
+    return m_syncManager->StartAll();
+}
+
+HRESULT CDriveApp::StopSyncThreads() {
+    if (!m_syncManager) return S_OK;
+    m_stopEvent.SetEvent();
+    return m_syncManager->StopAll();
+}
+
+HRESULT CDriveApp::StartEngineWithStoredSession() {
+    HRESULT hr = m_settings.LoadAccount();
+    if (FAILED(hr)) return hr;
+    hr = UseStoredSession(false);
+    if (FAILED(hr)) return hr;
+    hr = CheckLocalStorageVersion(nullptr);
+    if (FAILED(hr)) return hr;
+    return StartSyncThreads();
+}
