@@ -41,8 +41,9 @@ void CDriveApp::SignOutAndIn() {
         frame->ShowSessionErrorMessage();
     }
     if (!Login(frameWindow)) {
-        // No one is signed in: the program ends as after Exit.
-        if (m_frameWindow != nullptr) m_frameWindow->DestroyWindow();
+        // No one is signed in: the program ends as after Exit. Through the
+        // handle: the frame object deletes itself on the way.
+        if (const HWND window = GetMainFrameWindow()) ::DestroyWindow(window);
         return;
     }
     if (m_frameWindow != nullptr) {

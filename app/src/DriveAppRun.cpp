@@ -43,7 +43,8 @@ void CDriveApp::SignOutAtExit() {
 }
 
 void CDriveApp::DestroyFrameNow() {
-    if (m_frameWindow != nullptr) m_frameWindow->DestroyWindow();
+    // Through the handle: the frame object deletes itself on the way.
+    if (const HWND window = GetMainFrameWindow()) ::DestroyWindow(window);
     // The frame's last act is the quit message of a normal end; this end
     // is not one, and nothing pumps after it.
     MSG quit;
@@ -73,11 +74,14 @@ HRESULT CDriveApp::StartSyncThreads() {
     if (!m_syncManager) return E_UNEXPECTED;
     if (!m_storageReady) return HRESULT_FROM_WIN32(ERROR_NOT_READY);
     m_stopEvent.ResetEvent();
-    return m_syncManager->StartAll();
+    const HRESULT started = m_syncManager->StartAll();
+    m_threadsStarted = true;
+    return started;
 }
 
 HRESULT CDriveApp::StopSyncThreads() {
-    if (!m_syncManager) return S_OK;
+    if (!m_syncManager || !m_threadsStarted) return S_OK;
+    m_threadsStarted = false;
     m_stopEvent.SetEvent();
     return m_syncManager->StopAll();
 }

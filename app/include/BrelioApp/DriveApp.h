@@ -144,6 +144,8 @@ private:
     int m_nestedLoops = 0;
     unsigned m_deferred = 0;
     bool m_storageReady = true;
+    // Between StartSyncThreads and the next StopSyncThreads.
+    bool m_threadsStarted = false;
     CSettings m_settings;
     CJXEvent m_stopEvent{true, false, nullptr};
     CNamedMutex m_storageMutex;
