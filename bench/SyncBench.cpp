@@ -4,7 +4,6 @@
 //   SyncBench save  <tenant> <session> <sync folder> <idle ms>  local save to upload
 //   SyncBench idle  <tenant> <session> <sync folder> <seconds>  CPU time while idle
 #include <windows.h>
-#include <objbase.h>
 
 #include <cstdio>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
@@ -22,13 +22,10 @@ namespace {
 class CBenchView : public CJXView {
 public:
     CBenchView() : m_window(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)) {}
-    ~CBenchView() override {
-        if (m_window != nullptr) ::DestroyWindow(m_window);
-    }
-    HWND GetViewWindow() const override { return m_window; }
+    HWND GetViewWindow() const override { return m_window.Get(); }
 
 private:
-    HWND m_window;
+    brelio::UniqueWindow m_window;
 };
 
 double Seconds(ULONGLONG fromTicks) { return static_cast<double>(::GetTickCount64() - fromTicks) / 1000.0; }
@@ -122,10 +119,12 @@ int Run(const std::wstring& mode, const wchar_t* tenant, const wchar_t* session,
         PumpUntil([](const CSyncItem&) { return false; }, 1000);
         const std::wstring path = std::wstring(root) + L"\\saved.txt";
         const ULONGLONG saved = ::GetTickCount64();
-        const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        ::WriteFile(file, "saved", 5, &written, nullptr);
-        ::CloseHandle(file);
+        {
+            const brelio::UniqueKernelHandle file(
+                ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD written = 0;
+            ::WriteFile(file.Get(), "saved", 5, &written, nullptr);
+        }
         const bool uploaded = PumpUntil(
             [&](const CSyncItem& item) { return item.GetKind() == SYNC_ITEM_DONE && path == item.GetPath(); },
             60000 + idleTime * 4);
@@ -149,9 +148,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: SyncBench full|save|idle <tenant> <session> <sync folder> <number>\n");
         return 1;
     }
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const brelio::ComInitScope com;
     const int code = Run(argv[1], argv[2], argv[3], argv[4], static_cast<DWORD>(_wtoi(argv[5])));
     CDriveApp::DestroyInstance();
-    if (SUCCEEDED(com)) ::CoUninitialize();
     return code;
 }

@@ -281,6 +281,10 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         ::SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(site));
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         if (create->lpszName != nullptr && create->lpszName[0] != L'\0' && FAILED(site->CreateControl(create->lpszName))) {
+            // A control that was made but could not be set up holds the
+            // site as its client site: let go of each other now, or
+            // neither is ever freed.
+            site->Close();
             return -1;  // no control, no host: creation of the window fails
         }
         return 0;
@@ -296,6 +300,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NCDESTROY:
         if (site != nullptr) {
             ::SetWindowLongPtrW(window, 0, 0);
+            site->Close();  // when no WM_DESTROY came (a failed creation)
             site->Release();
         }
         break;

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "BrelioCore/UniqueHandle.h"
+
 namespace {
 
 using Export = int (*)();
@@ -38,22 +40,17 @@ int Run(int argc, wchar_t** argv) {
     if (length == 0 || length > MAX_PATH || !::PathRemoveFileSpecW(path)) return ERROR_BAD_PATHNAME;
     if (!::PathAppendW(path, argv[1])) return ERROR_BAD_PATHNAME;
 
-    HMODULE library = ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (library == nullptr) return ERROR_MOD_NOT_FOUND;
-    int result = ERROR_PROC_NOT_FOUND;
-    if (auto call = reinterpret_cast<Export>(reinterpret_cast<void*>(::GetProcAddress(library, exportName.c_str()))))
-        result = call();
-    ::FreeLibrary(library);
-    return result;
+    const brelio::UniqueModule library(::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return ERROR_MOD_NOT_FOUND;
+    const auto call = reinterpret_cast<Export>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), exportName.c_str())));
+    return call ? call() : ERROR_PROC_NOT_FOUND;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
-    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    if (argv == nullptr) return ERROR_BAD_ARGUMENTS;
-    const int result = Run(argc, argv);
-    ::LocalFree(argv);
-    return result;
+    const brelio::UniqueLocalMemory<wchar_t*> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    if (!argv) return ERROR_BAD_ARGUMENTS;
+    return Run(argc, argv.Get());
 }

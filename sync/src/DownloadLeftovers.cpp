@@ -1,6 +1,7 @@
 // Temporary files of downloads that the program's end cut short.
 #include <cwchar>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileTransfer.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
@@ -10,8 +11,8 @@ void CFileSyncThread::RemoveDownloadLeftovers(const wchar_t* folderPath) {
     std::wstring pattern;
     if (!JoinName(folderPath, L"*", pattern)) return;
     WIN32_FIND_DATAW data = {};
-    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) return;
     do {
         if (CheckStop()) break;
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -31,6 +32,5 @@ void CFileSyncThread::RemoveDownloadLeftovers(const wchar_t* folderPath) {
         else
             Log(L"%s - failed to remove a leftover temporary file(0x%x).", path.c_str(),
                 static_cast<unsigned>(HRESULT_FROM_WIN32(::GetLastError())));
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.Get(), &data));
 }

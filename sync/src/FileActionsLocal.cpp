@@ -2,6 +2,7 @@
 
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioCore/WideFormat.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
@@ -155,8 +156,8 @@ HRESULT CFileSyncThread::KeepConflictCopy(const wchar_t* path, std::wstring& cop
         pattern.size() < MAX_PATH) {
         const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
         WIN32_FIND_DATAW data = {};
-        const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
+        const brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+        if (find) {
             do {
                 if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
                 const std::wstring candidate = folder + data.cFileName;
@@ -164,8 +165,7 @@ HRESULT CFileSyncThread::KeepConflictCopy(const wchar_t* path, std::wstring& cop
                     copyPath = candidate;
                     break;
                 }
-            } while (::FindNextFileW(find, &data));
-            ::FindClose(find);
+            } while (::FindNextFileW(find.Get(), &data));
             if (!copyPath.empty()) return S_OK;
         }
     }

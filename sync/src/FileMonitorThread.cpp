@@ -1,8 +1,6 @@
 // Starting and stopping the change monitor.
 #include "BrelioSync/FileMonitorThread.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 
 #include "BrelioCore/UniqueHandle.h"
@@ -86,8 +84,6 @@ bool CFileMonitorThread::WriteStopMarker(const wchar_t* name) {
 }
 
 DWORD WINAPI CFileMonitorThread::FileMonitorThreadProc(void* param) {
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const DWORD result = static_cast<CFileMonitorThread*>(param)->Run();
-    if (SUCCEEDED(com)) ::CoUninitialize();
-    return result;
+    const brelio::ComInitScope com;
+    return static_cast<CFileMonitorThread*>(param)->Run();
 }

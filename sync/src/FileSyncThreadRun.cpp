@@ -1,9 +1,8 @@
 // The sync thread's life: its start, its wait for requests and the two
 // passes it runs.
-#include <objbase.h>
-
 #include "BrelioApp/StringIds.h"
 #include "BrelioCore/JXHttpRequest.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
@@ -59,13 +58,12 @@ HRESULT CFileSyncThread::Start(const SyncEnvironment& environment, CJXEvent* par
 
 DWORD WINAPI CFileSyncThread::FileSyncThreadProc(void* param) {
     auto* self = static_cast<CFileSyncThread*>(param);
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const brelio::ComInitScope com;
     // A stop cuts a request short, even one waiting for the server; what it
     // left unsettled waits for the next pass.
     CJXHttpRequest::SetThreadCancelEvent(self->m_env.stopEvent, self->m_stopRequested);
     const DWORD result = self->Run();
     CJXHttpRequest::SetThreadCancelEvent(nullptr);
-    if (SUCCEEDED(com)) ::CoUninitialize();
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/LocalName.h"
@@ -80,8 +81,8 @@ bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
     std::wstring pattern;
     if (!JoinName(folderPath, L"*.*", pattern)) return true;
     WIN32_FIND_DATAW data = {};
-    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() != ERROR_FILE_NOT_FOUND;
+    const brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) return ::GetLastError() != ERROR_FILE_NOT_FOUND;
     bool changed = false;
     do {
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -96,9 +97,26 @@ bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
         } else {
             changed = IsRowFileChanged(row, data);
         }
-    } while (!changed && ::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (!changed && ::FindNextFileW(find.Get(), &data));
     return changed;
+}
+
+bool CFileSyncThread::IsRemoteItemGone(const wchar_t* path, bool isFolder, uint64_t fileId, HRESULT& outcome) {
+    HRESULT hr = S_OK;
+    switch (LookUpRemote(fileId, hr)) {
+    case RemoteState::Unknown:
+        outcome = ReportSkipped(path, isFolder, hr, L"remote state unknown");
+        return false;
+    case RemoteState::Alive:
+        // Moved or renamed remotely: the walk of its new place moves it.
+        Log(isFolder ? L"%s - kept, the remote folder lives elsewhere." : L"%s - kept, the remote item lives elsewhere.",
+            path);
+        outcome = S_OK;
+        return false;
+    case RemoteState::Gone:
+        break;
+    }
+    return true;
 }
 
 HRESULT CFileSyncThread::DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data,
@@ -107,16 +125,8 @@ HRESULT CFileSyncThread::DeleteLocalFileChecked(const wchar_t* path, const WIN32
     HRESULT hr = Storage().GetFile(path, row);
     if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
     if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, false, S_FALSE, L"local rename pending");
-    switch (LookUpRemote(row.file_id, hr)) {
-    case RemoteState::Unknown:
-        return ReportSkipped(path, false, hr, L"remote state unknown");
-    case RemoteState::Alive:
-        // Moved or renamed remotely: the walk of its new place moves it.
-        Log(L"%s - kept, the remote item lives elsewhere.", path);
-        return S_OK;
-    case RemoteState::Gone:
-        break;
-    }
+    HRESULT outcome = S_OK;
+    if (!IsRemoteItemGone(path, false, row.file_id, outcome)) return outcome;
     // Edited here since the last sync: the edit survives as a new file.
     if (IsRowFileChanged(row, data)) {
         if (folderId == kUnknownParentId)
@@ -132,15 +142,8 @@ HRESULT CFileSyncThread::DeleteLocalFolderChecked(const wchar_t* path, const WIN
     HRESULT hr = Storage().GetFile(path, row);
     if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
     if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, true, S_FALSE, L"local rename pending");
-    switch (LookUpRemote(row.file_id, hr)) {
-    case RemoteState::Unknown:
-        return ReportSkipped(path, true, hr, L"remote state unknown");
-    case RemoteState::Alive:
-        Log(L"%s - kept, the remote folder lives elsewhere.", path);
-        return S_OK;
-    case RemoteState::Gone:
-        break;
-    }
+    HRESULT outcome = S_OK;
+    if (!IsRemoteItemGone(path, true, row.file_id, outcome)) return outcome;
     if (!HasLocalChangesBelow(path)) return DeleteLocalFolder(path);
     // Something inside changed since the last sync: the folder goes up
     // again holding what changed; the rest follows the deletion.
@@ -161,14 +164,12 @@ HRESULT CFileSyncThread::RecreateRemoteFolder(const wchar_t* path, const WIN32_F
 
 HRESULT CFileSyncThread::DeleteLocalChecked(const wchar_t* path, bool isFolder) {
     WIN32_FIND_DATAW data = {};
-    const HANDLE find = ::FindFirstFileW(path, &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    if (!brelio::UniqueFindHandle(::FindFirstFileW(path, &data))) {
         // Gone here as well: only the row was left.
         const HRESULT dropped = Storage().SetFileStatus(path, isFolder, FILE_STATUS_DELETE);
         if (SUCCEEDED(dropped)) Log(L"%s - deleted.", path);
         return dropped;
     }
-    ::FindClose(find);
     uint64_t parentId = kUnknownParentId;
     const HRESULT found = Storage().GetParentFileId(path, parentId);
     if (FAILED(found)) return found;
@@ -180,19 +181,10 @@ HRESULT CFileSyncThread::UploadChangedUnlisted(const wchar_t* path, uint64_t fol
     FileRecord row;
     HRESULT hr = Storage().GetFile(path, row);
     if (FAILED(hr)) return hr;
-    if (hr == S_OK && row.file_id != 0) {
-        switch (LookUpRemote(row.file_id, hr)) {
-        case RemoteState::Unknown:
-            return ReportSkipped(path, false, hr, L"remote state unknown");
-        case RemoteState::Alive:
-            // Edited here, moved there: its move brings it, edit and all;
-            // a new item here would be a second copy.
-            Log(L"%s - kept, the remote item lives elsewhere.", path);
-            return S_OK;
-        case RemoteState::Gone:
-            break;
-        }
-    }
+    // Edited here, moved there: its move brings it, edit and all; a new
+    // item here would be a second copy.
+    HRESULT outcome = S_OK;
+    if (hr == S_OK && row.file_id != 0 && !IsRemoteItemGone(path, false, row.file_id, outcome)) return outcome;
     // Edited here, gone there (or never there): the edit goes up as a new file.
     return UploadFile(folderId, path, 0, true, false);
 }

@@ -1,5 +1,6 @@
 #include <set>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/LocalName.h"
@@ -11,11 +12,6 @@
 #include "BrelioSync/SyncManager.h"
 
 namespace {
-
-struct FindCloser {
-    HANDLE find;
-    ~FindCloser() { ::FindClose(find); }
-};
 
 bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
@@ -36,8 +32,8 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     }
     WIN32_FIND_DATAW data = {};
-    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) {
         m_passIncomplete = true;
         return HRESULT_FROM_WIN32(::GetLastError());
     }
@@ -45,27 +41,27 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
     // Two names that differ only in letter case are one name here: the
     // first one to take it keeps it, any later one is refused.
     std::set<std::wstring> takenNames;
-    {
-        FindCloser closer{find};
-        do {
-            if (CheckStop()) break;
-            if (IsEngineOwnFile(data.cFileName)) continue;
-            const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (isFolder && IsDotEntry(data.cFileName)) continue;
-            takenNames.insert(LowerPath(data.cFileName));
-            std::wstring path;
-            if (!JoinName(folderPath, data.cFileName, path)) {
-                // Never synced while its path is this long: the user is told.
-                const std::wstring shown = std::wstring(folderPath) + L"\\" + data.cFileName;
-                Log(L"%s - path too long.", shown.c_str());
-                m_env.syncManager->NotifyResult(shown.c_str(), isFolder, HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
-                continue;
-            }
-            result = isFolder ? SyncLocalFolder(path.c_str(), data, folderId, listing)
-                              : SyncLocalFile(path.c_str(), data, folderId, listing);
-            if (FAILED(result)) m_passIncomplete = true;
-        } while (::FindNextFileW(find, &data));
-    }
+    do {
+        if (CheckStop()) break;
+        if (IsEngineOwnFile(data.cFileName)) continue;
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder && IsDotEntry(data.cFileName)) continue;
+        takenNames.insert(LowerPath(data.cFileName));
+        std::wstring path;
+        if (!JoinName(folderPath, data.cFileName, path)) {
+            // Never synced while its path is this long: the user is told.
+            const std::wstring shown = std::wstring(folderPath) + L"\\" + data.cFileName;
+            Log(L"%s - path too long.", shown.c_str());
+            m_env.syncManager->NotifyResult(shown.c_str(), isFolder, HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+            continue;
+        }
+        result = isFolder ? SyncLocalFolder(path.c_str(), data, folderId, listing)
+                          : SyncLocalFile(path.c_str(), data, folderId, listing);
+        if (FAILED(result)) m_passIncomplete = true;
+    } while (::FindNextFileW(find.Get(), &data));
+    // The search ends before the remote entries are settled: they may add
+    // items to this folder.
+    find.Reset();
 
     if (CheckStop()) return S_OK;
     for (size_t i = 0; i < listing.size(); ++i) {

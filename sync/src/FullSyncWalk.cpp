@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "BrelioApp/StringIds.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
@@ -21,15 +22,14 @@ bool IsFolderMissingOrEmpty(const wchar_t* folder) {
     std::wstring pattern;
     if (!JoinName(folder, L"*.*", pattern)) return false;
     WIN32_FIND_DATAW data = {};
-    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return true;
+    const brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) return true;
     bool empty = true;
     do {
         if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
         if (IsEngineOwnFile(data.cFileName)) continue;
         empty = false;
-    } while (empty && ::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (empty && ::FindNextFileW(find.Get(), &data));
     return empty;
 }
 

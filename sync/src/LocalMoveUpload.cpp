@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
@@ -93,17 +94,15 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
     }
 
     WIN32_FIND_DATAW data = {};
-    HANDLE find = ::FindFirstFileW(folderPath, &data);
-    if (find == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(::GetLastError());
-    ::FindClose(find);
+    if (!brelio::UniqueFindHandle(::FindFirstFileW(folderPath, &data))) return HRESULT_FROM_WIN32(::GetLastError());
     uint64_t folderId = 0;
     hr = CreateRemoteFolder(parentId, folderPath, data, folderId);
     if (FAILED(hr)) return hr;
 
     std::wstring pattern;
     if (!JoinName(folderPath, L"*.*", pattern)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    find = ::FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return S_OK;
+    const brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find) return S_OK;
     HRESULT result = S_OK;
     do {
         // Cut short, the copy is not whole: the old folder must stay.
@@ -140,7 +139,6 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
             item = MoveRemoteByCopy(row.file_id, row.name.c_str(), path.c_str(), isFolder);
         }
         if (FAILED(item)) result = item;
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.Get(), &data));
     return result;
 }

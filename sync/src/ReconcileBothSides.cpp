@@ -11,6 +11,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
@@ -168,9 +169,7 @@ HRESULT CFileSyncThread::KeepRenamedAgainstRemoteDeletion(const ChangeRecord& re
                              L"parent folder not synced yet");
     if (!record.is_folder) return UploadFile(parentId, fullPath, 0, true, false);
     WIN32_FIND_DATAW data = {};
-    const HANDLE find = ::FindFirstFileW(fullPath, &data);
-    if (find == INVALID_HANDLE_VALUE) return S_OK;
-    ::FindClose(find);
+    if (!brelio::UniqueFindHandle(::FindFirstFileW(fullPath, &data))) return S_OK;
     return RecreateRemoteFolder(fullPath, data, parentId);
 }
 

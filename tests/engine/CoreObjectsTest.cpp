@@ -4,6 +4,7 @@
 
 #include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXThread.h"
+#include "BrelioCore/UniqueHandle.h"
 
 namespace {
 
@@ -47,12 +48,12 @@ TEST(JXThread, CloseKeepsTheHandleOfAThreadStillRunning) {
 
 TEST(JXThread, DestructorWaitsForItsThread) {
     CJXEvent release(true, false, nullptr);
-    HANDLE copy = nullptr;
+    brelio::UniqueKernelHandle copy;
     {
         auto* thread = new CJXThread();
         ASSERT_EQ(thread->Create(WaitForEvent, &release, 0), S_OK);
-        ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), thread->GetThreadHandle(), ::GetCurrentProcess(), &copy,
-                                      0, FALSE, DUPLICATE_SAME_ACCESS));
+        ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), thread->GetThreadHandle(), ::GetCurrentProcess(),
+                                      copy.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS));
         // Let the thread go a little later, from another thread, so that the
         // destructor below has to wait for it.
         CJXThread releaser;
@@ -65,12 +66,11 @@ TEST(JXThread, DestructorWaitsForItsThread) {
                       &release, 0),
                   S_OK);
         delete thread;
-        EXPECT_EQ(::WaitForSingleObject(copy, 0), WAIT_OBJECT_0) << "the thread had ended when its object went";
+        EXPECT_EQ(::WaitForSingleObject(copy.Get(), 0), WAIT_OBJECT_0) << "the thread had ended when its object went";
     }
     DWORD code = 0;
-    ::GetExitCodeThread(copy, &code);
+    ::GetExitCodeThread(copy.Get(), &code);
     EXPECT_EQ(code, 7u);
-    ::CloseHandle(copy);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ struct RecordedEdit {
     std::vector<Step> before;  // done before the threads start
     std::vector<Step> edit;
     std::vector<ChangeRow> changes;
-    std::vector<FileRow> files;
+    std::vector<RowSummary> files;
 };
 
 void PrintTo(const RecordedEdit& edit, std::ostream* out) { *out << edit.title; }
@@ -27,7 +27,7 @@ void PrintTo(const RecordedEdit& edit, std::ostream* out) { *out << edit.title; 
 class RecordedEdits : public StorageUpdateTest, public ::testing::WithParamInterface<RecordedEdit> {};
 
 TEST_P(RecordedEdits, ReachTheChangeTableAndTheFileRows) {
-    Seed(GetParam().rows);
+    SeedRows(GetParam().rows);
     Run(GetParam().before);
     StartThreads();
     Run(GetParam().edit);
@@ -41,19 +41,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RecordedEdit{"AddFile", {}, {}, {{'w', L"new.txt"}}, {{L"new.txt", 1, 0}, {L"new.txt", 3, 0}}, {}},
         RecordedEdit{"ModifyFile",
-                     {SyncedFile(7, L"a.txt")},
+                     {FileRow(7, L"a.txt")},
                      {{'w', L"a.txt"}},
                      {{'w', L"a.txt", L"changed"}},
                      {{L"a.txt", 3, 7}},
                      {{L"a.txt", 7, 2}}},
         RecordedEdit{"DeleteFile",
-                     {SyncedFile(7, L"a.txt")},
+                     {FileRow(7, L"a.txt")},
                      {{'w', L"a.txt"}},
                      {{'x', L"a.txt"}},
                      {{L"a.txt", 2, 7}},
                      {{L"a.txt", 7, 1}}},
         RecordedEdit{"RenameFile",
-                     {SyncedFile(7, L"a.txt")},
+                     {FileRow(7, L"a.txt")},
                      {{'w', L"a.txt"}},
                      {{'r', L"a.txt", L"b.txt"}},
                      {{L"b.txt", 4, 7, L"a.txt"}},
@@ -65,33 +65,33 @@ INSTANTIATE_TEST_SUITE_P(
                      {{L"New", 1, 0}, {L"New\\in.txt", 1, 0}, {L"New\\in.txt", 3, 0}},
                      {}},
         RecordedEdit{"RenameFolder",
-                     {SyncedFolder(5, L"Docs"), SyncedFile(6, L"Docs\\in.txt")},
+                     {FolderRow(5, L"Docs"), FileRow(6, L"Docs\\in.txt")},
                      {{'d', L"Docs"}, {'w', L"Docs\\in.txt"}},
                      {{'r', L"Docs", L"Papers"}},
                      {{L"Papers", 4, 5, L"Docs"}},
                      {{L"Papers", 5, 2}, {L"Papers\\in.txt", 6, 1}}},
         RecordedEdit{"DeleteFolder",
-                     {SyncedFolder(5, L"Old")},
+                     {FolderRow(5, L"Old")},
                      {{'d', L"Old"}},
                      {{'x', L"Old"}},
                      {{L"Old", 2, 5}},
                      {{L"Old", 5, 1}}},
         RecordedEdit{"SaveByRename",
-                     {SyncedFile(7, L"A.txt")},
+                     {FileRow(7, L"A.txt")},
                      {{'w', L"A.txt"}},
                      {{'w', L"A.tmp"}, {'r', L"A.txt", L"A.bak"}, {'r', L"A.tmp", L"A.txt"}, {'x', L"A.bak"}},
                      {{L"A.tmp", 1, 0}, {L"A.tmp", 3, 0}, {L"A.bak", 4, 7, L"A.txt"}, {L"A.txt", 4, 0, L"A.tmp"},
                       {L"A.bak", 2, 7}},
                      {{L"A.bak", 7, 2}}},
         RecordedEdit{"RotatingRename",
-                     {SyncedFile(1, L"1.log"), SyncedFile(2, L"2.log"), SyncedFile(3, L"3.log")},
+                     {FileRow(1, L"1.log"), FileRow(2, L"2.log"), FileRow(3, L"3.log")},
                      {{'w', L"1.log"}, {'w', L"2.log"}, {'w', L"3.log"}},
                      {{'x', L"3.log"}, {'r', L"2.log", L"3.log"}, {'r', L"1.log", L"2.log"}, {'w', L"1.log"}},
                      {{L"3.log", 2, 3}, {L"3.log", 4, 2, L"2.log"}, {L"2.log", 4, 1, L"1.log"}, {L"1.log", 1, 0},
                       {L"1.log", 3, 0}},
                      {{L"2.log", 1, 2}, {L"3.log", 2, 2}}},
         RecordedEdit{"ReplacingMove",
-                     {SyncedFile(7, L"a.txt"), SyncedFile(8, L"b.txt")},
+                     {FileRow(7, L"a.txt"), FileRow(8, L"b.txt")},
                      {{'w', L"a.txt"}, {'w', L"b.txt"}},
                      {{'r', L"a.txt", L"b.txt"}},
                      {{L"b.txt", 2, 8}, {L"b.txt", 4, 7, L"a.txt"}},

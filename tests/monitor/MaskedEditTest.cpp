@@ -19,7 +19,7 @@ struct MaskedEdit {
     std::vector<Step> syncWrite;
     std::vector<Step> edit;
     std::vector<ChangeRow> changes;
-    std::vector<FileRow> files;
+    std::vector<RowSummary> files;
 };
 
 void PrintTo(const MaskedEdit& edit, std::ostream* out) { *out << edit.title; }
@@ -27,7 +27,7 @@ void PrintTo(const MaskedEdit& edit, std::ostream* out) { *out << edit.title; }
 class MaskedEdits : public StorageUpdateTest, public ::testing::WithParamInterface<MaskedEdit> {};
 
 TEST_P(MaskedEdits, AreRecordedOnceThePathIsNoLongerMasked) {
-    Seed(GetParam().rows);
+    SeedRows(GetParam().rows);
     Run(GetParam().before);
     StartThreads();
     {
@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
     MaskedEdit, MaskedEdits,
     ::testing::Values(
         MaskedEdit{"EditedAfterADownload",
-                   {SyncedFile(7, L"a.txt")},
+                   {FileRow(7, L"a.txt")},
                    {{'w', L"a.txt", L"old"}},
                    L"a.txt",
                    {{'w', L"a.txt", L"from the drive"}},
@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{L"a.txt", 3, 7}},
                    {{L"a.txt", 7, 2}}},
         MaskedEdit{"ADownloadAlone",
-                   {SyncedFile(7, L"a.txt")},
+                   {FileRow(7, L"a.txt")},
                    {{'w', L"a.txt", L"old"}},
                    L"a.txt",
                    {{'w', L"a.txt", L"from the drive"}},
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    {{L"a.txt", 7, 1}}},
         MaskedEdit{"RemovedAfterADownload",
-                   {SyncedFile(7, L"a.txt")},
+                   {FileRow(7, L"a.txt")},
                    {{'w', L"a.txt", L"old"}},
                    L"a.txt",
                    {{'w', L"a.txt", L"from the drive"}},
@@ -96,7 +96,7 @@ void PrintTo(const LateEvents& events, std::ostream* out) { *out << events.title
 class LateEventsOfAWrite : public StorageUpdateTest, public ::testing::WithParamInterface<LateEvents> {};
 
 TEST_P(LateEventsOfAWrite, AddNothingToWhatTheComparisonFound) {
-    Seed({SyncedFile(7, L"a.txt")});
+    SeedRows({FileRow(7, L"a.txt")});
     Write(L"a.txt", "old");
     StartStorage();
     {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioSync/StopMarker.h"
 #include "MonitorFixture.h"
 
@@ -134,12 +135,11 @@ TEST_F(MonitorTest, StopEndsAReadThatNoMarkerWakes) {
 TEST_F(MonitorTest, AMonitorDeletedWhileRunningStopsFirst) {
     auto monitor = std::make_unique<CFileMonitorThread>();
     ASSERT_EQ(monitor->Start(&m_queue, &m_ignoreList, &m_fullSync, m_root), S_OK);
-    HANDLE thread = nullptr;
-    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), monitor->GetThreadHandle(), ::GetCurrentProcess(), &thread,
-                                  SYNCHRONIZE, FALSE, 0));
+    brelio::UniqueKernelHandle thread;
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), monitor->GetThreadHandle(), ::GetCurrentProcess(),
+                                  thread.Put(), SYNCHRONIZE, FALSE, 0));
     monitor.reset();
-    EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the thread had ended when its object went";
-    ::CloseHandle(thread);
+    EXPECT_EQ(::WaitForSingleObject(thread.Get(), 0), WAIT_OBJECT_0) << "the thread had ended when its object went";
     EXPECT_FALSE(FileExists(Local(kStopMarkerName)));
 }
 

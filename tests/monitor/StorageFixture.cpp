@@ -1,11 +1,7 @@
 #include "StorageFixture.h"
 
-#include <algorithm>
-
 #include "BrelioServices/LocalStorage.h"
-#include "BrelioServices/Log.h"
 #include "BrelioServices/RegistryLayout.h"
-#include "BrelioServices/SQLiteConnection.h"
 
 namespace brelio::test {
 
@@ -23,54 +19,20 @@ void PrintTo(const ChangeRow& row, std::ostream* out) {
     *out << "}";
 }
 
-void PrintTo(const FileRow& row, std::ostream* out) {
-    *out << "{\"" << Narrow(row.name) << "\", id " << row.fileId << ", status " << row.status << "}";
-}
-
-FileRecord SyncedFile(uint64_t id, const wchar_t* name) {
-    FileRecord row;
-    row.file_id = id;
-    row.name = name;
-    row.revision = 1;
-    row.status = FILE_STATUS_SYNCED;
-    return row;
-}
-
-FileRecord SyncedFolder(uint64_t id, const wchar_t* name) {
-    FileRecord row = SyncedFile(id, name);
-    row.is_folder = true;
-    return row;
-}
-
 void StorageUpdateTest::SetUp() {
     MonitorTest::SetUp();
     DeleteSettingsKey();
-    m_database = m_folder / L"storage.db";
-    m_log = m_folder / L"BrelioDrive.log";
-    ASSERT_EQ(CSQLiteConnection::CreateDatabase(m_database.c_str()), 0);
     static int mutexes = 0;
     const std::wstring mutexName = L"BrelioMonitorTestMutex-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                                    std::to_wstring(++mutexes);
-    ASSERT_EQ(m_mutex.Create(mutexName.c_str()), S_OK);
-    SetLogPath(m_log.c_str());
-    SetLogEnabled(true);
+    ASSERT_NO_FATAL_FAILURE(SetUpDatabase(m_folder.Path(), mutexName.c_str()));
 }
 
 void StorageUpdateTest::TearDown() {
     MonitorTest::TearDown();
     if (m_storage.IsRunning()) StopStorage();
-    SetLogEnabled(false);
+    TearDownDatabase();
     DeleteSettingsKey();
-}
-
-void StorageUpdateTest::Seed(const std::vector<FileRecord>& rows) {
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadWrite);
-        for (const FileRecord& row : rows) db.InsertFile(row);
-    } catch (int code) {
-        FAIL() << "seeding rows failed with " << code;
-    }
 }
 
 void StorageUpdateTest::SetSyncIdleTime(DWORD milliseconds) {
@@ -121,28 +83,6 @@ std::vector<ChangeRow> StorageUpdateTest::Changes() {
         rows.push_back({record.name, record.action, record.file_id, record.old_name});
     return rows;
 }
-
-std::vector<FileRow> StorageUpdateTest::Rows() {
-    std::vector<FileRow> rows;
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadOnly);
-        CSQLiteStatement statement;
-        db.Prepare(L"SELECT name, file_id, status FROM file ORDER BY name", statement);
-        while (statement.Step()) {
-            FileRow row;
-            statement.ColumnText(0, row.name, 1000);
-            row.fileId = static_cast<uint64_t>(statement.ColumnInt64(1));
-            row.status = statement.ColumnInt(2);
-            rows.push_back(row);
-        }
-    } catch (int code) {
-        ADD_FAILURE() << "reading rows failed with " << code;
-    }
-    return rows;
-}
-
-std::string StorageUpdateTest::LogText() const { return ReadFileBytes(m_log); }
 
 bool StorageUpdateTest::WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
     const ULONGLONG start = ::GetTickCount64();

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/StorageRecords.h"
 #include "BrelioServices/SyncFolderList.h"
 #include "BrelioSync/StorageUpdateThread.h"
+#include "LocalDatabase.h"
 #include "MonitorFixture.h"
 
 namespace brelio::test {
@@ -26,27 +26,14 @@ struct ChangeRow {
 };
 void PrintTo(const ChangeRow& row, std::ostream* out);
 
-// A row of the file table as a test compares it.
-struct FileRow {
-    std::wstring name;
-    uint64_t fileId = 0;
-    int status = 0;
-    bool operator==(const FileRow&) const = default;
-};
-void PrintTo(const FileRow& row, std::ostream* out);
-
-FileRecord SyncedFile(uint64_t id, const wchar_t* name);
-FileRecord SyncedFolder(uint64_t id, const wchar_t* name);
-
 // The sync folder of MonitorTest with a database of the current schema, a
 // storage mutex of the test's own and a real storage-update thread. The
 // program's settings key starts and ends deleted ("SyncIdleTime" lives there).
-class StorageUpdateTest : public MonitorTest {
+class StorageUpdateTest : public MonitorTest, public LocalDatabaseFixture {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    void Seed(const std::vector<FileRecord>& rows);
     void SetSyncIdleTime(DWORD milliseconds);
     StorageUpdateSettings Settings(const CSyncFolderList* selection = nullptr) const;
     void StartStorage(const CSyncFolderList* selection = nullptr);
@@ -60,14 +47,9 @@ protected:
     void StopThreads();
 
     std::vector<ChangeRow> Changes();
-    std::vector<FileRow> Rows();  // by name
-    std::string LogText() const;
     // Polls the condition until it holds or the time is up.
     static bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 
-    std::wstring m_database;
-    std::wstring m_log;
-    CNamedMutex m_mutex;
     CJXEvent m_partialSync{false, false, nullptr};
     CStorageUpdateThread m_storage;
 };

@@ -20,7 +20,7 @@ struct DrainCase {
     std::vector<FileRecord> rows;
     std::vector<QueuedChange> queued;
     std::vector<ChangeRow> changes;
-    std::vector<FileRow> files;
+    std::vector<RowSummary> files;
 };
 
 void PrintTo(const DrainCase& drain, std::ostream* out) { *out << drain.title; }
@@ -28,7 +28,7 @@ void PrintTo(const DrainCase& drain, std::ostream* out) { *out << drain.title; }
 class Drains : public StorageUpdateTest, public ::testing::WithParamInterface<DrainCase> {};
 
 TEST_P(Drains, WriteTheRowsOfEachChange) {
-    Seed(GetParam().rows);
+    SeedRows(GetParam().rows);
     StartStorage();
     for (const QueuedChange& change : GetParam().queued) Queue(change.name, change.action, change.isFolder);
     m_queue.Signal();
@@ -41,49 +41,49 @@ INSTANTIATE_TEST_SUITE_P(
     StorageUpdate, Drains,
     ::testing::Values(
         DrainCase{"Added", {}, {{L"a.txt", 1}}, {{L"a.txt", 1, 0}}, {}},
-        DrainCase{"Removed", {SyncedFile(7, L"a.txt")}, {{L"a.txt", 2}}, {{L"a.txt", 2, 7}}, {{L"a.txt", 7, 1}}},
-        DrainCase{"Modified", {SyncedFile(7, L"a.txt")}, {{L"a.txt", 3}}, {{L"a.txt", 3, 7}}, {{L"a.txt", 7, 2}}},
+        DrainCase{"Removed", {FileRow(7, L"a.txt")}, {{L"a.txt", 2}}, {{L"a.txt", 2, 7}}, {{L"a.txt", 7, 1}}},
+        DrainCase{"Modified", {FileRow(7, L"a.txt")}, {{L"a.txt", 3}}, {{L"a.txt", 3, 7}}, {{L"a.txt", 7, 2}}},
         DrainCase{"Renamed",
-                  {SyncedFile(7, L"a.txt")},
+                  {FileRow(7, L"a.txt")},
                   {{L"a.txt", 4}, {L"b.txt", 5}},
                   {{L"b.txt", 4, 7, L"a.txt"}},
                   {{L"b.txt", 7, 2}}},
         DrainCase{"FolderRenamedWithTheRowsBeneath",
-                  {SyncedFolder(5, L"Docs"), SyncedFile(6, L"Docs\\a.txt")},
+                  {FolderRow(5, L"Docs"), FileRow(6, L"Docs\\a.txt")},
                   {{L"Docs", 4}, {L"Papers", 5, true}},
                   {{L"Papers", 4, 5, L"Docs"}},
                   {{L"Papers", 5, 2}, {L"Papers\\a.txt", 6, 1}}},
         DrainCase{"LetterCaseOnlyRename",
-                  {SyncedFile(7, L"a.txt")},
+                  {FileRow(7, L"a.txt")},
                   {{L"a.txt", 4}, {L"A.txt", 5}},
                   {{L"A.txt", 4, 7, L"a.txt"}},
                   {{L"A.txt", 7, 2}}},
         DrainCase{"ReplacingMove",
-                  {SyncedFile(7, L"a.txt"), SyncedFile(8, L"b.txt")},
+                  {FileRow(7, L"a.txt"), FileRow(8, L"b.txt")},
                   {{L"a.txt", 4}, {L"b.txt", 5}},
                   {{L"b.txt", 2, 8}, {L"b.txt", 4, 7, L"a.txt"}},
                   {{L"b.txt", 7, 2}}},
         DrainCase{"NewFileMovedOverASyncedOne",
-                  {SyncedFile(8, L"A.txt")},
+                  {FileRow(8, L"A.txt")},
                   {{L"A.tmp", 1}, {L"A.tmp", 3}, {L"A.tmp", 4}, {L"A.txt", 5}},
                   {{L"A.tmp", 1, 0}, {L"A.tmp", 3, 0}, {L"A.txt", 3, 8}},
                   {{L"A.txt", 8, 2}}},
         DrainCase{"SaveByRename",
-                  {SyncedFile(7, L"A.txt")},
+                  {FileRow(7, L"A.txt")},
                   {{L"A.tmp", 1}, {L"A.tmp", 3}, {L"A.txt", 4}, {L"A.bak", 5}, {L"A.tmp", 4}, {L"A.txt", 5},
                    {L"A.bak", 2}},
                   {{L"A.tmp", 1, 0}, {L"A.tmp", 3, 0}, {L"A.bak", 4, 7, L"A.txt"}, {L"A.txt", 4, 0, L"A.tmp"},
                    {L"A.bak", 2, 7}},
                   {{L"A.bak", 7, 2}}},
         DrainCase{"RotatingRename",
-                  {SyncedFile(1, L"1.log"), SyncedFile(2, L"2.log"), SyncedFile(3, L"3.log")},
+                  {FileRow(1, L"1.log"), FileRow(2, L"2.log"), FileRow(3, L"3.log")},
                   {{L"3.log", 2}, {L"2.log", 4}, {L"3.log", 5}, {L"1.log", 4}, {L"2.log", 5}, {L"1.log", 1},
                    {L"1.log", 3}},
                   {{L"3.log", 2, 3}, {L"3.log", 4, 2, L"2.log"}, {L"2.log", 4, 1, L"1.log"}, {L"1.log", 1, 0},
                    {L"1.log", 3, 0}},
                   {{L"2.log", 1, 2}, {L"3.log", 2, 2}}},
         DrainCase{"OldNameWithoutNewNameKeepsTheNextChange",
-                  {SyncedFile(7, L"a.txt")},
+                  {FileRow(7, L"a.txt")},
                   {{L"a.txt", 4}, {L"b.txt", 1}},
                   {{L"a.txt", 2, 7}, {L"b.txt", 1, 0}},
                   {{L"a.txt", 7, 1}}},
@@ -154,7 +154,7 @@ TEST_F(StorageUpdateTest, EachRunKeepsToItsOwnSyncFolder) {
 }
 
 TEST_F(StorageUpdateTest, ARenameSplitAcrossTwoDrainsIsOneRename) {
-    Seed({SyncedFile(7, L"a.txt")});
+    SeedRows({FileRow(7, L"a.txt")});
     StartStorage();
     Queue(L"a.txt", 4);
     m_queue.Signal();
@@ -176,7 +176,7 @@ TEST_F(StorageUpdateTest, IgnoredChangesAreDropped) {
 }
 
 TEST_F(StorageUpdateTest, OnlyChangesInTheSelectedFoldersAreRecorded) {
-    Seed({SyncedFile(9, L"Docs\\out.txt")});
+    SeedRows({FileRow(9, L"Docs\\out.txt")});
     CSyncFolderList selection;
     selection.Add(L"Docs", 5);
     StartStorage(&selection);

@@ -7,6 +7,7 @@ import blobs
 from protocol import (ApiError, BAD_REQUEST, NOT_FOUND, SESSION_INVALID, Response, content,
                       contents, success)
 from tree import parse_id
+from web import WebPages
 
 DEFAULT_CHANGES_PAGE = 1024
 _DIGITS = re.compile(r"[0-9]+")
@@ -285,6 +286,7 @@ class Api:
         self.drive_host = drive_host.lower()
         self.update_host = update_host.lower()
         self.domain = store.domain.lower()
+        self.web = WebPages(store)
 
     def creates_session(self, req):
         return (req.host == self.drive_host and req.method == "POST"
@@ -326,5 +328,7 @@ class Api:
             if account.tenant.name != tenant_name:
                 raise ApiError(SESSION_INVALID, "session belongs to another tenant", 401)
             return Response.json(content({"name": account.name, "userCode": account.user_code}))
-        # The web sign-in pages will live here; until then nothing else does.
+        web_page = self.web.handle(req, tenant_name)
+        if web_page is not None:
+            return web_page
         raise ApiError(BAD_REQUEST, "no such page: %s %s" % (req.method, req.path), 404)

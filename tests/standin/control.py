@@ -44,8 +44,9 @@ def _split(path):
 
 
 class Control:
-    def __init__(self, store):
+    def __init__(self, store, web=None):
         self.store = store
+        self.web = web
         self.routes = {
             ("GET", "/_control/health"): self.health,
             ("POST", "/_control/accounts"): self.accounts,
@@ -66,6 +67,7 @@ class Control:
             ("POST", "/_control/update/file"): self.update_file,
             ("POST", "/_control/update/clear"): self.update_clear,
             ("DELETE", "/_control/update"): self.update_clear,
+            ("POST", "/_control/web/ticket"): self.web_ticket,
         }
 
     def handle(self, req):
@@ -162,6 +164,15 @@ class Control:
             session=session, tenant_display=_text(body, "tenantName", required=False))
         return _ok(session=session, driveId=str(account.drive.id),
                    tenantId=account.tenant.id, tenantDomain=account.tenant_domain)
+
+    def web_ticket(self, req, body):
+        """A sign-in ticket of a known tenant, as the sign-in page would
+        hand one to the finalize page."""
+        tenant = _text(body, "tenant").lower()
+        with self.store.lock:
+            if tenant not in self.store.tenants:
+                raise ControlError("no tenant %s" % tenant)
+        return _ok(ticket=self.web.new_ticket(tenant))
 
     def seed(self, req, body):
         account = self._account(body.get("session"))

@@ -211,6 +211,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(response.status)
         self.send_header("Content-Type", response.content_type)
         self.send_header("Content-Length", str(response.length))
+        for name, value in response.headers:
+            self.send_header(name, value)
         if self.close_connection or limit is not None:
             self.send_header("Connection", "close")
         self.end_headers()

@@ -81,6 +81,7 @@ class Response:
         self.content_type = content_type
         self.file = file
         self.length = len(body) if file is None else length
+        self.headers = []         # further (name, value) header lines
 
     @classmethod
     def json(cls, obj, status=200):

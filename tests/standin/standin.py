@@ -33,7 +33,8 @@ def build_server(data_dir, port=DEFAULT_PORT, domain="localhost",
     picks a free one). The caller runs serve_forever() and, when done,
     shutdown() and server_close()."""
     store = Store(data_dir, domain.lower())
-    handler = make_handler(store, Api(store, drive_host, update_host), Control(store), quiet)
+    api = Api(store, drive_host, update_host)
+    handler = make_handler(store, api, Control(store, api.web), quiet)
     server = StandInServer(("127.0.0.1", port), handler)
     server.store = store
     return server

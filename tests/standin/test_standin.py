@@ -770,6 +770,54 @@ class ReleaseTest(unittest.TestCase):
                          [("/release/drive/win", 503), ("/release/drive/win", 200)])
 
 
+class WebPagesTest(unittest.TestCase):
+    """The tenant's web sign-in and sign-out pages, followed as a browser
+    follows them: redirects by hand, the cookie carried along."""
+
+    def setUp(self):
+        self.account = ok_control("POST", "accounts", {"tenant": "webco", "userCode": "u@webco",
+                                                       "name": "U"})
+        self.host = "webco." + DOMAIN
+
+    def follow(self, path, cookie=None):
+        headers = {"Cookie": cookie} if cookie else {}
+        status, head, body = raw_request("GET", path, headers=headers, host=self.host)
+        while status == 302:
+            path = head["Location"]
+            status, head, body = raw_request("GET", path, headers=headers, host=self.host)
+        return status, path, head, body.decode("utf-8")
+
+    def session_works(self, session):
+        status, _, _ = raw_request("GET", "/v2/mapi/members/me", host=self.host,
+                                   headers={"SESSION": session,
+                                            "Brelio-Tenant-Domain": self.host})
+        return status == 200
+
+    def test_sign_in_ends_on_the_finalize_page_with_a_new_session_and_sign_out_ends_it(self):
+        status, path, head, text = self.follow("/auth/mobile/drive/signin")
+        self.assertEqual(status, 200)
+        self.assertTrue(path.startswith("/auth/signin/finalize?ticket="), path)
+        session = re.search(r"<body>\s*(\S+)\s*</body>", text).group(1)
+        self.assertNotEqual(session, self.account["session"])
+        self.assertTrue(self.session_works(session))
+        cookie = head["Set-Cookie"].split(";")[0]
+        self.assertEqual(cookie, "BrelioWebSession=" + session)
+
+        status, path, _, _ = self.follow("/auth/mobile/drive/signout", cookie)
+        self.assertEqual((status, path), (200, "/auth/mobile/drive/signout/finalize"))
+        self.assertFalse(self.session_works(session))
+        self.assertTrue(self.session_works(self.account["session"]), "other sessions stay")
+
+    def test_a_ticket_serves_once_any_letter_case_and_only_its_tenant(self):
+        ticket = ok_control("POST", "web/ticket", {"tenant": "webco"})["ticket"]
+        status, _, _, _ = self.follow("/AUTH/SIGNIN/FINALIZE?ticket=" + ticket)
+        self.assertEqual(status, 200)
+        status, _, _, _ = self.follow("/auth/signin/finalize?ticket=" + ticket)
+        self.assertEqual(status, 400)
+        status, _, _ = raw_request("GET", "/auth/mobile/drive/signin", host="nosuch." + DOMAIN)
+        self.assertEqual(status, 404)
+
+
 class FixtureTest(unittest.TestCase):
     def run_fixture(self, *args):
         return subprocess.run([sys.executable, os.path.join(HERE, "fixture.py")] + list(args),

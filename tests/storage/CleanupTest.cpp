@@ -37,10 +37,10 @@ TEST_F(LocalStorageCleanup, KeepsFreshRowsAndRowsWhoseItemStillExists) {
     uint64_t id = 1;
     std::vector<std::wstring> kept;
     for (const Case& c : cases) {
-        FileRecord row = c.isFolder ? Folder(id, c.name) : File(id, c.name);
+        FileRecord row = c.isFolder ? FolderRow(id, c.name) : FileRow(id, c.name);
         row.last_write_time = DaysAgo(c.age);
         row.status = static_cast<int>(id % 3) + 1;  // the status plays no part
-        Seed({row});
+        SeedRows({row});
         if (c.kept) kept.push_back(c.name);
         ++id;
     }

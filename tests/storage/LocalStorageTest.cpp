@@ -1,3 +1,4 @@
+#include "BrelioCore/TextConvert.h"
 #include "StorageTest.h"
 
 namespace brelio::test {
@@ -34,7 +35,7 @@ TEST_F(LocalStorage, InsertFileUpdatesBySameIdElseBySameNameElseAddsARow) {
     };
     for (const Case& c : cases) {
         ResetDatabase();
-        Seed({File(1, L"Docs\\a.txt", FILE_STATUS_CHANGED)});
+        SeedRows({FileRow(1, L"Docs\\a.txt", FILE_STATUS_CHANGED)});
         const std::wstring path = Path(c.name);
         EXPECT_EQ(Storage().InsertFile(Info(c.id, "file", 9), path.c_str(), 100, 200, FILE_STATUS_SYNCED), S_OK);
         EXPECT_EQ(Names(), Sorted(c.names)) << c.branch;
@@ -66,7 +67,7 @@ TEST_F(LocalStorage, InsertFromAChangeIsInSyncAndWrittenNow) {
 }
 
 TEST_F(LocalStorage, ParentIdTellsTheRootFromAnUnknownParent) {
-    Seed({Folder(7, L"Docs"), File(8, L"Docs\\a.txt", FILE_STATUS_SYNCED, 4), File(9, L"Note.txt")});
+    SeedRows({FolderRow(7, L"Docs"), FileRow(8, L"Docs\\a.txt", FILE_STATUS_SYNCED, 4), FileRow(9, L"Note.txt")});
     struct Case {
         uint64_t id;
         const wchar_t* name;
@@ -111,9 +112,9 @@ TEST_F(LocalStorage, FolderOperationsTouchExactlyTheFolderSubtree) {
         const std::wstring s = c.sibling;
         auto seed = [&] {
             ResetDatabase();
-            Seed({Folder(1, f.c_str()), File(2, (f + L"\\x.txt").c_str(), FILE_STATUS_CHANGED),
-                  File(3, (f + L"\\sub\\y.txt").c_str()), Folder(4, s.c_str()),
-                  File(5, (s + L"\\x.txt").c_str(), FILE_STATUS_LOCAL_FAILED)});
+            SeedRows({FolderRow(1, f.c_str()), FileRow(2, (f + L"\\x.txt").c_str(), FILE_STATUS_CHANGED),
+                  FileRow(3, (f + L"\\sub\\y.txt").c_str()), FolderRow(4, s.c_str()),
+                  FileRow(5, (s + L"\\x.txt").c_str(), FILE_STATUS_LOCAL_FAILED)});
         };
         const std::vector<std::wstring> siblingRows = {s, s + L"\\x.txt"};
 
@@ -150,8 +151,8 @@ TEST_F(LocalStorage, RenamingAFolderRenamesItsChildren) {
     } cases[] = {{"by id", true, FILE_STATUS_SYNCED}, {"from a record", false, FILE_STATUS_CHANGED}};
     for (const Case& c : cases) {
         ResetDatabase();
-        Seed({Folder(1, L"Docs", FILE_STATUS_CHANGED), File(2, L"Docs\\a.txt", FILE_STATUS_LOCAL_FAILED),
-              File(3, L"Docs\\Sub\\b.txt")});
+        SeedRows({FolderRow(1, L"Docs", FILE_STATUS_CHANGED), FileRow(2, L"Docs\\a.txt", FILE_STATUS_LOCAL_FAILED),
+              FileRow(3, L"Docs\\Sub\\b.txt")});
         const std::wstring from = Path(L"Docs");
         const std::wstring to = Path(L"Papers\\");  // a trailing backslash names the same folder
         const HRESULT result = c.byId ? Storage().SetFileName(1, from.c_str(), to.c_str(), "h'9", 9)
@@ -166,7 +167,7 @@ TEST_F(LocalStorage, RenamingAFolderRenamesItsChildren) {
 }
 
 TEST_F(LocalStorage, OperationsOnAMissingRowChangeNothing) {
-    Seed({Folder(1, L"Docs"), File(2, L"Docs\\a.txt")});
+    SeedRows({FolderRow(1, L"Docs"), FileRow(2, L"Docs\\a.txt")});
     CLocalStorage storage = Storage();
     EXPECT_EQ(storage.SetFileName(99, Path(L"X").c_str(), Path(L"Y").c_str(), "h", 2), S_OK);
     EXPECT_EQ(storage.SetFileStatus(99, true, FILE_STATUS_DELETE), S_OK);
@@ -183,7 +184,7 @@ TEST_F(LocalStorage, OperationsOnAMissingRowChangeNothing) {
 }
 
 TEST_F(LocalStorage, StatusRevisionAndUpdatesReachTheirRow) {
-    Seed({File(1, L"a.txt"), File(2, L"b.txt")});
+    SeedRows({FileRow(1, L"a.txt"), FileRow(2, L"b.txt")});
     CLocalStorage storage = Storage();
     int status = 0;
     ASSERT_EQ(storage.SetFileStatus(Path(L"A.TXT").c_str(), false, FILE_STATUS_CHANGED), S_OK);
@@ -228,7 +229,7 @@ TEST_F(LocalStorage, LatestRevisionZeroRaisesOnlyALowerStoredValue) {
     };
     for (const Case& c : cases) {
         ResetDatabase();
-        Seed({File(1, L"a", FILE_STATUS_SYNCED, 2), File(2, L"b", FILE_STATUS_SYNCED, 5)});
+        SeedRows({FileRow(1, L"a", FILE_STATUS_SYNCED, 2), FileRow(2, L"b", FILE_STATUS_SYNCED, 5)});
         Sql((std::string("UPDATE config SET latest_revision=") + c.stored).c_str());
         ASSERT_EQ(Storage().SetLatestRevision(c.asked), S_OK);
         uint64_t revision = 99;

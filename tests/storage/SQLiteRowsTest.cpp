@@ -31,7 +31,7 @@ protected:
 };
 
 TEST_F(SQLiteRows, NameLookupsIgnoreAsciiCaseOnly) {
-    Seed({File(1, L"Docs\\Plan.txt"), Folder(2, L"Docs"), File(3, L"\u00c4rger.txt")});
+    SeedRows({FileRow(1, L"Docs\\Plan.txt"), FolderRow(2, L"Docs"), FileRow(3, L"\u00c4rger.txt")});
     struct Case {
         const wchar_t* name;
         uint64_t found;  // 0: no row
@@ -52,10 +52,10 @@ TEST_F(SQLiteRows, NameLookupsIgnoreAsciiCaseOnly) {
 }
 
 TEST_F(SQLiteRows, NamesThatDifferOnlyInAsciiCaseCollide) {
-    Seed({File(1, L"Docs\\a.txt")});
-    EXPECT_EQ(ThrownBy([](CSQLiteConnection& db) { db.InsertFile(File(2, L"DOCS\\A.TXT")); }), 19);
-    EXPECT_EQ(ThrownBy([](CSQLiteConnection& db) { db.InsertFile(File(3, L"Docs\\\u00e4.txt")); }), 0);
-    EXPECT_EQ(ThrownBy([](CSQLiteConnection& db) { db.InsertFile(File(4, L"Docs\\\u00c4.txt")); }), 0);
+    SeedRows({FileRow(1, L"Docs\\a.txt")});
+    EXPECT_EQ(ThrownBy([](CSQLiteConnection& db) { db.InsertFile(FileRow(2, L"DOCS\\A.TXT")); }), 19);
+    EXPECT_EQ(ThrownBy([](CSQLiteConnection& db) { db.InsertFile(FileRow(3, L"Docs\\\u00e4.txt")); }), 0);
+    EXPECT_EQ(ThrownBy([](CSQLiteConnection& db) { db.InsertFile(FileRow(4, L"Docs\\\u00c4.txt")); }), 0);
 }
 
 TEST_F(SQLiteRows, NullColumnsReadAsZeroAndEmpty) {
@@ -98,8 +98,8 @@ TEST_F(SQLiteRows, RenameFileRowMovesTheFolderAndOnlyItsChildren) {
     };
     for (const Case& c : cases) {
         ResetDatabase();
-        Seed({Folder(1, L"Docs"), File(2, L"Docs\\a.txt", FILE_STATUS_LOCAL_FAILED), File(3, L"Docs\\sub\\b.txt"),
-              File(4, L"Docs2\\a.txt")});
+        SeedRows({FolderRow(1, L"Docs"), FileRow(2, L"Docs\\a.txt", FILE_STATUS_LOCAL_FAILED), FileRow(3, L"Docs\\sub\\b.txt"),
+              FileRow(4, L"Docs2\\a.txt")});
         WithDatabase([&](CSQLiteConnection& db) { db.RenameFileRow(L"Docs", L"Papers", c.isFolder); });
         auto expected = c.names;
         std::sort(expected.begin(), expected.end());
@@ -110,7 +110,7 @@ TEST_F(SQLiteRows, RenameFileRowMovesTheFolderAndOnlyItsChildren) {
 }
 
 TEST_F(SQLiteRows, AddChangeTakesTheRowsIdAndFolderFlag) {
-    Seed({Folder(7, L"Docs")});
+    SeedRows({FolderRow(7, L"Docs")});
     WithDatabase([](CSQLiteConnection& db) {
         db.AddChange(L"Docs", L"", false, CHANGE_ACTION_MODIFIED);
         db.AddChange(L"New", L"", true, CHANGE_ACTION_ADDED);

@@ -1,6 +1,7 @@
 #include <sqlite3.h>
 
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "StorageTest.h"
 
 namespace brelio::test {
@@ -38,13 +39,11 @@ protected:
     }
     template <typename OnRow>
     void Query(const char* sql, OnRow onRow) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open_v2(WideToUtf8(m_database).c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-        sqlite3_stmt* statement = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        while (sqlite3_step(statement) == SQLITE_ROW) onRow(statement);
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
+        UniqueSqliteDatabase db;
+        ASSERT_EQ(sqlite3_open_v2(WideToUtf8(m_database).c_str(), db.Put(), SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        UniqueSqliteStatement statement;
+        ASSERT_EQ(sqlite3_prepare_v2(db.Get(), sql, -1, statement.Put(), nullptr), SQLITE_OK) << sqlite3_errmsg(db.Get());
+        while (sqlite3_step(statement.Get()) == SQLITE_ROW) onRow(statement.Get());
     }
 };
 

@@ -2,6 +2,7 @@
 #include <set>
 #include <sstream>
 
+#include "BrelioCore/TextConvert.h"
 #include "ChildProcess.h"
 #include "StorageTest.h"
 #include "StorageWorker.h"

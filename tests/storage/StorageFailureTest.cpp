@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "ChildProcess.h"
 #include "StorageTest.h"
 
@@ -91,10 +93,10 @@ TEST_F(LocalStorageFailure, ReadOnlyOpenOfAMissingFileFailsAndCreatesNothing) {
 // Another program holds the write lock without taking our mutex: the
 // write fails at once (no busy wait), and the next operation works.
 TEST_F(LocalStorageFailure, FailedWriteReleasesEverythingAndTheNextOperationWorks) {
-    Seed({File(1, L"a.txt")});
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(WideToUtf8(m_database).c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    SeedRows({FileRow(1, L"a.txt")});
+    UniqueSqliteDatabase other;
+    ASSERT_EQ(sqlite3_open(WideToUtf8(m_database).c_str(), other.Put()), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other.Get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     ASSERT_FALSE(DatabaseIsClosed(m_database));  // the probe sees an open file
     CLocalStorage storage = Storage();
 
@@ -104,8 +106,8 @@ TEST_F(LocalStorageFailure, FailedWriteReleasesEverythingAndTheNextOperationWork
     FileRecord row;
     EXPECT_EQ(storage.GetFile(Path(L"a.txt").c_str(), row), S_OK);
 
-    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    sqlite3_exec(other.Get(), "COMMIT", nullptr, nullptr, nullptr);
+    other.Reset();
     EXPECT_TRUE(DatabaseIsClosed(m_database));
     EXPECT_EQ(storage.InsertFile(AnyFile(2), Path(L"b.txt").c_str(), 0, 0, FILE_STATUS_SYNCED), S_OK);
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
@@ -114,7 +116,7 @@ TEST_F(LocalStorageFailure, FailedWriteReleasesEverythingAndTheNextOperationWork
 // Names longer than the system path limit are refused whole: nothing is
 // cut, and nothing is half-written.
 TEST_F(LocalStorageFailure, OverlongNamesAreRefusedAndNothingIsWritten) {
-    Seed({Folder(1, L"Docs"), File(2, L"Docs\\a.txt")});
+    SeedRows({FolderRow(1, L"Docs"), FileRow(2, L"Docs\\a.txt")});
     const std::wstring longName(261, L'n');
     CLocalStorage storage = Storage();
 

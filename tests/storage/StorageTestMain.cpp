@@ -82,13 +82,12 @@ int RunChildRole(const std::vector<std::wstring>& args) {
 
 int main(int argc, char** argv) {
     int count = 0;
-    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (wide != nullptr && count >= 2 && std::wstring(wide[1]) == L"--child") {
-        const std::vector<std::wstring> args(wide + 2, wide + count);
-        ::LocalFree(wide);
-        return brelio::test::RunChildRole(args);
+    std::vector<std::wstring> args;
+    {
+        const brelio::UniqueLocalMemory<wchar_t*> wide(::CommandLineToArgvW(::GetCommandLineW(), &count));
+        if (wide) args.assign(wide.Get(), wide.Get() + count);
     }
-    ::LocalFree(wide);
+    if (args.size() >= 2 && args[1] == L"--child") return brelio::test::RunChildRole(std::vector<std::wstring>(args.begin() + 2, args.end()));
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -13,14 +13,6 @@
 
 namespace {
 
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Handle h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void Close(Handle h) noexcept { ::FindClose(h); }
-};
-using UniqueFindHandle = brelio::UniqueHandle<FindHandleTraits>;
-
 bool IsUpdateOwnFile(const wchar_t* name) {
     return ::StrCmpIW(name, kCabinetFileName) == 0 || ::StrCmpIW(name, kIniFileName) == 0;
 }
@@ -84,7 +76,7 @@ HRESULT CUpdateManager::StageTree(const std::wstring& source, const std::wstring
     std::wstring pattern;
     if (!JoinPath(source.c_str(), L"*.*", pattern)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     WIN32_FIND_DATAW found = {};
-    const UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &found));
+    const brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &found));
     if (!find) return S_OK;
     do {
         const std::wstring name = found.cFileName;

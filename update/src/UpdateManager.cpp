@@ -1,7 +1,5 @@
 #include "BrelioUpdate/UpdateManager.h"
 
-#include <objbase.h>
-
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/WideFormat.h"
 #include "BrelioServices/Log.h"
@@ -15,13 +13,11 @@
 #include "BrelioUpdate/UpdateResourceIds.h"
 #include "UpdateResults.h"
 
-CUpdateManager::CUpdateManager() : m_comResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+CUpdateManager::CUpdateManager() = default;
 
 CUpdateManager::CUpdateManager(std::wstring workDir) : CUpdateManager() { m_workDir = std::move(workDir); }
 
-CUpdateManager::~CUpdateManager() {
-    if (SUCCEEDED(m_comResult)) ::CoUninitialize();
-}
+CUpdateManager::~CUpdateManager() = default;
 
 bool CUpdateManager::ParseManifest(const CJXMemoryStream& body) {
     UpdateManifest manifest;

@@ -67,3 +67,7 @@
 #define ID_TRAY_AUTO_TEST 0x8016
 #define ID_APP_ABOUT 0xE140
 #define ID_APP_EXIT 0xE141
+
+// Pages of the options window, as commands of its navigation pane
+#define ID_PAGE_FOLDER 105
+#define ID_PAGE_LOGIN 106

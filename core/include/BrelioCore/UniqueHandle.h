@@ -10,6 +10,8 @@ struct _IMAGELIST;
 namespace Gdiplus {
 class GpImage;
 }
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace brelio {
 
@@ -156,6 +158,27 @@ struct BstrTraits {
     static void Close(Handle h) noexcept;
 };
 using UniqueBstr = UniqueHandle<BstrTraits>;
+
+// A SQLite connection or prepared statement used directly, as tests and
+// tools do (the storage layer's own are CSQLiteConnection and
+// CSQLiteStatement). Closed in a source file of their own, so that only a
+// program that uses them carries SQLite.
+struct SqliteDatabaseTraits {
+    using Handle = sqlite3*;
+    static Handle Empty() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept;
+};
+// Also owns the connection that a failed sqlite3_open leaves behind.
+using UniqueSqliteDatabase = UniqueHandle<SqliteDatabaseTraits>;
+
+struct SqliteStatementTraits {
+    using Handle = sqlite3_stmt*;
+    static Handle Empty() noexcept { return nullptr; }
+    static bool IsValid(Handle h) noexcept { return h != nullptr; }
+    static void Close(Handle h) noexcept;
+};
+using UniqueSqliteStatement = UniqueHandle<SqliteStatementTraits>;
 
 // COM on this thread for the scope's lifetime: apartment-threaded without
 // OLE1 DDE unless other flags are given. Every successful initialisation,

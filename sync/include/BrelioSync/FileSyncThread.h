@@ -196,6 +196,10 @@ private:
                           FileInfoList& listing);
     HRESULT SyncRemoteLeftover(const wchar_t* folderPath, const FileInfo& entry);
     // Deletions only after the other side is seen unchanged since the row.
+    // True when the row's item is gone from the drive; otherwise false
+    // with what the caller returns: a skip when the drive could not tell,
+    // S_OK when the item lives elsewhere there.
+    bool IsRemoteItemGone(const wchar_t* path, bool isFolder, uint64_t fileId, HRESULT& outcome);
     HRESULT DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
     HRESULT DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
     // A file changed here that the remote folder does not list.

@@ -74,7 +74,7 @@ struct ModelItem {
 class TwoSidedRandom : public TwoSidedTest, public ::testing::WithParamInterface<unsigned> {
 protected:
     // The converged tree becomes the base of the next round.
-    void LoadBase(const TreeState& state, const std::map<std::string, std::string>& contents) {
+    void LoadBase(const DriveTree& state, const std::map<std::string, std::string>& contents) {
         m_items.clear();
         std::map<std::string, int> idOfPath;
         int next = 1;
@@ -286,7 +286,7 @@ protected:
         return item.baseContent;
     }
 
-    void CheckRules(const TreeState& state) {
+    void CheckRules(const DriveTree& state) {
         std::set<std::string> held;
         for (const auto& [path, hash] : state) held.insert(hash);
         std::vector<std::string> mustKeep;
@@ -360,7 +360,7 @@ TEST_P(TwoSidedRandom, EveryRoundConvergesLosesNothingAndKeepsTheUsersActions) {
         RunPasses();
         const bool converged = Converged();
         EXPECT_TRUE(converged) << "after round " << m_round;
-        const TreeState state = LocalState();
+        const DriveTree state = LocalState();
         CheckRules(state);
         if (HasFailure()) {
             std::cout << "Seed " << GetParam() << " failed in round " << m_round

@@ -13,7 +13,6 @@
 // Every sync item and every message to the main frame is printed as one
 // JSON line, as are the answers to the commands.
 #include <windows.h>
-#include <objbase.h>
 
 #include <deque>
 #include <iostream>
@@ -23,6 +22,7 @@
 #include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioCore/JXThread.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
@@ -39,13 +39,10 @@ constexpr UINT WM_DRIVER_COMMAND = WM_APP + 200;  // lParam: std::string*, owned
 class CDriverView : public CJXView {
 public:
     CDriverView() : m_window(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)) {}
-    ~CDriverView() override {
-        if (m_window != nullptr) ::DestroyWindow(m_window);
-    }
-    HWND GetViewWindow() const override { return m_window; }
+    HWND GetViewWindow() const override { return m_window.Get(); }
 
 private:
-    HWND m_window;
+    brelio::UniqueWindow m_window;
 };
 
 // The status text of a pass's start or end, or 0 for any other item.
@@ -202,13 +199,12 @@ private:
 }  // namespace
 
 int wmain() {
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const brelio::ComInitScope com;
     int code = 0;
     {
         CDriver driver;
         code = driver.Run();
     }
     CDriveApp::DestroyInstance();
-    if (SUCCEEDED(com)) ::CoUninitialize();
     return code;
 }

@@ -46,7 +46,7 @@ bool CDriverProcess::Start() {
                           &info))
         return false;
     m_process.Reset(info.hProcess);
-    ::CloseHandle(info.hThread);
+    const brelio::UniqueKernelHandle thread(info.hThread);
     m_toChild = std::move(toChild);
     m_fromChild = std::move(fromChild);
     return true;

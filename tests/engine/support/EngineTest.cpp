@@ -1,11 +1,7 @@
 #include "EngineTest.h"
 
-#include <objbase.h>
-
 #include "BrelioApp/DriveApp.h"
 #include "BrelioCore/TextConvert.h"
-#include "BrelioServices/Log.h"
-#include "BrelioServices/SQLiteConnection.h"
 #include "BrelioSync/FileTimes.h"
 
 namespace brelio::test {
@@ -14,16 +10,11 @@ void EngineTest::SetUp() {
     StandinTest::SetUp();
     // The sync thread runs in a single-threaded apartment; the recycle bin
     // needs one.
-    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)));
-    m_comInitialised = true;
+    m_com.emplace();
+    ASSERT_TRUE(SUCCEEDED(m_com->Result()));
     m_root = m_folder / L"Sync";
     ASSERT_TRUE(::CreateDirectoryW(m_root.c_str(), nullptr));
-    m_database = m_folder / L"storage.db";
-    m_log = m_folder / L"BrelioDrive.log";
-    ASSERT_EQ(CSQLiteConnection::CreateDatabase(m_database.c_str()), 0);
-    ASSERT_EQ(m_mutex.Create(kLocalStorageMutexName), S_OK);
-    SetLogPath(m_log.c_str());
-    SetLogEnabled(true);
+    ASSERT_NO_FATAL_FAILURE(SetUpDatabase(m_folder.Path(), kLocalStorageMutexName));
     ASSERT_NE(m_items.GetViewWindow(), nullptr);
     m_manager.SetNotifyView(&m_items);
     CDriveApp::GetInstance()->SetMainFrame(&m_frame);
@@ -39,8 +30,8 @@ void EngineTest::SetUp() {
 
 void EngineTest::TearDown() {
     CDriveApp::GetInstance()->SetMainFrame(nullptr);
-    SetLogEnabled(false);
-    if (m_comInitialised) ::CoUninitialize();
+    TearDownDatabase();
+    m_com.reset();
     StandinTest::TearDown();
 }
 
@@ -52,61 +43,6 @@ void EngineTest::WriteLocal(const std::wstring& relative, const std::string& byt
 
 void EngineTest::MakeLocalFolder(const std::wstring& relative) {
     ASSERT_TRUE(::CreateDirectoryW(Local(relative).c_str(), nullptr));
-}
-
-void EngineTest::SeedRows(std::initializer_list<FileRecord> rows) {
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadWrite);
-        for (const FileRecord& row : rows) db.InsertFile(row);
-    } catch (int code) {
-        FAIL() << "seeding rows failed with " << code;
-    }
-}
-
-bool EngineTest::HasRow(const std::wstring& relative) {
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadOnly);
-        return db.FileExists(relative);
-    } catch (int code) {
-        ADD_FAILURE() << "reading a row failed with " << code;
-        return false;
-    }
-}
-
-FileRecord EngineTest::Row(const std::wstring& relative) {
-    FileRecord row;
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadOnly);
-        db.GetFile(relative, row);
-    } catch (int code) {
-        ADD_FAILURE() << "reading a row failed with " << code;
-    }
-    return row;
-}
-
-size_t EngineTest::RowCount() {
-    int count = 0;
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadOnly);
-        db.Exec(L"SELECT COUNT(*) FROM file", &count);
-    } catch (int code) {
-        ADD_FAILURE() << "counting rows failed with " << code;
-    }
-    return static_cast<size_t>(count);
-}
-
-void EngineTest::AddChangeRow(const ChangeRecord& change) {
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadWrite);
-        db.InsertChange(change.name, change.old_name, change.is_folder, change.action, change.file_id);
-    } catch (int code) {
-        FAIL() << "adding a change row failed with " << code;
-    }
 }
 
 FileRecord EngineTest::SyncedRow(const Json::Value& remote, const std::wstring& relative) {
@@ -143,8 +79,6 @@ size_t EngineTest::CountRequests(const std::string& method, const std::string& p
     return count;
 }
 
-std::string EngineTest::LogText() const { return ReadFileBytes(m_log); }
-
 std::string Base64(const std::string& bytes) {
     static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -166,25 +100,6 @@ Json::Value FileWithContent(const std::string& path, const std::string& content)
     item["type"] = "file";
     item["content"] = Base64(content);
     return item;
-}
-
-FileRecord FolderRow(uint64_t id, const wchar_t* name, int status) {
-    FileRecord row;
-    row.file_id = id;
-    row.name = name;
-    row.is_folder = true;
-    row.last_write_time = 1;
-    row.revision = 1;
-    row.status = status;
-    return row;
-}
-
-FileRecord FileRow(uint64_t id, const wchar_t* name, int status, uint64_t revision, const std::string& hash) {
-    FileRecord row = FolderRow(id, name, status);
-    row.is_folder = false;
-    row.revision = revision;
-    row.hash = hash;
-    return row;
 }
 
 size_t CountItems(const std::vector<PostedMessage>& items, int kind, const std::wstring& pathEnd) {

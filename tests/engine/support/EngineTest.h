@@ -1,16 +1,17 @@
 #pragma once
 #include <windows.h>
 
-#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "BrelioCore/JXEvent.h"
-#include "BrelioServices/NamedMutex.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/StorageRecords.h"
 #include "BrelioServices/SyncFolderList.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/SyncManager.h"
+#include "LocalDatabase.h"
 #include "MessageView.h"
 #include "StandinTest.h"
 
@@ -19,7 +20,7 @@ namespace brelio::test {
 // The engine on the test's own thread: a real sync folder, a real database
 // file, the stand-in's drive of the test's account, and message-only
 // windows for the status panel and the main frame.
-class EngineTest : public StandinTest {
+class EngineTest : public StandinTest, public LocalDatabaseFixture {
 public:
     void SetUp() override;
     void TearDown() override;
@@ -28,13 +29,6 @@ public:
     std::wstring Local(const std::wstring& relative) const;
     void WriteLocal(const std::wstring& relative, const std::string& bytes);
     void MakeLocalFolder(const std::wstring& relative);
-
-    // Rows of the file table, straight from the database file.
-    void SeedRows(std::initializer_list<FileRecord> rows);
-    bool HasRow(const std::wstring& relative);
-    FileRecord Row(const std::wstring& relative);
-    size_t RowCount();
-    void AddChangeRow(const ChangeRecord& change);
 
     // A row "in sync" for a remote item and the local item of that name: the
     // local file's time and size, the remote id, hash and revision.
@@ -47,13 +41,9 @@ public:
     // What the engine posted since the last call.
     std::vector<PostedMessage> Items() { return m_items.Drain(); }
     std::vector<PostedMessage> FrameMessages() { return m_frame.Drain(); }
-    std::string LogText() const;
 
-    bool m_comInitialised = false;
+    std::optional<ComInitScope> m_com;
     std::wstring m_root;
-    std::wstring m_database;
-    std::wstring m_log;
-    CNamedMutex m_mutex;
     CJXEvent m_stop{true, false, nullptr};
     CSyncFolderList m_selection;
     CMessageView m_items;
@@ -66,8 +56,6 @@ std::string Base64(const std::string& bytes);
 // A seed entry for a file with the given content.
 Json::Value FileWithContent(const std::string& path, const std::string& content);
 
-FileRecord FolderRow(uint64_t id, const wchar_t* name, int status);
-FileRecord FileRow(uint64_t id, const wchar_t* name, int status, uint64_t revision, const std::string& hash);
 // The posted items of one kind whose path ends with the text.
 size_t CountItems(const std::vector<PostedMessage>& items, int kind, const std::wstring& pathEnd);
 

@@ -7,12 +7,11 @@
 namespace brelio::test {
 
 CMessageView::CMessageView() {
-    m_window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    m_window.Reset(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
 }
 
 CMessageView::~CMessageView() {
     Drain();
-    if (m_window != nullptr) ::DestroyWindow(m_window);
 }
 
 PostedMessage CMessageView::Take(WPARAM wParam, LPARAM lParam) {
@@ -32,7 +31,7 @@ PostedMessage CMessageView::Take(WPARAM wParam, LPARAM lParam) {
 std::vector<PostedMessage> CMessageView::Drain() {
     std::vector<PostedMessage> messages;
     MSG msg;
-    while (m_window != nullptr && ::PeekMessageW(&msg, m_window, WM_SYNCITEM, WM_SYNCITEM, PM_REMOVE))
+    while (m_window && ::PeekMessageW(&msg, m_window.Get(), WM_SYNCITEM, WM_SYNCITEM, PM_REMOVE))
         messages.push_back(Take(msg.wParam, msg.lParam));
     return messages;
 }

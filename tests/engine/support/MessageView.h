@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BrelioCore/JXView.h"
+#include "BrelioCore/UniqueHandle.h"
 
 namespace brelio::test {
 
@@ -25,13 +26,13 @@ class CMessageView : public CJXView {
 public:
     CMessageView();
     ~CMessageView() override;
-    HWND GetViewWindow() const override { return m_window; }
+    HWND GetViewWindow() const override { return m_window.Get(); }
     std::vector<PostedMessage> Drain();
     // Turns a posted WM_SYNCITEM into its record, freeing the item.
     static PostedMessage Take(WPARAM wParam, LPARAM lParam);
 
 private:
-    HWND m_window = nullptr;
+    UniqueWindow m_window;
 };
 
 }  // namespace brelio::test

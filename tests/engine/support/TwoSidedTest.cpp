@@ -21,7 +21,7 @@ std::wstring Backslashed(const std::string& path) {
 }
 
 // The differences between two states, one line each.
-std::string Difference(const TreeState& local, const TreeState& remote) {
+std::string Difference(const DriveTree& local, const DriveTree& remote) {
     std::ostringstream out;
     for (const auto& [path, content] : local) {
         const auto other = remote.find(path);
@@ -188,42 +188,11 @@ void TwoSidedTest::RunPasses(bool* convergedAfterPartials) {
     RunPartial();
 }
 
-void TwoSidedTest::CollectLocal(const std::wstring& folder, const std::string& prefix, TreeState& state) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::string path = prefix + WideToUtf8(name.c_str());
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            state[path] = kFolderMark;
-            CollectLocal(folder + L"\\" + name, path + "/", state);
-        } else {
-            state[path] = Sha256Hex(ReadFileBytes(folder + L"\\" + name));
-        }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-}
+DriveTree TwoSidedTest::LocalState() { return LocalTree(m_root); }
 
-TreeState TwoSidedTest::LocalState() {
-    TreeState state;
-    CollectLocal(m_root, "", state);
-    return state;
-}
+DriveTree TwoSidedTest::RemoteState() { return RemoteTree(m_account.session); }
 
-TreeState TwoSidedTest::RemoteState() {
-    TreeState state;
-    const Json::Value tree = ControlGet("/tree?session=" + m_account.session);
-    for (const Json::Value& item : tree["items"]) {
-        if (item["trashed"].asBool()) continue;
-        const std::string path = item["path"].asString().substr(1);
-        state[path] = item["type"].asString() == "file" ? Item(IdOf(item))["sha256"].asString() : kFolderMark;
-    }
-    return state;
-}
-
-std::string TwoSidedTest::Describe(const TreeState& state) const {
+std::string TwoSidedTest::Describe(const DriveTree& state) const {
     std::ostringstream out;
     for (const auto& [path, content] : state) {
         out << "  " << path;
@@ -239,8 +208,8 @@ std::string TwoSidedTest::Describe(const TreeState& state) const {
 }
 
 ::testing::AssertionResult TwoSidedTest::Converged() {
-    const TreeState local = LocalState();
-    const TreeState remote = RemoteState();
+    const DriveTree local = LocalState();
+    const DriveTree remote = RemoteState();
     if (local == remote) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the two sides differ:\n"
                                          << Difference(local, remote) << "local:\n"
@@ -249,7 +218,7 @@ std::string TwoSidedTest::Describe(const TreeState& state) const {
 }
 
 ::testing::AssertionResult TwoSidedTest::Kept(const std::vector<std::string>& contents) {
-    const TreeState local = LocalState();
+    const DriveTree local = LocalState();
     std::ostringstream lost;
     for (const std::string& content : contents) {
         const std::string hash = Known(content);
@@ -262,8 +231,8 @@ std::string TwoSidedTest::Describe(const TreeState& state) const {
 }
 
 ::testing::AssertionResult TwoSidedTest::Holds(const ExpectedTree& expected) {
-    const TreeState local = LocalState();
-    TreeState unmatched = local;
+    const DriveTree local = LocalState();
+    DriveTree unmatched = local;
     std::ostringstream missing;
     for (const auto& [pattern, content] : expected) {
         const std::string want = content == kFolderMark ? std::string(kFolderMark) : Known(content);

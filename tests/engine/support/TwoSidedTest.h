@@ -6,14 +6,10 @@
 #include <vector>
 
 #include "BrelioSync/FileChangeQueue.h"
+#include "DriveTree.h"
 #include "EngineTest.h"
 
 namespace brelio::test {
-
-// A whole tree as one side holds it: path ("A/a1.txt", slashes, no leading
-// slash) to the content's SHA-256, or kFolderMark for a folder.
-using TreeState = std::map<std::string, std::string>;
-inline constexpr char kFolderMark[] = "<folder>";
 
 // What the tests expect of a tree: path to content text (or kFolderMark).
 // A '*' in a path stands for any text, for names the engine makes up, such
@@ -63,10 +59,11 @@ public:
     // agreed already before the full sync.
     void RunPasses(bool* convergedAfterPartials = nullptr);
 
-    TreeState LocalState();
-    TreeState RemoteState();
+    // Each side's whole tree.
+    DriveTree LocalState();
+    DriveTree RemoteState();
     // A state with the contents the test wrote spelled out.
-    std::string Describe(const TreeState& state) const;
+    std::string Describe(const DriveTree& state) const;
 
     // The three rules, each as an assertion result with both trees shown.
     ::testing::AssertionResult Converged();
@@ -82,7 +79,6 @@ public:
 
 private:
     void Queue(const std::wstring& fullPath, int action);
-    void CollectLocal(const std::wstring& folder, const std::string& prefix, TreeState& state);
 
     CFileChangeQueue m_queue;
     std::map<std::string, std::string> m_contentOfHash;

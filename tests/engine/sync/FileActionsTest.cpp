@@ -7,11 +7,12 @@
 #include <functional>
 #include <string>
 
-#include "BrelioCore/JXThread.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/SyncItem.h"
 #include "EngineTest.h"
+#include "PollingWatch.h"
 #include "Sha256.h"
 
 using namespace brelio::test;
@@ -37,75 +38,47 @@ bool Contains(const std::string& text, const std::wstring& part) {
 // Watches the ignore list on a thread of its own while an action runs.
 class IgnoreWatcher {
 public:
-    IgnoreWatcher(CIgnoreList& list, std::wstring relative) : m_list(list), m_relative(std::move(relative)) {
-        const HRESULT started = m_thread.Create(
-            [](void* param) -> DWORD {
-                auto* self = static_cast<IgnoreWatcher*>(param);
-                while (!self->m_done) {
-                    if (self->m_list.IsIgnored(self->m_relative.c_str())) self->m_seen = true;
-                    self->m_polling = true;
-                    ::Sleep(5);
-                }
-                return 0;
-            },
-            this, 0);
-        // A thread takes tens of milliseconds to start under Wine, longer
-        // than a quick action: the action starts once the watch is on.
-        while (SUCCEEDED(started) && !m_polling) ::Sleep(1);
-    }
+    IgnoreWatcher(CIgnoreList& list, std::wstring relative)
+        : m_list(list), m_relative(std::move(relative)), m_watch([this] {
+              if (m_list.IsIgnored(m_relative.c_str())) m_seen = true;
+          }) {}
     bool Finish() {
-        m_done = true;
-        m_thread.Close(INFINITE);
+        m_watch.Finish();
         return m_seen;
     }
 
 private:
     CIgnoreList& m_list;
     std::wstring m_relative;
-    std::atomic<bool> m_done{false};
     std::atomic<bool> m_seen{false};
-    std::atomic<bool> m_polling{false};
-    CJXThread m_thread;
+    CPollingWatch m_watch;
 };
 
 // Watches for files that match a pattern in the sync folder while an action
 // runs, and whether each one found was masked at that moment.
 class PatternWatcher {
 public:
-    PatternWatcher(EngineTest& test, std::wstring pattern) : m_test(test), m_pattern(std::move(pattern)) {
-        m_thread.Create(
-            [](void* param) -> DWORD {
-                auto* self = static_cast<PatternWatcher*>(param);
-                while (!self->m_done) {
-                    WIN32_FIND_DATAW data;
-                    const HANDLE find = ::FindFirstFileW(self->m_test.Local(self->m_pattern).c_str(), &data);
-                    if (find != INVALID_HANDLE_VALUE) {
-                        if (self->m_test.m_manager.GetIgnoreList().IsIgnored(data.cFileName))
-                            ++self->m_masked;
-                        else
-                            ++self->m_unmasked;
-                        ::FindClose(find);
-                    }
-                    ::Sleep(5);
-                }
-                return 0;
-            },
-            this, 0);
-    }
-    void Finish() {
-        m_done = true;
-        m_thread.Close(INFINITE);
-    }
+    PatternWatcher(EngineTest& test, std::wstring pattern)
+        : m_test(test), m_pattern(std::move(pattern)), m_watch([this] { Look(); }) {}
+    void Finish() { m_watch.Finish(); }
     int Masked() const { return m_masked; }
     int Unmasked() const { return m_unmasked; }
 
 private:
+    void Look() {
+        WIN32_FIND_DATAW data;
+        if (!brelio::UniqueFindHandle(::FindFirstFileW(m_test.Local(m_pattern).c_str(), &data))) return;
+        if (m_test.m_manager.GetIgnoreList().IsIgnored(data.cFileName))
+            ++m_masked;
+        else
+            ++m_unmasked;
+    }
+
     EngineTest& m_test;
     std::wstring m_pattern;
-    std::atomic<bool> m_done{false};
     std::atomic<int> m_masked{0};
     std::atomic<int> m_unmasked{0};
-    CJXThread m_thread;
+    CPollingWatch m_watch;
 };
 
 class FileActions : public EngineTest {
@@ -237,6 +210,16 @@ TEST_F(FileActions, EveryLocalWriteIsMaskedAndReleased) {
         std::function<HRESULT()> action;
     };
     std::wstring copy;
+    // Released once the monitor has had the time to read the write's events;
+    // a loaded machine may take a while longer, so look until a generous bound
+    // rather than once after a fixed pause.
+    const auto ReleasedSoon = [&](const std::wstring& path) {
+        for (DWORD waited = 0; waited < 20 * CIgnoreScope::kReleaseDelay; waited += 20) {
+            if (!m_manager.GetIgnoreList().IsIgnored(path.c_str())) return true;
+            ::Sleep(20);
+        }
+        return false;
+    };
     const Case cases[] = {
         {L"f", [&] { return m_engine.CreateLocalFolder(InfoOf(folder), Local(L"f").c_str(), false); }},
         {L"del.txt", [&] { return m_engine.DeleteLocalFile(Local(L"del.txt").c_str()); }},
@@ -259,17 +242,13 @@ TEST_F(FileActions, EveryLocalWriteIsMaskedAndReleased) {
             copies.Finish();
             // The copy stays after the mask is lifted: seen masked while written.
             EXPECT_GT(copies.Masked(), 0);
-            ::Sleep(CIgnoreScope::kReleaseDelay + 100);
-            EXPECT_FALSE(m_manager.GetIgnoreList().IsIgnored(copy.substr(m_root.size() + 1).c_str()));
+            EXPECT_TRUE(ReleasedSoon(copy.substr(m_root.size() + 1)));
             continue;
         }
         IgnoreWatcher watcher(m_manager.GetIgnoreList(), watched);
         EXPECT_EQ(c.action(), S_OK) << brelio::WideToUtf8(watched);
         EXPECT_TRUE(watcher.Finish()) << brelio::WideToUtf8(watched);
-        // Released once the monitor has had the time to read the write's
-        // events (with room for a loaded machine between release and check).
-        ::Sleep(2 * CIgnoreScope::kReleaseDelay + 200);
-        EXPECT_FALSE(m_manager.GetIgnoreList().IsIgnored(watched.c_str())) << brelio::WideToUtf8(watched);
+        EXPECT_TRUE(ReleasedSoon(watched)) << brelio::WideToUtf8(watched);
     }
     EXPECT_TRUE(::PathIsDirectoryW(Local(L"f").c_str()));
     EXPECT_FALSE(FileExists(Local(L"del.txt")));

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioSync/ChangeCodes.h"
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/SyncItem.h"
+#include "DriveTree.h"
 #include "EngineTest.h"
 #include "Sha256.h"
 
@@ -39,12 +41,7 @@ public:
         change["content"] = Base64(content);
         Remote(change);
     }
-    bool RemoteLive(const std::string& name) {
-        const Json::Value tree = ControlGet("/tree?session=" + m_account.session);
-        for (const Json::Value& item : tree["items"])
-            if (item["name"].asString() == name && !item["trashed"].asBool()) return true;
-        return false;
-    }
+    bool RemoteLive(const std::string& name) { return HasItemNamed(RemoteTree(m_account.session), name); }
     void PendingRename(const wchar_t* name, const wchar_t* oldName, uint64_t id, bool isFolder) {
         ChangeRecord change;
         change.name = name;
@@ -56,9 +53,7 @@ public:
     }
     WIN32_FIND_DATAW FindData(const std::wstring& relative) {
         WIN32_FIND_DATAW data = {};
-        const HANDLE find = ::FindFirstFileW(Local(relative).c_str(), &data);
-        EXPECT_NE(find, INVALID_HANDLE_VALUE);
-        ::FindClose(find);
+        EXPECT_TRUE(brelio::UniqueFindHandle(::FindFirstFileW(Local(relative).c_str(), &data)));
         return data;
     }
 };

@@ -8,6 +8,7 @@
 
 #include "BrelioCore/TextConvert.h"
 #include "BrelioSync/SyncItem.h"
+#include "DriveTree.h"
 #include "EngineTest.h"
 #include "Sha256.h"
 
@@ -15,26 +16,15 @@ using namespace brelio::test;
 
 namespace {
 
-// Every file under the folder, relative path to content.
-void CollectFiles(const std::wstring& folder, const std::wstring& prefix, std::map<std::wstring, std::string>& out) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CollectFiles(folder + L"\\" + name, prefix + name + L"\\", out);
-        else
-            out[prefix + name] = ReadFileBytes(folder + L"\\" + name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-}
+// Every file under the folder: its path to its content's SHA-256.
+DriveTree FilesUnder(const std::wstring& folder) { return FilesOf(LocalTree(folder)); }
 
-std::map<std::wstring, std::string> FilesUnder(const std::wstring& folder) {
-    std::map<std::wstring, std::string> files;
-    CollectFiles(folder, L"", files);
-    return files;
+// The path of a tree as a row name.
+std::wstring RowName(const std::string& path) {
+    std::wstring name = brelio::Utf8ToWide(path);
+    for (wchar_t& c : name)
+        if (c == L'/') c = L'\\';
+    return name;
 }
 
 size_t CountWrites(const Json::Value& requests) {
@@ -49,10 +39,7 @@ size_t CountWrites(const Json::Value& requests) {
 class FullSyncScenario : public EngineTest {
 protected:
     bool RemoteHasName(const std::string& name) {
-        const Json::Value tree = ControlGet("/tree?session=" + m_account.session);
-        for (const Json::Value& item : tree["items"])
-            if (item["name"].asString() == name) return true;
-        return false;
+        return HasItemNamed(RemoteTree(m_account.session, TrashedItems::Included), name);
     }
 
     void SeedTree() {
@@ -77,15 +64,12 @@ TEST_F(FullSyncScenario, FirstSyncIntoAnEmptyFolderDownloadsTheTreeExactly) {
     const auto files = FilesUnder(m_root);
     ASSERT_EQ(files.size(), 3u);
     for (const char* path : {"/docs/plan.txt", "/docs/deep/data.bin", "/readme.md"}) {
-        std::wstring relative = brelio::Utf8ToWide(path + 1);
-        for (wchar_t& c : relative)
-            if (c == L'/') c = L'\\';
-        ASSERT_TRUE(files.count(relative)) << path;
-        EXPECT_EQ(Sha256Hex(files.at(relative)), ItemAt(path)["sha256"].asString()) << path;
-        const FileRecord row = Row(relative);
+        ASSERT_TRUE(files.count(path + 1)) << path;
+        EXPECT_EQ(files.at(path + 1), ItemAt(path)["sha256"].asString()) << path;
+        const FileRecord row = Row(RowName(path + 1));
         EXPECT_EQ(row.status, FILE_STATUS_SYNCED);
         EXPECT_EQ(row.file_id, IdOf(ItemAt(path)));
-        EXPECT_EQ(row.size, files.at(relative).size());
+        EXPECT_EQ(row.size, ReadFileBytes(Local(RowName(path + 1))).size());
     }
     EXPECT_TRUE(::PathIsDirectoryW(Local(L"empty").c_str()));
     EXPECT_EQ(Row(L"docs\\deep").status, FILE_STATUS_SYNCED);
@@ -131,17 +115,17 @@ TEST_F(FullSyncScenario, EditsOnBothSidesKeepBothContents) {
 
     const auto files = FilesUnder(m_root);
     ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files.at(L"a.txt"), "remote edit");
-    std::wstring copyName;
+    EXPECT_EQ(files.at("a.txt"), Sha256Hex("remote edit"));
+    std::string copyName;
     for (const auto& [name, content] : files)
-        if (name != L"a.txt") copyName = name;
-    EXPECT_EQ(copyName.rfind(L"a(conflicted and copied from ", 0), 0u) << brelio::WideToUtf8(copyName);
-    EXPECT_EQ(copyName.substr(copyName.size() - 5), L").txt");
-    EXPECT_EQ(files.at(copyName), "local edit, longer");
-    const Json::Value remoteCopy = ItemAt("/" + brelio::WideToUtf8(copyName));
+        if (name != "a.txt") copyName = name;
+    EXPECT_EQ(copyName.rfind("a(conflicted and copied from ", 0), 0u) << copyName;
+    EXPECT_EQ(copyName.substr(copyName.size() - 5), ").txt");
+    EXPECT_EQ(files.at(copyName), Sha256Hex("local edit, longer"));
+    const Json::Value remoteCopy = ItemAt("/" + copyName);
     EXPECT_EQ(remoteCopy["sha256"].asString(), Sha256Hex("local edit, longer"));
     EXPECT_EQ(ItemAt("/a.txt")["sha256"].asString(), Sha256Hex("remote edit"));
-    EXPECT_EQ(Row(copyName).status, FILE_STATUS_SYNCED);
+    EXPECT_EQ(Row(RowName(copyName)).status, FILE_STATUS_SYNCED);
 }
 
 TEST_F(FullSyncScenario, HostileRemoteNamesWriteNothingOutsideTheFolder) {
@@ -161,15 +145,15 @@ TEST_F(FullSyncScenario, HostileRemoteNamesWriteNothingOutsideTheFolder) {
 
     auto outside = FilesUnder(m_folder.Path());
     for (auto it = outside.begin(); it != outside.end();) {
-        const bool ours = it->first.rfind(L"Sync\\", 0) == 0 || it->first.rfind(L"storage.db", 0) == 0 ||
-                          it->first == L"BrelioDrive.log";
+        const bool ours = it->first.rfind("Sync/", 0) == 0 || it->first.rfind("storage.db", 0) == 0 ||
+                          it->first == "BrelioDrive.log";
         it = ours ? outside.erase(it) : std::next(it);
     }
     EXPECT_EQ(outside.size(), 0u) << "nothing beside the sync folder";
     EXPECT_FALSE(FileExists(m_folder.Path() + L"\\x"));
     const auto inside = FilesUnder(m_root);
     EXPECT_EQ(inside.size(), 1u);
-    EXPECT_EQ(inside.count(L"ok.txt"), 1u);
+    EXPECT_EQ(inside.count("ok.txt"), 1u);
     EXPECT_FALSE(FileExists(Local(L"a")));
     const auto posted = Items();
     for (const wchar_t* name : {L"..\\x", L"a:b", L"CON", L"dot.", L"space ", L"C:", L"..\\..\\y"})
@@ -252,7 +236,7 @@ TEST_F(FullSyncScenario, NamesThatDifferOnlyInCaseNeverOverwriteEachOther) {
     m_engine.FullSyncWalk();
     const auto files = FilesUnder(m_root);
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files.begin()->second, "upper");
+    EXPECT_EQ(files.begin()->second, Sha256Hex("upper"));
     EXPECT_EQ(Row(L"Report.txt").file_id, IdOf(seeded[0]));
     EXPECT_EQ(CountItems(Items(), SYNC_ITEM_FAILED, L"report.TXT"), 1u);
 

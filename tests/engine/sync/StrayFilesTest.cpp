@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "BrelioCore/JXThread.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileTransfer.h"
 #include "BrelioSync/SyncItem.h"
+#include "DriveTree.h"
 #include "EngineTest.h"
+#include "PollingWatch.h"
 
 using namespace brelio::test;
 
@@ -49,69 +50,39 @@ bool WriteLongPath(const std::wstring& path, const std::string& bytes) {
 
 // Every file below the folder whose name a download gives its temporary file.
 void FindEngineTemporaries(const std::wstring& folder, std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW(LongForm(folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            FindEngineTemporaries(folder + L"\\" + name, found);
-        else if (name.rfind(L"$$$", 0) == 0)
-            found.push_back(folder + L"\\" + name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    for (const LocalItem& item : LocalItems(folder))
+        if (!item.isFolder && LastName(item.path).rfind("$$$", 0) == 0) found.push_back(item.fullPath);
 }
 
 // Looks, on a thread of its own while a download runs, at every temporary
 // file below the folder and keeps the longest path seen.
 class TemporaryWatcher {
 public:
-    explicit TemporaryWatcher(std::wstring folder) : m_folder(std::move(folder)) {
-        m_thread.Create(
-            [](void* param) -> DWORD {
-                auto* self = static_cast<TemporaryWatcher*>(param);
-                while (!self->m_done) {
-                    std::vector<std::wstring> found;
-                    FindEngineTemporaries(self->m_folder, found);
-                    for (const std::wstring& path : found) {
-                        ++self->m_seen;
-                        if (path.size() > self->m_longest) self->m_longest = path.size();
-                    }
-                    ::Sleep(5);
-                }
-                return 0;
-            },
-            this, 0);
-    }
-    void Finish() {
-        m_done = true;
-        m_thread.Close(INFINITE);
-    }
+    explicit TemporaryWatcher(std::wstring folder) : m_folder(std::move(folder)), m_watch([this] { Look(); }) {}
+    void Finish() { m_watch.Finish(); }
     int Seen() const { return m_seen; }
     size_t Longest() const { return m_longest; }
 
 private:
+    void Look() {
+        std::vector<std::wstring> found;
+        FindEngineTemporaries(m_folder, found);
+        for (const std::wstring& path : found) {
+            ++m_seen;
+            if (path.size() > m_longest) m_longest = path.size();
+        }
+    }
+
     std::wstring m_folder;
-    std::atomic<bool> m_done{false};
     std::atomic<int> m_seen{0};
     std::atomic<size_t> m_longest{0};
-    CJXThread m_thread;
+    CPollingWatch m_watch;
 };
 
 class StrayFiles : public EngineTest {
 protected:
-    std::vector<std::string> RemoteNames() {
-        std::vector<std::string> names;
-        const Json::Value tree = ControlGet("/tree?session=" + m_account.session);
-        for (const Json::Value& item : tree["items"])
-            names.push_back(item["name"].asString());
-        return names;
-    }
     bool RemoteHas(const std::string& name) {
-        for (const std::string& remote : RemoteNames())
-            if (remote == name) return true;
-        return false;
+        return HasItemNamed(RemoteTree(m_account.session, TrashedItems::Included), name);
     }
     std::vector<std::wstring> Temporaries() {
         std::vector<std::wstring> found;

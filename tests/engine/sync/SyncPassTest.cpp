@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <string>
 #include <thread>
@@ -9,6 +8,7 @@
 
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioCore/JXEvent.h"
 #include "BrelioSync/SyncItem.h"
 #include "EngineTest.h"
@@ -58,9 +58,8 @@ protected:
 
     void RunPassBeside(std::thread& pass) {
         pass = std::thread([this] {
-            ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+            const brelio::ComInitScope com;
             m_engine.RunPartialPass();
-            ::CoUninitialize();
         });
     }
 

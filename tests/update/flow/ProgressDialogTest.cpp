@@ -11,6 +11,7 @@
 
 #include "BoxAnswerer.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioUpdate/ProgressDlg.h"
 #include "BrelioUpdate/UpdateManager.h"
 #include "BrelioUpdate/UpdateResourceIds.h"
@@ -79,12 +80,12 @@ class CDialogWatch {
 public:
     CDialogWatch() {
         s_watch = this;
-        m_window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-        ::SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchProc));
-        ::PostMessageW(m_window, kLook, 0, 0);
+        m_window.Reset(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+        ::SetWindowLongPtrW(m_window.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchProc));
+        ::PostMessageW(m_window.Get(), kLook, 0, 0);
     }
     ~CDialogWatch() {
-        ::DestroyWindow(m_window);
+        m_window.Reset();
         s_watch = nullptr;
     }
 
@@ -118,7 +119,7 @@ private:
             ::GetDlgItem(dialog, IDC_UPDATE_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StatusProc)));
     }
 
-    HWND m_window = nullptr;
+    UniqueWindow m_window;
     static inline CDialogWatch* s_watch = nullptr;
     static inline WNDPROC s_statusProc = nullptr;
 };

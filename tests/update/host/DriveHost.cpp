@@ -17,6 +17,7 @@
 
 #include "BrelioApp/UpdateLibrary.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 
 namespace {
 
@@ -28,12 +29,11 @@ void Report(const wchar_t* role, int result) {
     wchar_t line[128] = L"";
     std::swprintf(line, 128, L"%ls 0x%08x %d\r\n", role, static_cast<unsigned>(result), loaded ? 1 : 0);
     const std::string bytes = brelio::WideToUtf8(line);
-    HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const brelio::UniqueKernelHandle file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -45,11 +45,8 @@ int Run(int argc, wchar_t** argv) {
         const int result = RunCheckUpdate(static_cast<int>(wcstol(argv[2], nullptr, 10)));
         Report(L"check", result);
         if (argc >= 4) {
-            HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
-            if (release != nullptr) {
-                ::WaitForSingleObject(release, 120000);
-                ::CloseHandle(release);
-            }
+            const brelio::UniqueKernelHandle release(::OpenEventW(SYNCHRONIZE, FALSE, argv[3]));
+            if (release) ::WaitForSingleObject(release.Get(), 120000);
         }
         return result;
     }
@@ -65,9 +62,7 @@ int Run(int argc, wchar_t** argv) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
-    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    if (argv == nullptr) return ERROR_BAD_ARGUMENTS;
-    const int result = Run(argc, argv);
-    ::LocalFree(argv);
-    return result;
+    const brelio::UniqueLocalMemory<wchar_t*> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    if (!argv) return ERROR_BAD_ARGUMENTS;
+    return Run(argc, argv.Get());
 }

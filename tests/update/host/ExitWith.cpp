@@ -11,6 +11,7 @@
 #include <string>
 
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 
 namespace {
 
@@ -19,12 +20,11 @@ void Report(const std::wstring& text) {
     const DWORD length = ::GetEnvironmentVariableW(L"BRELIO_UPDATE_REPORT", path, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH) return;
     const std::string bytes = brelio::WideToUtf8(text + L"\r\n");
-    HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const brelio::UniqueKernelHandle file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace

@@ -4,20 +4,19 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "BrelioCore/UniqueHandle.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    if (argv == nullptr || argc != 4) return 2;
-    HANDLE file = ::CreateFileW(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 3;
-    HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
-    HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
-    if (ready == nullptr || release == nullptr) return 4;
-    ::SetEvent(ready);
-    ::WaitForSingleObject(release, 300000);
-    ::CloseHandle(file);
-    ::CloseHandle(ready);
-    ::CloseHandle(release);
-    ::LocalFree(argv);
+    const brelio::UniqueLocalMemory<wchar_t*> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    if (!argv || argc != 4) return 2;
+    const brelio::UniqueKernelHandle file(
+        ::CreateFileW(argv.Get()[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 3;
+    const brelio::UniqueKernelHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv.Get()[2]));
+    const brelio::UniqueKernelHandle release(::OpenEventW(SYNCHRONIZE, FALSE, argv.Get()[3]));
+    if (!ready || !release) return 4;
+    ::SetEvent(ready.Get());
+    ::WaitForSingleObject(release.Get(), 300000);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "TempFolder.h"
 
 namespace brelio::test {
@@ -12,8 +13,8 @@ namespace {
 void Collect(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& files) {
     const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
     WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return;
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
@@ -22,8 +23,7 @@ void Collect(const std::wstring& root, const std::wstring& relative, std::vector
             Collect(root, child, files);
         else
             files.push_back(child);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.Get(), &data));
 }
 
 }  // namespace
@@ -87,12 +87,11 @@ std::vector<std::wstring> ListWorkDirs() {
     ::GetTempPathW(MAX_PATH + 1, temp);
     std::vector<std::wstring> found;
     WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((std::wstring(temp) + L"BrelioUpdate-*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return found;
+    const UniqueFindHandle find(::FindFirstFileW((std::wstring(temp) + L"BrelioUpdate-*").c_str(), &data));
+    if (!find) return found;
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) found.push_back(std::wstring(temp) + data.cFileName);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.Get(), &data));
     std::sort(found.begin(), found.end());
     return found;
 }

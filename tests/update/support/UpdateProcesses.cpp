@@ -16,7 +16,7 @@ bool CProgram::Start(const std::wstring& path, const std::wstring& arguments) {
     if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &info))
         return false;
-    ::CloseHandle(info.hThread);
+    const UniqueKernelHandle thread(info.hThread);
     m_process.Reset(info.hProcess);
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioUpdate/ProgramStart.h"
 #include "BrelioUpdate/UpdateExitCodes.h"
 
@@ -50,11 +51,10 @@ TEST(UpdateExitCode, AQuotedFolderIsOneArgumentAsItWas) {
     for (const std::wstring folder : {L"C:\\Program Files\\Brelio", L"C:\\", L"D:\\\uC124\uCE58 \u00FC\\"}) {
         const std::wstring commandLine = L"BrelioDrive.exe -ApplyUpdate " + QuotedArgument(folder);
         int argc = 0;
-        wchar_t** argv = ::CommandLineToArgvW(commandLine.c_str(), &argc);
-        ASSERT_NE(argv, nullptr);
+        const brelio::UniqueLocalMemory<wchar_t*> argv(::CommandLineToArgvW(commandLine.c_str(), &argc));
+        ASSERT_TRUE(argv);
         ASSERT_EQ(argc, 3);
-        EXPECT_EQ(std::wstring(argv[2]), folder);
-        ::LocalFree(argv);
+        EXPECT_EQ(std::wstring(argv.Get()[2]), folder);
     }
 }
 

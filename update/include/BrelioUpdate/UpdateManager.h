@@ -6,6 +6,7 @@
 #include "BrelioCore/JXMemoryStream.h"
 #include "BrelioCore/JXProgressCallback.h"
 #include "BrelioCore/JXUri.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioUpdate/ProgressDlg.h"
 #include "BrelioUpdate/UpdateDecision.h"
 
@@ -71,5 +72,7 @@ private:
     CJXUri m_link;
     // Its window exists only while Download runs.
     CProgressDlg m_progressDlg;
-    HRESULT m_comResult;
+    // COM for the manager's lifetime; declared last, so that it starts
+    // after the members above and ends before them.
+    brelio::ComInitScope m_com;
 };

@@ -11,10 +11,30 @@ namespace brelio::test {
 using DriveTree = std::map<std::string, std::string>;
 inline constexpr char kFolderMark[] = "(folder)";
 
-// What a sync folder holds.
+// One item below a local folder as a walk finds it, no file opened: its
+// path in the tree, its full path and whether it is a folder.
+struct LocalItem {
+    std::string path;
+    std::wstring fullPath;
+    bool isFolder = false;
+};
+// Every item below the folder, each folder before what it holds. Paths of
+// any length are walked.
+std::vector<LocalItem> LocalItems(const std::wstring& root);
+
+// What a local folder holds.
 DriveTree LocalTree(const std::wstring& root);
-// What the stand-in's drive of the session holds, the trash left out.
-DriveTree RemoteTree(const std::string& session);
+
+enum class TrashedItems { LeftOut, Included };
+// What the stand-in's drive of the session holds.
+DriveTree RemoteTree(const std::string& session, TrashedItems trashed = TrashedItems::LeftOut);
+
+// The files of the tree, its folders left out.
+DriveTree FilesOf(const DriveTree& tree);
+// The last name of a path.
+std::string LastName(const std::string& path);
+// Some item of the tree, anywhere, has the name.
+bool HasItemNamed(const DriveTree& tree, const std::string& name);
 
 // Each path the two trees disagree on, one line each; empty when equal.
 std::string TreeDifference(const DriveTree& expected, const DriveTree& actual);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "Sha256.h"
 #include "StandinControl.h"
 
@@ -12,28 +13,23 @@ namespace {
 
 constexpr char kConflictMark[] = "(conflicted and copied from ";
 
-void AddFolder(DriveTree& tree, const std::wstring& folder, const std::string& prefix) {
+// Paths of 248 characters and more need the long form for the file calls.
+std::wstring LongForm(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+void AddItems(std::vector<LocalItem>& items, const std::wstring& folder, const std::string& prefix) {
     WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const UniqueFindHandle find(::FindFirstFileW(LongForm(folder + L"\\*").c_str(), &data));
+    if (!find) return;
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        const std::wstring full = folder + L"\\" + name;
-        const std::string path = prefix + WideToUtf8(name);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree[path] = kFolderMark;
-            AddFolder(tree, full, path + "/");
-        } else {
-            tree[path] = Sha256HexOfFile(full);
-        }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-}
-
-std::string LastName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+        LocalItem item;
+        item.path = prefix + WideToUtf8(name);
+        item.fullPath = folder + L"\\" + name;
+        item.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        items.push_back(item);
+        if (item.isFolder) AddItems(items, item.fullPath, item.path + "/");
+    } while (::FindNextFileW(find.Get(), &data));
 }
 
 bool IsBelow(const std::string& path, const std::string& folder) {
@@ -42,23 +38,48 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 
 }  // namespace
 
+std::vector<LocalItem> LocalItems(const std::wstring& root) {
+    std::vector<LocalItem> items;
+    AddItems(items, root, "");
+    return items;
+}
+
 DriveTree LocalTree(const std::wstring& root) {
     DriveTree tree;
-    AddFolder(tree, root, "");
+    for (const LocalItem& item : LocalItems(root))
+        tree[item.path] = item.isFolder ? std::string(kFolderMark) : Sha256HexOfFile(LongForm(item.fullPath));
     return tree;
 }
 
-DriveTree RemoteTree(const std::string& session) {
+DriveTree RemoteTree(const std::string& session, TrashedItems trashed) {
     DriveTree tree;
     const Json::Value answer = ControlGet("/tree?session=" + session);
     for (const Json::Value& item : answer["items"]) {
-        if (item["trashed"].asBool()) continue;
+        if (trashed == TrashedItems::LeftOut && item["trashed"].asBool()) continue;
         std::string path = item["path"].asString();
         while (!path.empty() && path.front() == '/') path.erase(0, 1);
         if (path.empty()) continue;
         tree[path] = item["type"].asString() == "file" ? item["hash"].asString() : std::string(kFolderMark);
     }
     return tree;
+}
+
+DriveTree FilesOf(const DriveTree& tree) {
+    DriveTree files;
+    for (const auto& [path, content] : tree)
+        if (content != kFolderMark) files[path] = content;
+    return files;
+}
+
+std::string LastName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool HasItemNamed(const DriveTree& tree, const std::string& name) {
+    for (const auto& [path, content] : tree)
+        if (LastName(path) == name) return true;
+    return false;
 }
 
 std::string TreeDifference(const DriveTree& expected, const DriveTree& actual) {
