@@ -50,6 +50,6 @@ void CDriveApp::SignOutAndIn() {
         m_frameWindow->SetModalState(0);
         m_frameWindow->ShowWindow(SW_SHOW);
     }
-    if (SUCCEEDED(StartSyncThreads())) m_syncManager->RequestFullSync();
+    (void)StartSyncThreadsOrTell(frameWindow);
     (void)NotifySettingsChange();
 }

@@ -5,7 +5,16 @@
 #include "BrelioApp/StringTable.h"
 #include "BrelioFramework/MessageLoop.h"
 #include "BrelioServices/GlobalSettings.h"
+#include "BrelioServices/Log.h"
+#include "BrelioServices/SyncFolderCheck.h"
 #include "BrelioSync/SyncManager.h"
+
+HRESULT CDriveApp::StartSyncThreadsOrTell(HWND owner) {
+    const HRESULT started = StartSyncThreads();
+    if (started == kSyncFolderRefused) ShowMessage(owner, IDS_FOLDER_NOT_VALID, MB_ICONERROR);
+    if (SUCCEEDED(started)) m_syncManager->RequestFullSync();
+    return started;
+}
 
 int CDriveApp::Run(WTL::CMessageLoop* loop, int showCommand) {
     m_messageLoop = loop;
@@ -28,7 +37,7 @@ int CDriveApp::Run(WTL::CMessageLoop* loop, int showCommand) {
         (void)ConfirmExistingStorage(GetMainFrameWindow());
     }
     m_settings.ClearFirstRun();
-    if (SUCCEEDED(StartSyncThreads())) m_syncManager->RequestFullSync();
+    (void)StartSyncThreadsOrTell(GetMainFrameWindow());
     const int exitCode = loop->Run();
     SignOutAtExit();
     (void)StopSyncThreads();
@@ -73,6 +82,14 @@ HWND CDriveApp::CreateMainFrame(int showCommand) {
 HRESULT CDriveApp::StartSyncThreads() {
     if (!m_syncManager) return E_UNEXPECTED;
     if (!m_storageReady) return HRESULT_FROM_WIN32(ERROR_NOT_READY);
+    std::wstring normalised;
+    const SyncFolderCheck folder = CheckSyncFolder(m_settings.GetRootDir(), normalised);
+    if (folder != SyncFolderCheck::Accepted) {
+        // A folder the options window would refuse (a drive, the program's
+        // own folders, a relative path) never gets the engine.
+        Log(L"Sync folder refused(%s).", SyncFolderCheckText(folder));
+        return kSyncFolderRefused;
+    }
     m_stopEvent.ResetEvent();
     const HRESULT started = m_syncManager->StartAll();
     m_threadsStarted = true;

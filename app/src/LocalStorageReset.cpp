@@ -97,5 +97,5 @@ void CDriveApp::ResetLocalStorage(bool folderChanged) {
         Log(L"LocalStorage reset.");
         (void)ConfirmExistingStorage(GetMainFrameWindow());
     }
-    if (SUCCEEDED(StartSyncThreads())) m_syncManager->RequestFullSync();
+    (void)StartSyncThreadsOrTell(GetMainFrameWindow());
 }

@@ -27,8 +27,10 @@ UINT CMainFrame::TaskbarCreatedMessage() {
 
 LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM, BOOL& handled) {
     CDriveApp* app = CDriveApp::GetInstance();
-    // The status panel becomes the client window once it exists; until
-    // then the frame shows its own background.
+    RECT client = {};
+    GetClientRect(&client);
+    m_hWndClient = m_syncView.Create(m_hWnd, client);
+    if (CSyncManager* manager = app->GetSyncManager()) manager->SetNotifyView(&m_syncView);
     if (WTL::CMessageLoop* loop = WTL::GetAppModule().GetMessageLoop()) {
         loop->AddMessageFilter(this);
         loop->AddIdleHandler(this);
@@ -66,7 +68,10 @@ void CMainFrame::AddTrayIcon() {
 
 LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     CDriveApp* app = CDriveApp::GetInstance();
-    // Workers stop after the loop has ended: from now on they post nowhere.
+    // The workers post to the panel, which goes with this object: they
+    // stop first, and from now on nothing posts to the frame.
+    (void)app->StopSyncThreads();
+    if (CSyncManager* manager = app->GetSyncManager()) manager->SetNotifyView(nullptr);
     app->SetMainFrame(nullptr);
     CJXShell::NotifyIcon(NIM_DELETE, kTrayIconId, nullptr, m_hWnd, 0, nullptr, nullptr);
     if (WTL::CMessageLoop* loop = WTL::GetAppModule().GetMessageLoop()) {
@@ -102,7 +107,10 @@ LRESULT CMainFrame::OnActivateApp(UINT, WPARAM active, LPARAM, BOOL& handled) {
     return 0;
 }
 
-BOOL CMainFrame::PreTranslateMessage(MSG* msg) { return FrameBase::PreTranslateMessage(msg); }
+BOOL CMainFrame::PreTranslateMessage(MSG* msg) {
+    if (FrameBase::PreTranslateMessage(msg)) return TRUE;
+    return m_syncView.PreTranslateMessage(msg);
+}
 
 LRESULT CMainFrame::OnOptions(WORD, WORD, HWND, BOOL&) {
     int changes = 0;
@@ -192,6 +200,7 @@ LRESULT CMainFrame::OnSyncItem(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
             m_sessionErrorPending = true;
         }
         m_lastSignOutCode = code;
+        m_syncView.DeleteAllItems();
         CDriveApp::GetInstance()->Logout();
     } else if (wParam == SYNCITEM_SETTINGS) {
         CDriveApp::GetInstance()->ResetLocalStorage(lParam == 1);

@@ -1,20 +1,25 @@
 #include "BrelioApp/SignInWindows.h"
 
 #include "BrelioApp/DriveApp.h"
-#include "BrelioApp/ModalWndBase.h"
+#include "BrelioApp/LoginWnd.h"
+#include "BrelioApp/LogoutWnd.h"
+#include "BrelioApp/TenantWnd.h"
 
-// The sign-in, sign-out and options windows are not part of this program
-// yet: the interactive sign-in fails, there is nothing to sign out of on
-// the web, and the options are taken as they stand.
-bool RunInteractiveSignIn(HWND, std::wstring& tenant, std::wstring& session) {
+bool RunInteractiveSignIn(HWND owner, std::wstring& tenant, std::wstring& session) {
     tenant.clear();
     session.clear();
-    return false;
+    CDriveApp::CNestedLoop windows;
+    CTenantWnd tenantWindow;
+    if (tenantWindow.DoModal(owner) != CModalWndBase::kResultOk) return false;
+    CLoginWnd loginWindow(tenantWindow.GetTenantDomain());
+    if (loginWindow.DoModal(owner) != CModalWndBase::kResultOk) return false;
+    tenant = tenantWindow.GetTenantDomain();
+    session = loginWindow.GetSession();
+    return true;
 }
 
-void RunWebSignOut(HWND) {}
-
-INT_PTR RunOptionsWindow(HWND, int& changes) {
-    changes = 0;
-    return CModalWndBase::kResultOk;
+void RunWebSignOut(HWND owner) {
+    CDriveApp::CNestedLoop window;
+    CLogoutWnd logoutWindow;
+    (void)logoutWindow.DoModal(owner);
 }

@@ -69,7 +69,13 @@ public:
     // of the service first when `check`), the database readied, the three
     // workers started.
     HRESULT UseStoredSession(bool check);
+    // Refused, with nothing started, while the stored sync folder is one
+    // the options window would not take.
+    static constexpr HRESULT kSyncFolderRefused = HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
     HRESULT StartSyncThreads();
+    // The same with a full sync requested, and the user told when the
+    // folder is refused.
+    HRESULT StartSyncThreadsOrTell(HWND owner);
     HRESULT StopSyncThreads();
     // The tools' whole start: account, stored session unchecked, database,
     // workers.

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "BrelioCore/JXIcon.h"
+#include "BrelioApp/SyncView.h"
 #include "BrelioCore/JXView.h"
 #include "BrelioFramework/FrameWindow.h"
 #include "BrelioFramework/MessageLoop.h"
@@ -12,7 +13,7 @@
 constexpr UINT WM_TRAYICON = WM_APP + 11;
 
 // The program's main window: the small status window at the bottom right
-// of the screen, hidden most of the time and reached through the tray
+// of the screen, whose client is the sync status panel, hidden most of the time and reached through the tray
 // icon. It owns the tray icon and its menu, the options command, About and
 // the 8-hour update timer, and hears the sign-out requests and settings
 // changes. It deletes itself after its window is gone; destroying it ends
@@ -115,4 +116,5 @@ private:
     UINT_PTR m_updateTimerId = 0;
     CJXIcon m_icons[2];
     CFrameView m_view{this};
+    CSyncView m_syncView;
 };
