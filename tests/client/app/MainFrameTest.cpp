@@ -214,3 +214,20 @@ TEST_F(MainFrame, LeavesAScreenshotOfTheStatusWindow) {
     EXPECT_FALSE(SaveWindowShot(Frame(), L"client-main-frame").empty());
 }
 
+
+// A second sign-out request before the 20 ms timer has fired does the
+// sign-out at once, and only once: one new sign-in is asked for, and no
+// timer is left to ask again.
+TEST_F(MainFrame, TwoSignOutCallsBeforeTheTimerSignOutOnce) {
+    SignInWithFrame();
+    CWindowCloser tenantWindow(L"BrelioDrive.TenantWnd");
+    CDriveApp* app = CDriveApp::GetInstance();
+    app->Logout();
+    EXPECT_TRUE(app->GetSettings().HasSession());  // only armed
+    app->Logout();
+    // Done: signed out, and the new sign-in was abandoned, which ends the
+    // program.
+    EXPECT_FALSE(app->GetSettings().HasSession());
+    EXPECT_EQ(PumpUntilQuit(), 1);
+    EXPECT_EQ(tenantWindow.Closed(), 1);
+}
