@@ -47,6 +47,13 @@ HRESULT CDriveApp::CheckLocalStorageVersion(HWND owner) {
         m_storageReady = true;
         return S_OK;
     }
+    if (state == StorageFileState::Missing && m_settings.IsFirstRun()) {
+        // The first-run options may still choose another folder; the
+        // database is made for the folder chosen there, without asking
+        // about one this sign-in would have made itself.
+        m_storageReady = true;
+        return S_FALSE;
+    }
     Log(L"LocalStorage verstion mismatch.");
     const HRESULT replaced = ReplaceLocalStorage(owner, path);
     m_storageReady = SUCCEEDED(replaced);

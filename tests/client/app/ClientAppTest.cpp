@@ -9,7 +9,7 @@ namespace brelio::test {
 
 void ClientAppTest::SetUp() {
     StandinTest::SetUp();
-    StoreSignIn(m_account, m_folder.Path());
+    StoreSettings();
     WTL::GetAppModule().AddMessageLoop(&m_loop);
     m_app = CDriveApp::GetInstance();
     ASSERT_GE(m_app->Init(::GetModuleHandleW(nullptr)), 0);

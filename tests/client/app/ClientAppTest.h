@@ -19,6 +19,9 @@ class ClientAppTest : public StandinTest {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // What an earlier run left in the registry: by default a kept sign-in
+    // of the stand-in account with the test's folder.
+    virtual void StoreSettings() { StoreSignIn(m_account, m_folder.Path()); }
     // Signs in with the stored session and makes the main frame (hidden).
     void SignInWithFrame();
     HWND Frame() const { return CDriveApp::GetInstance()->GetMainFrameWindow(); }
