@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <functional>
@@ -143,4 +144,51 @@ TEST_F(FirstRun, TenantSignInOptionsDatabaseSyncAndTrayThroughTheRealWindows) {
     const std::wstring shortcut = std::wstring(links) + L"\\BrelioDrive.lnk";
     ::CoTaskMemFree(links);
     EXPECT_EQ(_wcsicmp(ShortcutTarget(shortcut).c_str(), root.c_str()), 0) << brelio::WideToUtf8(ShortcutTarget(shortcut));
+}
+
+// Cancelling the first-run options ends the run with -1, keeps the next
+// start a first run, and leaves no frame or tray icon behind.
+TEST_F(FirstRun, CancelledOptionsEndWithMinusOneAndLeaveNoFrameOrTrayIcon) {
+    ASSERT_EQ(m_browserClass.Registered(), S_OK);
+    bool typed = false, cancelled = false;
+    HWND frameSeen = nullptr;
+    s_step = [&] {
+        if (!typed) {
+            if (const HWND tenant = Visible(L"BrelioDrive.TenantWnd")) {
+                ::SetDlgItemTextW(tenant, CTenantWnd::kEditId, brelio::Utf8ToWide(kTenant).c_str());
+                ::PostMessageW(tenant, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                typed = true;
+            }
+            return false;
+        }
+        if (const HWND options = Visible(L"BrelioDrive.OptionsWnd")) {
+            frameSeen = Frame();
+            ::PostMessageW(options, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            cancelled = true;
+            return true;
+        }
+        return false;
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &FirstRun::Tick);
+    const int code = m_app->Run(&m_loop, SW_HIDE);
+    ::KillTimer(nullptr, timer);
+    s_step = nullptr;
+
+    EXPECT_EQ(code, -1);
+    EXPECT_TRUE(cancelled);
+    ASSERT_NE(frameSeen, nullptr);
+    EXPECT_FALSE(::IsWindow(frameSeen));
+    EXPECT_EQ(Frame(), nullptr);
+    // The icon went with the frame: removing it again finds nothing.
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = frameSeen;
+    data.uID = 1;
+    data.uFlags = NIF_GUID;
+    data.guidItem = CMainFrame::kTrayIconId;
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_DELETE, &data));
+    EXPECT_EQ(ReadSettingNumber(kFirstRunValue), 1);
+    // No quit message is left for a loop that is no longer there.
+    MSG msg;
+    EXPECT_FALSE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
