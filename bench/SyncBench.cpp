@@ -14,9 +14,6 @@
 #include "BrelioApp/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RegistryLayout.h"
-#include "BrelioServices/RequestTexts.h"
-#include "BrelioServices/RestFrame.h"
-#include "BrelioServices/SQLiteConnection.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -87,23 +84,17 @@ HRESULT RemoveDatabase(const std::wstring& path) {
 
 HRESULT StartEngine(CDriveApp* app) {
     CSettings& settings = app->GetSettings();
-    HRESULT hr = settings.LoadAccount();
+    const HRESULT hr = settings.LoadAccount();
     if (FAILED(hr)) return hr;
-    std::wstring header;
-    hr = MakeSessionHeader(settings.GetSessionId().c_str(), settings.GetTenant().c_str(), header);
-    if (FAILED(hr)) return hr;
-    SetAuthHeader(header.c_str());
-    const std::wstring& database = settings.GetLocalStoragePath();
+    const std::wstring database = settings.GetLocalStoragePath();
     if (database.empty()) return E_FAIL;
-    hr = RemoveDatabase(database);
-    if (FAILED(hr)) {
+    const HRESULT removed = RemoveDatabase(database);
+    if (FAILED(removed)) {
         std::fprintf(stderr, "cannot remove the earlier database %ls (0x%lx)\n", database.c_str(),
-                     static_cast<unsigned long>(hr));
-        return hr;
+                     static_cast<unsigned long>(removed));
+        return removed;
     }
-    if (CSQLiteConnection::CreateDatabase(database.c_str()) != 0) return E_FAIL;
-    app->GetStopEvent().ResetEvent();
-    return app->GetSyncManager()->StartAll();
+    return app->StartEngineWithStoredSession();
 }
 
 int Run(const std::wstring& mode, const wchar_t* tenant, const wchar_t* session, const wchar_t* root, DWORD number) {
@@ -144,7 +135,7 @@ int Run(const std::wstring& mode, const wchar_t* tenant, const wchar_t* session,
         PumpUntil([](const CSyncItem&) { return false; }, number * 1000);
         std::printf("idle-cpu-seconds %.3f\n", CpuSeconds() - before);
     }
-    app->GetSyncManager()->StopAll();
+    app->StopSyncThreads();
     app->SetMainFrame(nullptr);
     app->Term();
     return 0;

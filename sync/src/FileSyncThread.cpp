@@ -1,7 +1,8 @@
 #include "BrelioSync/FileSyncThread.h"
 
-#include "BrelioApp/DriveApp.h"
 #include "BrelioServices/Log.h"
+#include "BrelioServices/Settings.h"
+#include "BrelioSync/EngineHost.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioServices/RelativePath.h"
 #include "BrelioSync/SyncManager.h"
@@ -12,14 +13,14 @@ void CFileSyncThread::Configure(const SyncEnvironment& environment) {
 }
 
 SyncEnvironment CFileSyncThread::EnvironmentFromApp(CSyncManager* manager) {
-    CDriveApp* app = CDriveApp::GetInstance();
+    const CSettings& settings = engine_host::Settings();
     SyncEnvironment environment;
-    environment.syncRoot = app->GetSettings().GetRootDir();
-    environment.databasePath = app->GetSettings().GetLocalStoragePath();
-    environment.storageMutex = &app->GetStorageMutex();
-    environment.stopEvent = app->GetStopEvent();
+    environment.syncRoot = settings.GetRootDir();
+    environment.databasePath = settings.GetLocalStoragePath();
+    environment.storageMutex = &engine_host::StorageMutex();
+    environment.stopEvent = engine_host::StopEvent();
     environment.syncManager = manager;
-    environment.selectedFolders = &app->GetSettings().GetSyncFolders();
+    environment.selectedFolders = &settings.GetSyncFolders();
     return environment;
 }
 

@@ -1,12 +1,13 @@
-#include "BrelioApp/DriveApp.h"
+#include "BrelioServices/Settings.h"
+#include "BrelioSync/EngineHost.h"
 #include "BrelioSync/StorageUpdateThread.h"
 
 StorageUpdateSettings StorageUpdateSettings::FromApp() {
-    CDriveApp* app = CDriveApp::GetInstance();
+    const CSettings& host = engine_host::Settings();
     StorageUpdateSettings settings;
-    settings.syncRoot = app->GetSettings().GetRootDir();
-    settings.databasePath = app->GetSettings().GetLocalStoragePath();
-    settings.storageMutex = &app->GetStorageMutex();
-    settings.selectedFolders = &app->GetSettings().GetSyncFolders();
+    settings.syncRoot = host.GetRootDir();
+    settings.databasePath = host.GetLocalStoragePath();
+    settings.storageMutex = &engine_host::StorageMutex();
+    settings.selectedFolders = &host.GetSyncFolders();
     return settings;
 }

@@ -1,11 +1,13 @@
 #include "BrelioSync/SyncManager.h"
 
-#include "BrelioApp/DriveApp.h"
+#include "BrelioCore/JXEvent.h"
+#include "BrelioServices/Settings.h"
+#include "BrelioSync/EngineHost.h"
 
 HRESULT CSyncManager::StartAll() {
     if (m_started) return HRESULT_FROM_WIN32(ERROR_BUSY);
     AwaitLastRun();
-    std::wstring root = CDriveApp::GetInstance()->GetSettings().GetRootDir();
+    std::wstring root = engine_host::Settings().GetRootDir();
     const HRESULT results[] = {
         m_monitor.Start(&m_queue, &m_ignoreList, &m_fullSyncEvent, root),
         m_storageUpdate.Start(&m_queue, &m_ignoreList, &m_partialSyncEvent, &m_fullSyncEvent,
@@ -20,7 +22,7 @@ HRESULT CSyncManager::StartAll() {
 
 HRESULT CSyncManager::StopAll() {
     m_started = false;
-    CDriveApp::GetInstance()->GetStopEvent().SetEvent();
+    engine_host::StopEvent().SetEvent();
     const HRESULT monitor = m_monitor.Stop(kThreadWait);
     m_queue.Enqueue(L"", 0, false);
     m_queue.Signal();

@@ -1,8 +1,8 @@
 #include <memory>
 
-#include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringTable.h"
 #include "BrelioServices/SessionError.h"
+#include "BrelioSync/EngineHost.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -16,8 +16,8 @@ BOOL CSyncManager::PostItem(const wchar_t* path, bool isFolder, int kind) {
 
 BOOL CSyncManager::NotifyResult(const wchar_t* path, bool isFolder, HRESULT result) {
     if (IsSessionError(result))
-        return CDriveApp::GetInstance()->PostToMainFrame(WM_SYNCITEM, SYNCITEM_SIGN_OUT,
-                                                         static_cast<LPARAM>(static_cast<uint32_t>(result)));
+        return engine_host::PostToMainFrame(WM_SYNCITEM, SYNCITEM_SIGN_OUT,
+                                            static_cast<LPARAM>(static_cast<uint32_t>(result)));
     return PostItem(path, isFolder, FAILED(result) ? SYNC_ITEM_FAILED : SYNC_ITEM_DONE);
 }
 

@@ -14,6 +14,7 @@
 #define IDS_INIT_FAILED 8003
 #define IDS_SIGN_IN_SETTINGS_WRONG 8005
 #define IDS_DRIVE_SERVICE_DISABLED 8006
+#define IDS_SYNC_DATA_NOT_REPLACED 8010
 
 // The options window, its pages and the remote-folder picker
 #define IDS_OPTIONS_TITLE 1001

@@ -9,8 +9,8 @@ class CSyncManager;
 // through the sync manager as the program does.
 class CEngineSession {
 public:
-    // Loads the account's settings, signs the REST client in with the stored
-    // session, makes the database when there is none and starts the threads.
+    // The program's own engine start: the account's settings, the stored
+    // session, the database readied, the threads started.
     HRESULT Start(CSyncManager* manager);
     // Stops the threads; S_OK once all three ended.
     HRESULT Stop();

@@ -7,8 +7,6 @@
 namespace brelio::test {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Brelio! Update";
-
 std::wstring WindowText(HWND window) {
     wchar_t text[2048] = L"";
     ::GetWindowTextW(window, text, 2048);
@@ -33,22 +31,31 @@ BOOL CALLBACK FindButton(HWND child, LPARAM param) {
     return FALSE;
 }
 
+struct BoxSearch {
+    const std::wstring* caption;
+    std::vector<HWND> boxes;
+};
+
 // A message box, not the progress dialog of the same caption: it has buttons.
 BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<BoxSearch*>(param);
     wchar_t className[32] = L"";
     ::GetClassNameW(window, className, 32);
-    if (wcscmp(className, L"#32770") != 0 || !::IsWindowVisible(window) || WindowText(window) != kCaption)
+    if (wcscmp(className, L"#32770") != 0 || !::IsWindowVisible(window) || WindowText(window) != *search->caption)
         return TRUE;
     bool hasButton = false;
     ::EnumChildWindows(window, FindButton, reinterpret_cast<LPARAM>(&hasButton));
-    if (hasButton) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    if (hasButton) search->boxes.push_back(window);
     return TRUE;
 }
 
 }  // namespace
 
-CBoxAnswerer::CBoxAnswerer(std::vector<int> buttons, BeforeAnswer beforeAnswer)
-    : m_buttons(std::move(buttons)), m_beforeAnswer(std::move(beforeAnswer)), m_thread([this] { Watch(); }) {}
+CBoxAnswerer::CBoxAnswerer(std::vector<int> buttons, BeforeAnswer beforeAnswer, std::wstring caption)
+    : m_buttons(std::move(buttons)),
+      m_beforeAnswer(std::move(beforeAnswer)),
+      m_caption(std::move(caption)),
+      m_thread([this] { Watch(); }) {}
 
 CBoxAnswerer::~CBoxAnswerer() {
     m_stop = true;
@@ -74,8 +81,9 @@ bool CBoxAnswerer::WaitForBoxes(size_t count, DWORD timeoutMs) const {
 
 void CBoxAnswerer::Watch() {
     while (!m_stop) {
-        std::vector<HWND> boxes;
-        ::EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&boxes));
+        BoxSearch search{&m_caption, {}};
+        ::EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&search));
+        const std::vector<HWND>& boxes = search.boxes;
         // A closed box's handle may come back for a later one.
         std::erase_if(m_answered, [](HWND window) { return !::IsWindow(window); });
         for (HWND box : boxes) {

@@ -10,8 +10,9 @@
 
 namespace brelio::test {
 
-// Answers the update's message boxes, in whatever process they appear:
-// each new top-level dialog captioned "Brelio! Update" gets the next
+// Answers the update's message boxes (or, with another caption, the
+// program's), in whatever process they appear:
+// each new top-level dialog of that caption gets the next
 // button of the list (IDOK, IDYES, IDNO, IDRETRY, IDCANCEL) and its text
 // is recorded. A box beyond the list is declined (Cancel, No or OK) and
 // recorded as well, so a test that did not expect it fails instead of
@@ -21,7 +22,8 @@ public:
     // Called on the watching thread with the box's index before its button
     // is pressed.
     using BeforeAnswer = std::function<void(size_t index)>;
-    explicit CBoxAnswerer(std::vector<int> buttons = {}, BeforeAnswer beforeAnswer = {});
+    explicit CBoxAnswerer(std::vector<int> buttons = {}, BeforeAnswer beforeAnswer = {},
+                          std::wstring caption = L"Brelio! Update");
     ~CBoxAnswerer();
     CBoxAnswerer(const CBoxAnswerer&) = delete;
     CBoxAnswerer& operator=(const CBoxAnswerer&) = delete;
@@ -37,6 +39,7 @@ private:
 
     std::vector<int> m_buttons;
     BeforeAnswer m_beforeAnswer;
+    std::wstring m_caption;
     std::vector<HWND> m_answered;
     mutable std::mutex m_lock;
     std::vector<std::wstring> m_texts;

@@ -1,0 +1,114 @@
+#include "BrelioApp/DriveApp.h"
+#include "BrelioApp/MainFrame.h"
+#include "BrelioApp/SignInWindows.h"
+#include "BrelioApp/StringIds.h"
+#include "BrelioApp/StringTable.h"
+#include "BrelioFramework/MessageLoop.h"
+#include "BrelioServices/GlobalSettings.h"
+#include "BrelioServices/Log.h"
+#include "BrelioServices/SyncFolderCheck.h"
+#include "BrelioSync/SyncManager.h"
+
+HRESULT CDriveApp::StartSyncThreadsOrTell(HWND owner) {
+    const HRESULT started = StartSyncThreads();
+    if (started == kSyncFolderRefused) ShowMessage(owner, IDS_FOLDER_NOT_VALID, MB_ICONERROR);
+    if (SUCCEEDED(started)) m_syncManager->RequestFullSync();
+    return started;
+}
+
+int CDriveApp::Run(WTL::CMessageLoop* loop, int showCommand) {
+    m_messageLoop = loop;
+    const bool firstRun = m_settings.IsFirstRun();
+    if (!Login(nullptr)) {
+        if (firstRun) (void)SetFirstRun(true);
+        return -1;
+    }
+    if (CreateMainFrame(showCommand) == nullptr) {
+        if (firstRun) (void)SetFirstRun(true);
+        return -1;
+    }
+    if (firstRun) {
+        int changes = 0;
+        if (RunOptionsWindow(GetMainFrameWindow(), changes) == 2) {
+            (void)SetFirstRun(true);
+            DestroyFrameNow();
+            return -1;
+        }
+        (void)ConfirmExistingStorage(GetMainFrameWindow());
+    }
+    m_settings.ClearFirstRun();
+    (void)StartSyncThreadsOrTell(GetMainFrameWindow());
+    const int exitCode = loop->Run();
+    SignOutAtExit();
+    (void)StopSyncThreads();
+    return exitCode;
+}
+
+void CDriveApp::SignOutAtExit() {
+    if (m_settings.IsAutoLogin() || !m_settings.HasSession()) return;
+    RunWebSignOut(nullptr);
+    (void)m_settings.SetSessionId(L"");
+    (void)m_settings.SetAccount(L"", L"");
+}
+
+void CDriveApp::DestroyFrameNow() {
+    // Through the handle: the frame object deletes itself on the way.
+    if (const HWND window = GetMainFrameWindow()) ::DestroyWindow(window);
+    // The frame's last act is the quit message of a normal end; this end
+    // is not one, and nothing pumps after it.
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+HWND CDriveApp::CreateMainFrame(int showCommand) {
+    const std::wstring title = LoadStringText(IDS_APP_TITLE);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(::GetDesktopWindow(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const RECT rect = {work.right - 470, work.bottom - 617, work.right - 4, work.bottom - 4};
+    auto* frame = new CMainFrame();
+    const HWND window = frame->Create(nullptr, rect, title.c_str(), WS_POPUP, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE);
+    if (window == nullptr) {
+        delete frame;
+        return nullptr;
+    }
+    ::SetMenu(window, nullptr);
+    ::ShowWindow(window, showCommand);
+    return window;
+}
+
+HRESULT CDriveApp::StartSyncThreads() {
+    if (!m_syncManager) return E_UNEXPECTED;
+    if (!m_storageReady) return HRESULT_FROM_WIN32(ERROR_NOT_READY);
+    std::wstring normalised;
+    const SyncFolderCheck folder = CheckSyncFolder(m_settings.GetRootDir(), normalised);
+    if (folder != SyncFolderCheck::Accepted) {
+        // A folder the options window would refuse (a drive, the program's
+        // own folders, a relative path) never gets the engine.
+        Log(L"Sync folder refused(%s).", SyncFolderCheckText(folder));
+        return kSyncFolderRefused;
+    }
+    m_stopEvent.ResetEvent();
+    const HRESULT started = m_syncManager->StartAll();
+    m_threadsStarted = true;
+    return started;
+}
+
+HRESULT CDriveApp::StopSyncThreads() {
+    if (!m_syncManager || !m_threadsStarted) return S_OK;
+    m_threadsStarted = false;
+    m_stopEvent.SetEvent();
+    return m_syncManager->StopAll();
+}
+
+HRESULT CDriveApp::StartEngineWithStoredSession() {
+    HRESULT hr = m_settings.LoadAccount();
+    if (FAILED(hr)) return hr;
+    hr = UseStoredSession(false);
+    if (FAILED(hr)) return hr;
+    hr = CheckLocalStorageVersion(nullptr);
+    if (FAILED(hr)) return hr;
+    return StartSyncThreads();
+}

@@ -1,0 +1,194 @@
+// A first run end to end through the real windows: the tenant window, the
+// web sign-in (through the test browser object), the options window, the
+// new database, the first sync, the tray icon, and the Explorer entry and
+// Links shortcut pointing at the folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+
+#include "BrelioApp/ResourceIds.h"
+#include "BrelioApp/TenantWnd.h"
+#include "BrelioCore/ComPtr.h"
+#include "BrelioCore/TextConvert.h"
+#include "BrelioServices/GlobalSettings.h"
+#include "BrelioServices/NavigationPane.h"
+#include "BrelioServices/RegistryLayout.h"
+#include "BoxAnswerer.h"
+#include "BrelioApp/StringIds.h"
+#include "BrelioApp/StringTable.h"
+#include "ClientAppTest.h"
+#include "TestBrowser.h"
+
+using namespace brelio::test;
+
+namespace {
+
+constexpr char kTenant[] = "firstco";
+
+class FirstRun : public ClientAppTest {
+protected:
+    void StoreSettings() override {
+        RemoveSettings();
+        ASSERT_EQ(SetFirstRun(true), ERROR_SUCCESS);
+        // The drive is asked for changes every second, so that a file put
+        // on it after the sign-in arrives soon.
+        WriteSettingNumber(kSyncIdleTimeValue, 1000);
+        Json::Value body;
+        body["tenant"] = kTenant;
+        body["userCode"] = std::string("owner@") + kTenant;
+        body["name"] = "Owner";
+        ControlPost("/accounts", body);
+    }
+    void TearDown() override {
+        const std::wstring root = m_app->GetSettings().GetRootDir();
+        ClientAppTest::TearDown();
+        if (!root.empty()) RemoveTree(root);
+    }
+
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (s_step && s_step()) s_step = nullptr;
+    }
+    static std::function<bool()> s_step;
+    CTestBrowserClass m_browserClass;
+};
+std::function<bool()> FirstRun::s_step;
+
+HWND Visible(const wchar_t* className) {
+    const HWND window = ::FindWindowW(className, nullptr);
+    return window != nullptr && ::IsWindowVisible(window) ? window : nullptr;
+}
+
+std::wstring ShortcutTarget(const std::wstring& path) {
+    brelio::ComPtr<IShellLinkW> link;
+    brelio::ComPtr<IPersistFile> file;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Put()))) ||
+        FAILED(link.As(file)) || FAILED(file->Load(path.c_str(), STGM_READ)))
+        return L"";
+    wchar_t target[MAX_PATH] = L"";
+    if (FAILED(link->GetPath(target, MAX_PATH, nullptr, 0))) return L"";
+    return target;
+}
+
+}  // namespace
+
+TEST_F(FirstRun, TenantSignInOptionsDatabaseSyncAndTrayThroughTheRealWindows) {
+    ASSERT_EQ(m_browserClass.Registered(), S_OK);
+    ASSERT_TRUE(m_app->GetSettings().IsFirstRun());
+    bool typed = false, optionsAccepted = false, seeded = false, trayIconSeen = false;
+    std::wstring synced;
+    s_step = [&] {
+        if (!typed) {
+            if (const HWND tenant = Visible(L"BrelioDrive.TenantWnd")) {
+                ::SetDlgItemTextW(tenant, CTenantWnd::kEditId, brelio::Utf8ToWide(kTenant).c_str());
+                ::PostMessageW(tenant, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                typed = true;
+            }
+            return false;
+        }
+        if (!optionsAccepted) {
+            if (const HWND options = Visible(L"BrelioDrive.OptionsWnd")) {
+                ::PostMessageW(options, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                optionsAccepted = true;
+            }
+            return false;
+        }
+        if (Frame() == nullptr || ::FindWindowW(L"BrelioDrive.OptionsWnd", nullptr) != nullptr) return false;
+        if (!seeded) {
+            // The web sign-in made a new member of the tenant; its drive
+            // gets a file.
+            Json::Value body;
+            body["session"] = brelio::WideToUtf8(m_app->GetSettings().GetSessionId());
+            body["items"][0]["path"] = "/welcome.txt";
+            body["items"][0]["size"] = 1234;
+            ControlPost("/seed", body);
+            synced = m_app->GetSettings().GetRootDir() + L"\\welcome.txt";
+            seeded = true;
+            return false;
+        }
+        if (!FileExists(synced)) return false;
+        trayIconSeen = TrayIconPresent();
+        ::PostMessageW(Frame(), WM_COMMAND, ID_APP_EXIT, 0);
+        return true;
+    };
+    // A fresh folder has no earlier database to ask about: any box is
+    // declined and recorded.
+    CBoxAnswerer answerer({}, {}, LoadStringText(IDS_APP_TITLE));
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &FirstRun::Tick);
+    const int code = m_app->Run(&m_loop, SW_HIDE);
+    ::KillTimer(nullptr, timer);
+    s_step = nullptr;
+
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(answerer.Texts().empty());
+    EXPECT_TRUE(typed);
+    EXPECT_TRUE(optionsAccepted);
+    EXPECT_TRUE(trayIconSeen);
+    ASSERT_FALSE(synced.empty());
+    EXPECT_TRUE(FileExists(synced));
+    EXPECT_EQ(ReadSettingNumber(kFirstRunValue), 0);
+    const std::wstring root = m_app->GetSettings().GetRootDir();
+    EXPECT_TRUE(FileExists(m_app->GetSettings().GetLocalStoragePath()));
+    // Explorer's entry and the Links shortcut lead to the folder.
+    const std::wstring bag = std::wstring(L"Software\\Classes\\CLSID\\") + kNavigationPaneClsid + L"\\Instance\\InitPropertyBag";
+    wchar_t target[MAX_PATH] = L"";
+    DWORD size = sizeof(target);
+    ::RegGetValueW(HKEY_CURRENT_USER, bag.c_str(), L"TargetFolderPath", RRF_RT_REG_SZ, nullptr, target, &size);
+    EXPECT_EQ(_wcsicmp(target, root.c_str()), 0) << brelio::WideToUtf8(target);
+    PWSTR links = nullptr;
+    ASSERT_EQ(::SHGetKnownFolderPath(FOLDERID_Links, 0, nullptr, &links), S_OK);
+    const std::wstring shortcut = std::wstring(links) + L"\\BrelioDrive.lnk";
+    ::CoTaskMemFree(links);
+    EXPECT_EQ(_wcsicmp(ShortcutTarget(shortcut).c_str(), root.c_str()), 0) << brelio::WideToUtf8(ShortcutTarget(shortcut));
+}
+
+// Cancelling the first-run options ends the run with -1, keeps the next
+// start a first run, and leaves no frame or tray icon behind.
+TEST_F(FirstRun, CancelledOptionsEndWithMinusOneAndLeaveNoFrameOrTrayIcon) {
+    ASSERT_EQ(m_browserClass.Registered(), S_OK);
+    bool typed = false, cancelled = false;
+    HWND frameSeen = nullptr;
+    s_step = [&] {
+        if (!typed) {
+            if (const HWND tenant = Visible(L"BrelioDrive.TenantWnd")) {
+                ::SetDlgItemTextW(tenant, CTenantWnd::kEditId, brelio::Utf8ToWide(kTenant).c_str());
+                ::PostMessageW(tenant, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                typed = true;
+            }
+            return false;
+        }
+        if (const HWND options = Visible(L"BrelioDrive.OptionsWnd")) {
+            frameSeen = Frame();
+            ::PostMessageW(options, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            cancelled = true;
+            return true;
+        }
+        return false;
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &FirstRun::Tick);
+    const int code = m_app->Run(&m_loop, SW_HIDE);
+    ::KillTimer(nullptr, timer);
+    s_step = nullptr;
+
+    EXPECT_EQ(code, -1);
+    EXPECT_TRUE(cancelled);
+    ASSERT_NE(frameSeen, nullptr);
+    EXPECT_FALSE(::IsWindow(frameSeen));
+    EXPECT_EQ(Frame(), nullptr);
+    // The icon went with the frame: removing it again finds nothing.
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = frameSeen;
+    data.uID = 1;
+    data.uFlags = NIF_GUID;
+    data.guidItem = CMainFrame::kTrayIconId;
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_DELETE, &data));
+    EXPECT_EQ(ReadSettingNumber(kFirstRunValue), 1);
+    // No quit message is left for a loop that is no longer there.
+    MSG msg;
+    EXPECT_FALSE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
