@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -124,6 +127,40 @@ TEST(WindowImpl, DestroyedInsideAHandlerGetsItsFinalMessageAfterwards) {
     ASSERT_NE(window.Create(nullptr, Box()), nullptr);
     window.DestroyWindow();
     EXPECT_EQ(window.finalMessages, 2);
+}
+
+namespace {
+
+// A window object that deletes itself with its last message, living in a
+// buffer the test watches: after the object is gone the buffer is filled
+// with a mark, so a write into the freed object shows as a changed byte.
+constexpr unsigned char kFreedMark = 0xDD;
+
+class CSelfDeletingWindow
+    : public ATL::CWindowImpl<CSelfDeletingWindow, ATL::CWindow, ATL::CWinTraits<WS_POPUP, 0>> {
+public:
+    DECLARE_WND_CLASS(L"BrelioTest.SelfDeletingWindow")
+    BEGIN_MSG_MAP(CSelfDeletingWindow)
+    END_MSG_MAP()
+
+    void OnFinalMessage(HWND) override {
+        unsigned char* storage = reinterpret_cast<unsigned char*>(this);
+        this->~CSelfDeletingWindow();
+        std::fill(storage, storage + sizeof(CSelfDeletingWindow), kFreedMark);
+    }
+};
+
+}  // namespace
+
+TEST(WindowImpl, AnObjectThatDeletesItselfIsNotWrittenAfterItsDestruction) {
+    alignas(CSelfDeletingWindow) unsigned char storage[sizeof(CSelfDeletingWindow)];
+    auto* window = new (storage) CSelfDeletingWindow;
+    ASSERT_NE(window->Create(nullptr, Box()), nullptr);
+    const HWND handle = *window;
+    EXPECT_TRUE(window->DestroyWindow());
+    EXPECT_FALSE(::IsWindow(handle));
+    EXPECT_TRUE(std::all_of(std::begin(storage), std::end(storage), [](unsigned char b) { return b == kFreedMark; }))
+        << "the destroyed object was written after its final message";
 }
 
 TEST(WindowImpl, ChildNotificationsAreReflectedToTheChild) {

@@ -23,6 +23,11 @@ public:
     virtual WNDPROC GetWindowProc() { return WindowProc; }
     virtual void OnFinalMessage(HWND /*window*/) {}
 
+    // The handle is let go with the final message, not here: an object that
+    // deletes itself in OnFinalMessage is gone by the time ::DestroyWindow
+    // returns, so nothing may be written into it afterwards.
+    BOOL DestroyWindow() { return ::DestroyWindow(this->m_hWnd); }
+
     // Takes over an existing window; FALSE when it is already taken.
     BOOL SubclassWindow(HWND window);
     // Gives the window back to its own procedure; NULL when that cannot be
