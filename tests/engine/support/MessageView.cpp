@@ -31,8 +31,16 @@ PostedMessage CMessageView::Take(WPARAM wParam, LPARAM lParam) {
 std::vector<PostedMessage> CMessageView::Drain() {
     std::vector<PostedMessage> messages;
     MSG msg;
-    while (m_window && ::PeekMessageW(&msg, m_window.Get(), WM_SYNCITEM, WM_SYNCITEM, PM_REMOVE))
+    while (m_window && ::PeekMessageW(&msg, m_window.Get(), WM_SYNCITEM, WM_SYNCITEM, PM_REMOVE)) {
+        // Wine hands out a waiting WM_QUIT whatever the filter: put it back
+        // for the loop it belongs to rather than take it for an item.
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (msg.message != WM_SYNCITEM) continue;
         messages.push_back(Take(msg.wParam, msg.lParam));
+    }
     return messages;
 }
 
