@@ -6,6 +6,7 @@
 
 #include "BrelioFramework/MessageMap.h"
 #include "BrelioFramework/WindowImpl.h"
+#include "OwnerWindow.h"
 
 namespace brelio::test {
 
@@ -23,23 +24,6 @@ HWND FindMessageBox(HWND owner, std::wstring* text);
 // Dispatches every message waiting on this thread (pages a browser has
 // queued load inside), until none is left.
 void PumpWaitingMessages();
-
-// A top-level window that does nothing: an owner for modal windows.
-class COwnerWindow : public ATL::CWindowImpl<COwnerWindow, ATL::CWindow, ATL::CWinTraits<WS_POPUP | WS_CAPTION, 0>> {
-public:
-    DECLARE_WND_CLASS(L"BrelioTest.SigninOwner")
-    BEGIN_MSG_MAP(COwnerWindow)
-    END_MSG_MAP()
-
-    HWND Create() {
-        RECT rect = {10, 10, 210, 110};
-        return ATL::CWindowImpl<COwnerWindow, ATL::CWindow, ATL::CWinTraits<WS_POPUP | WS_CAPTION, 0>>::Create(
-            nullptr, rect, L"owner");
-    }
-    ~COwnerWindow() override {
-        if (m_hWnd != nullptr) DestroyWindow();
-    }
-};
 
 // The tenant's web addresses as the windows build them.
 std::wstring TenantAddress(const std::string& tenant, const wchar_t* path);
