@@ -36,3 +36,12 @@ function(brelio_add_gtest name)
     DISCOVERY_TIMEOUT 120
     PROPERTIES ${_props})
 endfunction()
+
+# ctest fixtures for every test of a program: brelio_add_gtest's
+# PROPERTIES cannot carry a list, so they are set once the tests are known.
+function(brelio_tests_require target)
+  set(_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_fixtures.cmake")
+  file(WRITE "${_file}"
+    "if(${target}_TESTS)\n  set_tests_properties(\${${target}_TESTS} PROPERTIES FIXTURES_REQUIRED \"${ARGN}\")\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_file}")
+endfunction()

@@ -4,8 +4,8 @@ time: the cabinets (with Debian's gcab), an installation of the old version
 and the tree of the new one, versions set in the binaries' version
 resources.
 
-    make_fixtures.py --out DIR --drive-host EXE --update DLL --launcher EXE
-                     --shellext DLL --failing-shellext DLL
+    make_fixtures.py --out DIR --drive-host EXE --drive EXE --update DLL
+                     --launcher EXE --shellext DLL --failing-shellext DLL
 
 DIR is made anew:
     installed/         an installation of version OLD
@@ -14,6 +14,8 @@ DIR is made anew:
     failing-shellext/  a shell extension whose registration fails, at NEW
     extract/           cabinets for the extraction tests, with layout/ (the
                        tree of layout.cab) and one cabinet per unsafe name
+    program/           the same three, installed/, payload/ and update.cab,
+                       with the real BrelioDrive.exe in place of the host
 """
 
 import argparse
@@ -92,15 +94,12 @@ def unsafe_cabinet(cabinet, name, scratch):
         f.write(data.replace(old, name.encode("utf-8") + b"\0"))
 
 
-def build(args):
-    out = args.out
-    shutil.rmtree(out, ignore_errors=True)
-    os.makedirs(out)
-    scratch = tempfile.mkdtemp(dir=out, prefix="scratch-")
-
+def release(out, drive, args):
+    """An installation of the old version, the files of the new one and
+    their cabinet, with `drive` as BrelioDrive.exe."""
     # The installation before the update.
     installed = os.path.join(out, "installed")
-    stamp(args.drive_host, os.path.join(installed, "BrelioDrive.exe"), OLD)
+    stamp(drive, os.path.join(installed, "BrelioDrive.exe"), OLD)
     stamp(args.update, os.path.join(installed, "BrelioUpdate.dll"), OLD)
     stamp(args.launcher, os.path.join(installed, "BrelioLauncher.exe"), OLD)
     stamp(args.shellext, os.path.join(installed, "BrelioShellExt.dll"), OLD)
@@ -111,7 +110,7 @@ def build(args):
     # The new version. The update library keeps its version: it is up to
     # date and stays as it is.
     payload = os.path.join(out, "payload")
-    stamp(args.drive_host, os.path.join(payload, "BrelioDrive.exe"), NEW)
+    stamp(drive, os.path.join(payload, "BrelioDrive.exe"), NEW)
     stamp(args.update, os.path.join(payload, "BrelioUpdate.dll"), OLD)
     stamp(args.launcher, os.path.join(payload, "BrelioLauncher.exe"), NEW)
     stamp(args.shellext, os.path.join(payload, "BrelioShellExt.dll"), NEW)
@@ -119,6 +118,16 @@ def build(args):
     write(os.path.join(payload, "notes.txt"), "Brelio! Drive notes, new\r\n")
     write(os.path.join(payload, "도움말", "안내 ü.txt"), "도움말, new\r\n")
     gcab(os.path.join(out, "update.cab"), payload)
+
+
+def build(args):
+    out = args.out
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    scratch = tempfile.mkdtemp(dir=out, prefix="scratch-")
+
+    release(out, args.drive_host, args)
+    release(os.path.join(out, "program"), args.drive, args)
 
     stamp(args.failing_shellext, os.path.join(out, "failing-shellext", "BrelioShellExt.dll"), NEW)
 
@@ -145,7 +154,7 @@ def build(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for option in ("--out", "--drive-host", "--update", "--launcher", "--shellext", "--failing-shellext"):
+    for option in ("--out", "--drive-host", "--drive", "--update", "--launcher", "--shellext", "--failing-shellext"):
         parser.add_argument(option, required=True)
     build(parser.parse_args())
     return 0

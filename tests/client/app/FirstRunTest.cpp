@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/TenantWnd.h"
@@ -124,7 +125,7 @@ TEST_F(FirstRun, TenantSignInOptionsDatabaseSyncAndTrayThroughTheRealWindows) {
     s_step = nullptr;
 
     EXPECT_EQ(code, 1);
-    EXPECT_TRUE(answerer.Texts().empty());
+    EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{});
     EXPECT_TRUE(typed);
     EXPECT_TRUE(optionsAccepted);
     EXPECT_TRUE(trayIconSeen);
