@@ -75,6 +75,16 @@ std::wstring ShortcutTarget(const std::wstring& path) {
     return target;
 }
 
+// Types the tenant into the tenant window and presses Next, once the
+// window is up; false while it is not.
+bool TypeTenantWhenShown() {
+    const HWND tenant = Visible(L"BrelioDrive.TenantWnd");
+    if (tenant == nullptr) return false;
+    ::SetDlgItemTextW(tenant, CTenantWnd::kEditId, brelio::Utf8ToWide(kTenant).c_str());
+    ::PostMessageW(tenant, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return true;
+}
+
 }  // namespace
 
 TEST_F(FirstRun, TenantSignInOptionsDatabaseSyncAndTrayThroughTheRealWindows) {
@@ -84,11 +94,7 @@ TEST_F(FirstRun, TenantSignInOptionsDatabaseSyncAndTrayThroughTheRealWindows) {
     std::wstring synced;
     s_step = [&] {
         if (!typed) {
-            if (const HWND tenant = Visible(L"BrelioDrive.TenantWnd")) {
-                ::SetDlgItemTextW(tenant, CTenantWnd::kEditId, brelio::Utf8ToWide(kTenant).c_str());
-                ::PostMessageW(tenant, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                typed = true;
-            }
+            typed = TypeTenantWhenShown();
             return false;
         }
         if (!optionsAccepted) {
@@ -155,11 +161,7 @@ TEST_F(FirstRun, CancelledOptionsEndWithMinusOneAndLeaveNoFrameOrTrayIcon) {
     HWND frameSeen = nullptr;
     s_step = [&] {
         if (!typed) {
-            if (const HWND tenant = Visible(L"BrelioDrive.TenantWnd")) {
-                ::SetDlgItemTextW(tenant, CTenantWnd::kEditId, brelio::Utf8ToWide(kTenant).c_str());
-                ::PostMessageW(tenant, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                typed = true;
-            }
+            typed = TypeTenantWhenShown();
             return false;
         }
         if (const HWND options = Visible(L"BrelioDrive.OptionsWnd")) {
