@@ -2,6 +2,11 @@
 
 #include <shlwapi.h>
 
+#include <cwchar>
+#include <string>
+
+#include "BrelioServices/PathHelpers.h"
+
 namespace {
 
 using CheckUpdateProc = int (*)(int);
@@ -30,9 +35,10 @@ private:
 }  // namespace
 
 HMODULE LoadUpdateLibrary() {
+    std::wstring program;
+    if (FAILED(GetProgramPath(program))) return nullptr;
     wchar_t path[MAX_PATH + 1] = L"";
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH) return nullptr;
+    wcsncpy(path, program.c_str(), MAX_PATH);
     if (!::PathRemoveFileSpecW(path) || !::PathAppendW(path, L"BrelioUpdate.dll")) return nullptr;
     return ::LoadLibraryW(path);
 }

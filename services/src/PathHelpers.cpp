@@ -22,9 +22,11 @@ HRESULT GetKnownFolder(REFKNOWNFOLDERID id, std::wstring& path) {
     return S_OK;
 }
 
-HRESULT GetProgramPath(std::wstring& path) {
+HRESULT GetProgramPath(std::wstring& path) { return GetModulePath(nullptr, path); }
+
+HRESULT GetModulePath(HMODULE module, std::wstring& path) {
     wchar_t buffer[MAX_PATH + 1] = L"";
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH + 1);
+    const DWORD length = ::GetModuleFileNameW(module, buffer, MAX_PATH + 1);
     if (length == 0) return HRESULT_FROM_WIN32(::GetLastError());
     // A cut path (or one longer than any reader accepts) is no path at all.
     if (length > MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);

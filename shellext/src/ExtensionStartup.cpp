@@ -12,6 +12,7 @@
 #include "BrelioCore/WideFormat.h"
 #include "BrelioFramework/ComObject.h"
 #include "BrelioFramework/Module.h"
+#include "BrelioServices/PathHelpers.h"
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "ExtensionLog.h"
@@ -97,9 +98,8 @@ bool StartSettingsWatcher() {
 BOOL CALLBACK ExtensionInitOnceCallback(PINIT_ONCE, void*, void**) {
     if (!StartSettingsWatcher()) StopCachingSettings();
     if (IsLoggingEnabled()) {
-        wchar_t path[MAX_PATH + 1] = L"";
-        const DWORD length = ::GetModuleFileNameW(ATL::GetModuleInstance(), path, MAX_PATH + 1);
-        if (length > 0 && length <= MAX_PATH) {
+        std::wstring path;
+        if (SUCCEEDED(GetModulePath(ATL::GetModuleInstance(), path))) {
             const std::string text = "[BrelioShellExt] " + brelio::WideToAnsi(path) + " loaded.";
             WriteExtensionLog(text.c_str());
         }
@@ -111,10 +111,9 @@ BOOL CALLBACK ExtensionInitOnceCallback(PINIT_ONCE, void*, void**) {
 }  // namespace
 
 bool IsExplorerProcess() {
-    wchar_t path[MAX_PATH + 1] = L"";
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH) return false;
-    return ::StrCmpIW(::PathFindFileNameW(path), L"explorer.exe") == 0;
+    std::wstring path;
+    if (FAILED(GetProgramPath(path))) return false;
+    return ::StrCmpIW(::PathFindFileNameW(path.c_str()), L"explorer.exe") == 0;
 }
 
 void InitializeExtensionOnce() {

@@ -6,6 +6,7 @@
 #include "BrelioCore/TextConvert.h"
 #include "BrelioFramework/Module.h"
 #include "BrelioServices/NamedMutex.h"
+#include "BrelioServices/PathHelpers.h"
 #include "ExtensionSettings.h"
 #include "GuardedOverlayCall.h"
 #include "SyncFolderPath.h"
@@ -19,9 +20,10 @@ constexpr size_t kLongestPath = kSettingPathCapacity - 1;
 }  // namespace
 
 std::wstring GetOverlayLibraryPath() {
+    std::wstring extension;
+    if (FAILED(GetModulePath(ATL::GetModuleInstance(), extension))) return {};
     wchar_t path[MAX_PATH + 1] = L"";
-    const DWORD length = ::GetModuleFileNameW(ATL::GetModuleInstance(), path, MAX_PATH + 1);
-    if (length == 0 || length > kLongestPath) return {};
+    wcsncpy(path, extension.c_str(), MAX_PATH);
     ::PathRemoveFileSpecW(path);
     if (wcslen(path) + 1 + wcslen(kOverlayLibraryName) > kLongestPath) return {};
     if (!::PathAppendW(path, kOverlayLibraryName)) return {};

@@ -11,7 +11,10 @@ bool JoinPath(const wchar_t* folder, const wchar_t* more, std::wstring& path);
 // A known folder of the current user, such as FOLDERID_LocalAppData.
 HRESULT GetKnownFolder(REFKNOWNFOLDERID id, std::wstring& path);
 
-// Full path of the running program, as GetModuleFileNameW gives it.
+// Full path of a loaded module (NULL: the running program), as
+// GetModuleFileNameW gives it; a path longer than MAX_PATH is refused, not cut.
+HRESULT GetModulePath(HMODULE module, std::wstring& path);
+// Full path of the running program.
 HRESULT GetProgramPath(std::wstring& path);
 
 // The user's profile folder joined with "BrelioDrive"; empty on failure.
