@@ -15,7 +15,10 @@ cmake -S "$top" -B "$build" -G "Unix Makefiles" \
 cmake --build "$build" -j "$(nproc)"
 
 # Windows (and later the tray) need a display; tests get a private one.
-display=:$(( 90 + RANDOM % 100 ))
+# Several runs may share the machine: take a display number nobody holds.
+n=$(( 90 + RANDOM % 100 ))
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$(( n + 1 )); done
+display=:$n
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 cleanup() {
