@@ -152,6 +152,12 @@ LRESULT CSyncView::OnOptionsButton(WORD, WORD, HWND, BOOL&) {
     return 0;
 }
 
+void CSyncView::ShowStatus(const std::wstring& text, bool isWarning) {
+    if (m_warningShown && !isWarning) return;
+    m_warningShown = isWarning;
+    m_statusBar.SetText(text);
+}
+
 void CSyncView::InsertOrFree(CSyncItem* item) {
     const int index = m_list.InsertSyncItem(item, -1);
     if (index < 0) {
@@ -168,18 +174,24 @@ LRESULT CSyncView::OnSyncItem(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
 
     if (item->GetKind() == SYNC_ITEM_STATUS) {
         std::unique_ptr<CSyncItem> owned(item);
-        std::wstring text = item->GetPath();
+        const std::wstring message = item->GetPath();
+        // A pass ends completed, or with what kept it from that: the sync
+        // folder missing or empty, items not synced. That warning outlives
+        // the next passes' start and work until one of them completes.
+        if (message == LoadStringText(IDS_SYNC_COMPLETED)) m_warningShown = false;
+        const bool warning =
+            message == LoadStringText(IDS_SYNC_FOLDER_GONE) || message == LoadStringText(IDS_SYNC_INCOMPLETE);
+        std::wstring text = message;
         while (!text.empty() && text.back() == L'.') text.pop_back();
         std::wstring status;
-        if (brelio::FormatWide(status, L"%s(%s).", text.c_str(), NowText().c_str())) m_statusBar.SetText(status);
+        if (brelio::FormatWide(status, L"%s(%s).", text.c_str(), NowText().c_str())) ShowStatus(status, warning);
         return 0;
     }
     if (item->GetKind() == SYNC_ITEM_IN_PROGRESS) {
         InsertOrFree(item);
         std::wstring status;
-        if (brelio::FormatWide(status, LoadStringText(IDS_SYNC_IN_PROGRESS).c_str(), NowText().c_str())) {
-            m_statusBar.SetText(status);
-        }
+        if (brelio::FormatWide(status, LoadStringText(IDS_SYNC_IN_PROGRESS).c_str(), NowText().c_str()))
+            ShowStatus(status, false);
         return 0;
     }
     // A result replaces the in-progress line of the same item when that is

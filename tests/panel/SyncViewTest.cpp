@@ -219,6 +219,42 @@ TEST_F(PanelSyncView, TheStatusBarFollowsStatusMessagesAndWorkInProgressOnly) {
         << "status messages add no line";
 }
 
+// A warning (the sync folder missing or empty, a pass left incomplete)
+// stays in the status bar through the passes that follow, their start and
+// their work, until one of them completes.
+TEST_F(PanelSyncView, AWarningStaysInTheStatusBarUntilAPassCompletes) {
+    auto status = [](UINT id) { return Post{LoadStringText(id), SYNC_ITEM_STATUS}; };
+    // How the bar's text begins: a status without its final dots, or the
+    // work-in-progress text up to its time.
+    auto shownAs = [](UINT id) {
+        std::wstring text = LoadStringText(id);
+        if (id == IDS_SYNC_IN_PROGRESS) return text.substr(0, text.find(L"%s"));
+        while (!text.empty() && text.back() == L'.') text.pop_back();
+        return text + L"(";
+    };
+    struct Case {
+        const char* what;
+        Post post;
+        UINT shown;
+    };
+    const Case cases[] = {
+        {"a pass starts", status(IDS_SYNC_STARTED), IDS_SYNC_STARTED},
+        {"it ends refused", status(IDS_SYNC_FOLDER_GONE), IDS_SYNC_FOLDER_GONE},
+        {"the next pass starts", status(IDS_SYNC_STARTED), IDS_SYNC_FOLDER_GONE},
+        {"and works", {L"C:\\S\\a.txt", SYNC_ITEM_IN_PROGRESS}, IDS_SYNC_FOLDER_GONE},
+        {"and ends incomplete", status(IDS_SYNC_INCOMPLETE), IDS_SYNC_INCOMPLETE},
+        {"another pass starts", status(IDS_SYNC_STARTED), IDS_SYNC_INCOMPLETE},
+        {"and completes", status(IDS_SYNC_COMPLETED), IDS_SYNC_COMPLETED},
+        {"then a pass starts as ever", status(IDS_SYNC_STARTED), IDS_SYNC_STARTED},
+        {"and its work shows", {L"C:\\S\\b.txt", SYNC_ITEM_IN_PROGRESS}, IDS_SYNC_IN_PROGRESS},
+    };
+    for (const Case& c : cases) {
+        PostFromAnotherThread({c.post});
+        const std::wstring shown = m_view.GetStatusBar().GetText();
+        EXPECT_EQ(shown.rfind(shownAs(c.shown), 0), 0u) << c.what;
+    }
+}
+
 TEST_F(PanelSyncView, EveryItemIsFreedWhenTheListIsEmptiedOrThePanelGoes) {
     const std::vector<Post> posts = {{L"C:\\S\\a.txt", SYNC_ITEM_IN_PROGRESS},
                                      {L"C:\\S\\a.txt", SYNC_ITEM_DONE},

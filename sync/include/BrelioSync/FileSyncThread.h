@@ -64,7 +64,9 @@ public:
     // time; the result is that of CJXThread::Close.
     HRESULT Stop(DWORD milliseconds);
 
-    // The passes, each between status 1014 and 1015.
+    // The passes. Each posts status 1014 as it starts and one status as it
+    // ends: 1015 only when it did everything it had to, else what kept it
+    // from that. A full pass whose walk is refused ends with the walk.
     void RunPartialPass();
     void FullSync();
     // Reconciles the remote changes after the stored revision with the
@@ -88,7 +90,8 @@ public:
 
     // The walk of a full sync over the whole sync folder or each selected
     // folder. Refuses to start, deleting nothing, when the sync folder is
-    // missing or holds nothing while the drive has items recorded in sync.
+    // missing or holds nothing while the drive has items recorded in sync,
+    // and remembers that in the database until a walk succeeds.
     HRESULT FullSyncWalk();
 
     // Deletes, in the folder and below it, every temporary file that a
@@ -223,6 +226,19 @@ private:
     // An action's result as a sync item; a failure marks the pass
     // incomplete.
     BOOL NotifyResult(const wchar_t* path, bool isFolder, HRESULT result);
+    // The status a pass closes with: completed, the sync folder's warning
+    // while a refused walk stands, or that some of it was not done.
+    void NotifyPassEnd(bool succeeded);
+
+    // The refused walk as the database remembers it, read as each pass
+    // starts, and written.
+    void ReadWalkRefusal();
+    void RememberWalkRefusal(bool refused);
+    // A row whose item is missing here stands for the user's deletion:
+    // always, but while a refused walk stands only when the change being
+    // carried out is the removal the monitor saw. A folder lost or made
+    // anew empty is no user who deleted everything.
+    bool IsMissingItemDeleted() const;
 
     SyncEnvironment m_env;
     bool m_stopSeen = false;
@@ -230,6 +246,14 @@ private:
     // full sync then does not cover every change up to the drive's
     // revision.
     bool m_passIncomplete = false;
+    // Set when an item of the pass failed: the pass does not close as
+    // completed. (An item the walk leaves to the partial sync is no failure.)
+    bool m_itemFailed = false;
+    // A walk of the sync folder was refused and none has succeeded since.
+    bool m_walkRefused = false;
+    // This pass's walk refused to start: the pass ends there, with the
+    // warning the walk posted.
+    bool m_walkRefusedNow = false;
     // Set by Stop, reset by Start: a run once stopped stays stopped.
     CJXEvent m_stopRequested{true, false, nullptr};
     CJXEvent* m_partialSyncEvent = nullptr;
