@@ -272,13 +272,15 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
 
     if (sink.stream != nullptr) sink.stream->Clear();
     // Answers read into memory are small; a large buffer for each of them
-    // costs more than the answer itself.
+    // costs more than the answer itself. They are read as they arrive, so
+    // that a cancel ends even one that trickles in; a file's body comes in
+    // whole chunks, for speed.
     const DWORD room = sink.file != nullptr ? kChunk : kSmallChunk;
     ULONGLONG received = 0;
     for (;;) {
         if (sink.progress != nullptr && sink.progress->IsCancelled()) return E_ABORT;
         DWORD read = 0;
-        hr = request.Read(room, read);
+        hr = sink.file != nullptr ? request.Read(room, read) : request.ReadArrived(room, read);
         if (FAILED(hr)) return hr;
         if (read == 0) break;
         received += read;

@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RestFrame.h"
 #include "StandinTest.h"
 
@@ -109,6 +111,34 @@ TEST_F(HttpRequest, AnAnswerLongerThanTheLimitIsRefused) {
         // A refused answer is not kept, not even its first part.
         EXPECT_EQ(body.GetSize(), c.kept);
     }
+}
+
+TEST_F(HttpRequest, ACancelEndsARequestWhoseAnswerTrickles) {
+    // 240 bytes, one every 500 ms: two minutes in all.
+    const uint64_t file = IdOf(Seed({FileItem("/slow.bin", 240)})[0]);
+    Json::Value trickle;
+    trickle["path"] = "media=raw";
+    trickle["trickleMs"] = 500;
+    AddFault(trickle);
+    // Set by the time the body is under way; the wait for it is bounded
+    // far beyond that, far short of the trickle.
+    brelio::UniqueKernelHandle timer(::CreateWaitableTimerW(nullptr, TRUE, nullptr));
+    LARGE_INTEGER due = {};
+    due.QuadPart = -30000000;  // 3 s
+    ASSERT_TRUE(::SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE));
+    brelio::UniqueKernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HRESULT result = S_OK;
+    std::thread request([&] {
+        CJXHttpRequest::SetThreadCancelEvent(timer.Get());
+        CJXHttpRequest get;
+        CJXMemoryStream body;
+        result = Get(L"/files/" + std::to_wstring(file) + L"?media=raw", get, body);
+        CJXHttpRequest::SetThreadCancelEvent(nullptr);
+        ::SetEvent(done.Get());
+    });
+    EXPECT_EQ(::WaitForSingleObject(done.Get(), 60000), WAIT_OBJECT_0);
+    request.join();
+    EXPECT_EQ(result, E_ABORT);
 }
 
 }  // namespace
