@@ -333,7 +333,8 @@ class Control:
         text = body.get("body")
         if not isinstance(text, str):
             raise ControlError("body must be the manifest text")
-        self.store.release.set_manifest(text)
+        pad_to = _count(body, "padTo") if "padTo" in body else 0
+        self.store.release.set_manifest(text, pad_to)
         return _ok()
 
     def update_file(self, req, body):
