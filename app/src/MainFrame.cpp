@@ -30,6 +30,12 @@ LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM, BOOL& handled) {
     RECT client = {};
     GetClientRect(&client);
     m_hWndClient = m_syncView.Create(m_hWnd, client);
+    if (m_hWndClient == nullptr) {
+        // Without its panel the frame has nothing to show and the engine
+        // nothing to report to: the frame is not made.
+        handled = TRUE;
+        return -1;
+    }
     if (CSyncManager* manager = app->GetSyncManager()) manager->SetNotifyView(&m_syncView);
     if (WTL::CMessageLoop* loop = WTL::GetAppModule().GetMessageLoop()) {
         loop->AddMessageFilter(this);
@@ -90,7 +96,7 @@ LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
 void CMainFrame::OnFinalMessage(HWND) {
     CDriveApp* app = CDriveApp::GetInstance();
     if (app->GetFrameWindow() == this) app->SetFrameWindow(nullptr);
-    delete this;
+    if (m_ownedByWindow) delete this;
 }
 
 LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM, BOOL&) {

@@ -50,11 +50,13 @@ HWND CSyncView::Create(HWND parent, const RECT& rect) {
     const Button buttons[] = {{kOptionsButtonId, IDP_BUTTON_OPTIONS, 7},
                               {kFolderButtonId, IDP_BUTTON_FOLDER, 43},
                               {kWebButtonId, IDP_BUTTON_WEB, 79}};
+    // A panel without one of its parts is no panel: the caller gets none.
+    bool complete = true;
     for (const Button& b : buttons) {
         CJXImageButton& button = m_buttons[b.id - kWebButtonId];
         AddControl(&button);
         const RECT place = {width - b.right - 24, 7, width - b.right, 31};
-        button.Create(m_hWnd, place, L"", b.id);
+        complete = complete && button.Create(m_hWnd, place, L"", b.id) != nullptr;
         button.LoadImages(ATL::GetModuleInstance(), b.image, L"PNG");
         button.SetColors(0xFFFFFF, 0xF5F1F0, 0xFFFFFF);
     }
@@ -63,11 +65,15 @@ HWND CSyncView::Create(HWND parent, const RECT& rect) {
     listArea.top += kHeaderBottom;
     listArea.bottom -= kStatusBarHeight;
     AddControl(&m_list);
-    m_list.Create(m_hWnd, listArea);
+    complete = complete && m_list.Create(m_hWnd, listArea) != nullptr;
 
     const RECT statusArea = {area.left, listArea.bottom, area.right, listArea.bottom + kStatusBarHeight};
-    m_statusBar.Create(m_hWnd, statusArea);
+    complete = complete && m_statusBar.Create(m_hWnd, statusArea) != nullptr;
     m_statusBar.SetFont(m_smallFont.Get());
+    if (!complete) {
+        DestroyWindow();
+        return nullptr;
+    }
     return m_hWnd;
 }
 
