@@ -81,6 +81,11 @@ void CSyncView::DeleteAllItems() {
     if (m_list.m_hWnd != nullptr) m_list.DeleteAllItems();
 }
 
+void CSyncView::Clear() {
+    DeleteAllItems();
+    m_statusBar.SetText(std::wstring());
+}
+
 std::wstring CSyncView::DrivePageAddress() {
     std::wstring address;
     const std::wstring tenant = CDriveApp::GetInstance()->GetSettings().GetTenant();

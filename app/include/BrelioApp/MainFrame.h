@@ -45,6 +45,7 @@ public:
     // After a sign-out for a session error: tells the user once, then
     // takes the next session error again.
     void ShowSessionErrorMessage();
+    CSyncView& GetSyncView() { return m_syncView; }
     // The tray menu as it is shown now (the caller destroys it).
     HMENU LoadTrayMenu() const;
 

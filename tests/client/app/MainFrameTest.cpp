@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
 #include "BrelioServices/RegistryLayout.h"
+#include "BrelioSync/SyncItem.h"
 #include "BoxAnswerer.h"
 #include "ClientAppTest.h"
 #include "WindowPixels.h"
@@ -230,4 +232,48 @@ TEST_F(MainFrame, TwoSignOutCallsBeforeTheTimerSignOutOnce) {
     EXPECT_FALSE(app->GetSettings().HasSession());
     EXPECT_EQ(PumpUntilQuit(), 1);
     EXPECT_EQ(tenantWindow.Closed(), 1);
+}
+
+namespace {
+
+std::function<void()> g_onTick;
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_onTick) g_onTick();
+}
+
+void PostToPanel(HWND panel, const wchar_t* text, int32_t kind) {
+    auto* item = new CSyncItem(text, false, kind);
+    if (!::PostMessageW(panel, WM_APP + 10, SYNCITEM_ITEM, reinterpret_cast<LPARAM>(item))) delete item;
+}
+
+}  // namespace
+
+// What the panel showed belongs to the session that ended: while the new
+// sign-in asks, neither a line nor the last status message is left.
+TEST_F(MainFrame, ASignOutEmptiesTheListAndTheStatusBarBeforeTheNewSignIn) {
+    SignInWithFrame();
+    const HWND frame = Frame();
+    CSyncView& panel = CDriveApp::GetInstance()->GetFrameWindow()->GetSyncView();
+    PostToPanel(panel, L"C:\\S\\a.txt", SYNC_ITEM_DONE);
+    PostToPanel(panel, LoadStringText(IDS_SYNC_COMPLETED).c_str(), SYNC_ITEM_STATUS);
+    ASSERT_TRUE(PumpUntil([&] { return panel.GetList().GetItemCount() == 1 && !panel.GetStatusBar().GetText().empty(); }));
+
+    int linesDuringSignIn = -1;
+    std::wstring statusDuringSignIn = L"not seen";
+    g_onTick = [&] {
+        const HWND tenant = ::FindWindowW(L"BrelioDrive.TenantWnd", nullptr);
+        if (tenant == nullptr || !::IsWindowVisible(tenant)) return;
+        linesDuringSignIn = panel.GetList().GetItemCount();
+        statusDuringSignIn = panel.GetStatusBar().GetText();
+        g_onTick = nullptr;
+        ::PostMessageW(tenant, WM_CLOSE, 0, 0);
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, Tick);
+    ::PostMessageW(frame, WM_APP + 10, SYNCITEM_SIGN_OUT, 0);
+    // The new sign-in is abandoned, which ends the program.
+    EXPECT_EQ(PumpUntilQuit(), 1);
+    ::KillTimer(nullptr, timer);
+    g_onTick = nullptr;
+    EXPECT_EQ(linesDuringSignIn, 0);
+    EXPECT_EQ(statusDuringSignIn, L"");
 }
