@@ -22,6 +22,16 @@ constexpr int kStatusBarHeight = 37;
 
 std::wstring NowText() { return CSyncListView::FormatTime(_time64(nullptr)); }
 
+// A status message with the time: "<text>(<time>)" and a full stop. The
+// text's own final stops go, or they would stand before the time; the
+// closing one is the stop the text ended with, so that a Japanese message
+// ends in "。" and any other in ".".
+std::wstring StatusWithTime(std::wstring text, const std::wstring& time) {
+    const wchar_t stop = !text.empty() && text.back() == L'\u3002' ? L'\u3002' : L'.';
+    while (!text.empty() && (text.back() == L'.' || text.back() == L'\u3002')) text.pop_back();
+    return text + L'(' + time + L')' + stop;
+}
+
 }  // namespace
 
 CSyncView::~CSyncView() { RemoveAllControls(); }
@@ -179,10 +189,7 @@ LRESULT CSyncView::OnSyncItem(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
 
     if (item->GetKind() == SYNC_ITEM_STATUS) {
         std::unique_ptr<CSyncItem> owned(item);
-        std::wstring text = item->GetPath();
-        while (!text.empty() && text.back() == L'.') text.pop_back();
-        std::wstring status;
-        if (brelio::FormatWide(status, L"%s(%s).", text.c_str(), NowText().c_str())) m_statusBar.SetText(status);
+        m_statusBar.SetText(StatusWithTime(item->GetPath(), NowText()));
         return 0;
     }
     if (item->GetKind() == SYNC_ITEM_IN_PROGRESS) {

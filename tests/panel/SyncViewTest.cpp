@@ -14,10 +14,12 @@
 #include "BrelioApp/StringTable.h"
 #include "BrelioApp/SyncView.h"
 #include "BrelioApp/WebAddress.h"
+#include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioFramework/Module.h"
 #include "BrelioSync/SyncItem.h"
 #include "ItemTracking.h"
+#include "StringInLanguage.h"
 #include "TempFolder.h"
 #include "WindowPixels.h"
 
@@ -191,6 +193,8 @@ TEST_F(PanelSyncView, AResultReplacesOnlyTheLastLineWhenItIsTheSameItemInProgres
 }
 
 TEST_F(PanelSyncView, TheStatusBarFollowsStatusMessagesAndWorkInProgressOnly) {
+    constexpr WORD kKorean = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN);
+    constexpr WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
     struct Case {
         const char* what;
         Post post;
@@ -199,6 +203,14 @@ TEST_F(PanelSyncView, TheStatusBarFollowsStatusMessagesAndWorkInProgressOnly) {
     const Case cases[] = {
         {"a status message loses its final dots", {L"Sync completed...", SYNC_ITEM_STATUS}, L"Sync completed(%s)."},
         {"a status message without dots", {L"동기화를 시작했습니다", SYNC_ITEM_STATUS}, L"동기화를 시작했습니다(%s)."},
+        // The engine's own messages, each ending in its language's full stop.
+        {"the Korean completion", {StringInLanguage(IDS_SYNC_COMPLETED, kKorean), SYNC_ITEM_STATUS},
+         L"동기화를 완료했습니다(%s)."},
+        {"the Japanese completion", {StringInLanguage(IDS_SYNC_COMPLETED, kJapanese), SYNC_ITEM_STATUS},
+         L"同期が完了しました(%s)。"},
+        {"the Japanese start", {StringInLanguage(IDS_SYNC_STARTED, kJapanese), SYNC_ITEM_STATUS},
+         L"同期を開始しました(%s)。"},
+        {"a run of Japanese full stops", {L"同期が完了しました。。", SYNC_ITEM_STATUS}, L"同期が完了しました(%s)。"},
         {"work in progress", {L"C:\\S\\a.txt", SYNC_ITEM_IN_PROGRESS}, LoadStringText(IDS_SYNC_IN_PROGRESS)},
     };
     for (const Case& c : cases) {
@@ -210,7 +222,7 @@ TEST_F(PanelSyncView, TheStatusBarFollowsStatusMessagesAndWorkInProgressOnly) {
         early.replace(early.find(L"%s"), 2, before);
         late.replace(late.find(L"%s"), 2, after);
         const std::wstring shown = m_view.GetStatusBar().GetText();
-        EXPECT_TRUE(shown == early || shown == late) << c.what;
+        EXPECT_TRUE(shown == early || shown == late) << c.what << ": " << brelio::WideToUtf8(shown);
     }
     const std::wstring status = m_view.GetStatusBar().GetText();
     PostFromAnotherThread({{L"C:\\S\\a.txt", SYNC_ITEM_DONE}, {L"C:\\S\\b.txt", SYNC_ITEM_FAILED}});
