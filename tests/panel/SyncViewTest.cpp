@@ -270,6 +270,32 @@ TEST_F(PanelSyncView, AWideNameWidensTheColumnWhichNeverNarrows) {
     EXPECT_EQ(list.GetColumnWidth(), widened);
 }
 
+// The list scrolls sideways only for a name wider than itself: a list that
+// grew a vertical scroll bar still holds its column.
+TEST_F(PanelSyncView, OnlyAWideNameBringsTheHorizontalScrollBar) {
+    struct Case {
+        const char* what;
+        int lines;
+        std::wstring name;
+        bool vertical;
+        bool horizontal;
+    };
+    const Case cases[] = {
+        {"a few short lines", 3, L"a.txt", false, false},
+        {"more lines than the list shows", 40, L"a.txt", true, false},
+        {"a wide name among many lines", 40, std::wstring(120, L'W') + L".txt", true, true},
+    };
+    for (const Case& c : cases) {
+        m_view.DeleteAllItems();
+        std::vector<Post> posts;
+        for (int i = 0; i < c.lines; ++i) posts.push_back({L"C:\\S\\" + std::to_wstring(i) + c.name, SYNC_ITEM_DONE});
+        PostFromAnotherThread(posts);
+        const LONG_PTR style = ::GetWindowLongPtrW(m_view.GetList(), GWL_STYLE);
+        EXPECT_EQ((style & WS_VSCROLL) != 0, c.vertical) << c.what;
+        EXPECT_EQ((style & WS_HSCROLL) != 0, c.horizontal) << c.what;
+    }
+}
+
 TEST_F(PanelSyncView, HeaderButtonsAndDoubleClicksOpenWhatTheyShow) {
     CTempFolder root;
     ASSERT_TRUE(root.Create());
