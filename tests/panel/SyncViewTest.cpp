@@ -355,4 +355,37 @@ TEST_F(PanelSyncView, ScreenshotWithKoreanAndJapaneseNames) {
     EXPECT_EQ(m_view.GetList().GetItemCount(), 37);
     m_view.GetList().EnsureVisible(0, FALSE);
     EXPECT_FALSE(SaveWindowShot(m_view, L"panel-sync-status").empty());
+
+    // Each line as drawn: the file icon with the badge of its result in
+    // the icon's lower right corner, the name and the time beside it, and
+    // nothing further right.
+    constexpr COLORREF kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kDone = RGB(46, 160, 67);
+    constexpr COLORREF kFailed = RGB(210, 50, 45);
+    CWindowPixels list;
+    ASSERT_TRUE(list.Capture(m_view.GetList()));
+    const int lineHeight = CSyncListView::kLineHeight;
+    for (int line = 0; line < 4; ++line) {
+        const std::wstring name = names[line];
+        SCOPED_TRACE(brelio::WideToUtf8(name));
+        const bool failed = line % 7 == 3;
+        const int top = line * lineHeight;
+        // The badge's lower half, below the coloured band of the file icon.
+        const RECT badge = {14 + 18, top + 14 + 26, 14 + 32, top + 14 + 32};
+        EXPECT_GE(list.CountNear(badge, failed ? kFailed : kDone, 24), 20);
+        EXPECT_EQ(list.CountNear(badge, failed ? kDone : kFailed, 24), 0);
+        EXPECT_GE(list.CountDrawn({14, top + 14, 14 + 18, top + 46}, kWhite), 40) << "the file icon";
+        EXPECT_GE(list.CountDrawn({58, top + 13, 58 + 60, top + 33}, kWhite), 30) << "the name";
+        EXPECT_GE(list.CountDrawn({58, top + 33, 58 + 60, top + 50}, kWhite), 30) << "the time";
+        EXPECT_EQ(list.CountDrawn({260, top + 1, list.Width(), top + lineHeight - 2}, kWhite), 0);
+        EXPECT_EQ(list.At(list.Width() / 2, top + lineHeight - 1), RGB(0xEE, 0xEE, 0xEE)) << "the separator";
+    }
+    // The status message, centred in the status bar.
+    CWindowPixels status;
+    ASSERT_TRUE(status.Capture(m_view.GetStatusBar()));
+    const int w = status.Width();
+    const int h = status.Height();
+    EXPECT_GE(status.CountDrawn({w / 2 - 60, 2, w / 2 + 60, h - 2}, kWhite), 100);
+    EXPECT_EQ(status.CountDrawn({0, 2, 60, h}, kWhite), 0);
+    EXPECT_EQ(status.CountDrawn({w - 60, 2, w, h}, kWhite), 0);
 }

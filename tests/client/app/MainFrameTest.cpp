@@ -209,11 +209,46 @@ TEST_F(MainFrame, SignOutRequestDuringAMessageBoxWaitsForTheBox) {
     EXPECT_EQ(ReadSettingText(L"", L"Account"), L"");
 }
 
+// The status window as the user first sees it: the header with the
+// program's icon, its title and the three buttons, on white, above the
+// empty list.
 TEST_F(MainFrame, LeavesAScreenshotOfTheStatusWindow) {
     SignInWithFrame();
     ::ShowWindow(Frame(), SW_SHOW);
     PumpUntil([] { return false; }, 300);
     EXPECT_FALSE(SaveWindowShot(Frame(), L"client-main-frame").empty());
+
+    CWindowPixels pixels;
+    ASSERT_TRUE(pixels.Capture(Frame()));
+    const int w = pixels.Width();
+    const int h = pixels.Height();
+    EXPECT_EQ(pixels.At(0, h / 2), RGB(0xC0, 0xC0, 0xC0)) << "the border";
+    EXPECT_EQ(pixels.At(w / 2, 36), RGB(0xDD, 0xDD, 0xDD)) << "the header line";
+    constexpr COLORREF kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kBrand = RGB(71, 87, 196);
+    constexpr COLORREF kButtonInk = RGB(110, 110, 110);
+    struct Area {
+        const char* what;
+        RECT rect;
+        int drawn;     // pixels that are not white, at least
+        COLORREF ink;  // and of them, near this colour
+        int inked;
+    };
+    const Area areas[] = {
+        {"the program icon", {14, 10, 30, 26}, 100, kBrand, 60},
+        {"the title", {37, 8, 130, 30}, 40, RGB(0x22, 0x22, 0x22), 5},
+        {"the web button", {w - 103, 7, w - 79, 31}, 30, kButtonInk, 20},
+        {"the folder button", {w - 67, 7, w - 43, 31}, 30, kButtonInk, 20},
+        {"the options button", {w - 31, 7, w - 7, 31}, 30, kButtonInk, 20},
+    };
+    for (const Area& a : areas) {
+        SCOPED_TRACE(a.what);
+        EXPECT_GE(pixels.CountDrawn(a.rect, kWhite), a.drawn);
+        EXPECT_GE(pixels.CountNear(a.rect, a.ink, 24), a.inked);
+    }
+    // Nothing between the title and the buttons, nothing on the empty list.
+    EXPECT_EQ(pixels.CountDrawn({140, 1, w - 110, 36}, kWhite), 0);
+    EXPECT_EQ(pixels.CountDrawn({1, 37, w - 1, h - 40}, kWhite), 0);
 }
 
 
