@@ -31,6 +31,9 @@ public:
     HWND Create(HWND parent, const RECT& rect);
     // Empties the list; every line's item is freed with its line.
     void DeleteAllItems();
+    // Empties the list and the status bar when a session ends: what they
+    // show belongs to it.
+    void Clear();
     BOOL PreTranslateMessage(MSG*) { return FALSE; }
     HWND GetViewWindow() const override { return m_hWnd; }
 
