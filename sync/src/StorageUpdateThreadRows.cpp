@@ -24,6 +24,24 @@ bool IsRemovalRecorded(CSQLiteConnection& db, const FileRecord& row) {
            static_cast<uint64_t>(statement.ColumnInt64(1)) == row.file_id;
 }
 
+bool HasRowsUnder(CSQLiteConnection& db, std::wstring_view folder) {
+    CSQLiteStatement statement;
+    db.Prepare(sqltext::Statement(L"SELECT 1 FROM %s WHERE %s LIMIT 1", CSQLiteConnection::TableName(1),
+                                  sqltext::kUnderFolder),
+               statement, {sqltext::UnderFolderPattern(folder)});
+    return statement.Step();
+}
+
+// What the rows know of the renamed item beats the monitor's word: the
+// monitor looks at a path when it reads the event, and a folder renamed
+// again since then reads as a file. A folder's row, or rows beneath the
+// old name, make it a folder.
+bool IsRenamedFolder(CSQLiteConnection& db, std::wstring_view oldName, bool reportedFolder) {
+    FileRecord row;
+    if (db.GetFile(oldName, row) && row.is_folder) return true;
+    return reportedFolder || HasRowsUnder(db, oldName);
+}
+
 void DropReplacedRow(CSQLiteConnection& db, std::wstring_view name) {
     FileRecord replaced;
     if (!db.GetFile(name, replaced)) return;
@@ -43,7 +61,8 @@ void RecordChange(CSQLiteConnection& db, std::wstring_view name, bool isFolder, 
     transaction.Commit();
 }
 
-void RecordRename(CSQLiteConnection& db, std::wstring_view oldName, std::wstring_view newName, bool isFolder) {
+void RecordRename(CSQLiteConnection& db, std::wstring_view oldName, std::wstring_view newName, bool reportedFolder) {
+    const bool isFolder = IsRenamedFolder(db, oldName, reportedFolder);
     // Row names ignore letter case: a rename that changes only the case
     // finds its own row under the new name.
     if (!SameName(oldName, newName) && db.FileExists(newName) && !db.FileExists(oldName)) {
