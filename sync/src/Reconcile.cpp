@@ -165,6 +165,9 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
         }
         case CHANGE_REMOVED_LOCAL: {
             if (record.file_id == 0) return S_OK;
+            // Seen gone before its rename was read: the rename, recorded
+            // after, tells where it went.
+            if (IsRenamedLater(record.file_id)) return S_OK;
             if (!record.is_folder) {
                 int status = FILE_STATUS_NONE;
                 if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_RETRANSFER)

@@ -211,6 +211,8 @@ private:
     // A rename or removal of the item in the change table (the record
     // being carried out aside): a record that decides where it is.
     bool IsPlaceChangePending(uint64_t fileId);
+    // A rename of the item recorded after the record being carried out.
+    bool IsRenamedLater(uint64_t fileId);
     // The change table without the record being carried out; false when it
     // could not be read.
     bool ReadPendingChanges(ChangeRecordList& pending);
