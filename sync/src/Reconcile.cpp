@@ -200,7 +200,12 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             }
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
-                if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_CHANGED)
+                if (FAILED(storage.GetFileStatus(record.file_id, status))) return S_OK;
+                // An edit sent under the old name (the same name to the file
+                // system) marks the row in sync; the new letter case is
+                // still to be sent, and the drive's name tells whether it is.
+                const bool letterCase = DiffersOnlyInLetterCase(record.name, record.old_name);
+                if (status == FILE_STATUS_CHANGED || (letterCase && status != FILE_STATUS_NONE))
                     return SendLocalRename(record, full.c_str());
                 return S_OK;
             }

@@ -2,6 +2,16 @@
 
 #include <cwchar>
 
+namespace {
+
+// Where the last name of a row name begins.
+size_t LeafStart(const std::wstring& name) {
+    const size_t slash = name.find_last_of(L'\\');
+    return slash == std::wstring::npos ? 0 : slash + 1;
+}
+
+}  // namespace
+
 std::wstring RemotePathToRowName(const std::wstring& remotePath) {
     size_t end = remotePath.size();
     while (end > 0 && remotePath[end - 1] == L'/') --end;
@@ -37,4 +47,12 @@ uint64_t GetPrivateDriveLatestRevision(const DriveInfoList& drives) {
     for (const DriveInfo& drive : drives)
         if (IsPrivateDrive(drive.type.c_str())) return drive.latestRevision;
     return 0;
+}
+
+bool IsSameSpelledPlace(const std::wstring& a, const std::wstring& b) {
+    return _wcsicmp(a.c_str(), b.c_str()) == 0 && a.compare(LeafStart(a), std::wstring::npos, b, LeafStart(b)) == 0;
+}
+
+bool DiffersOnlyInLetterCase(const std::wstring& a, const std::wstring& b) {
+    return _wcsicmp(a.c_str(), b.c_str()) == 0 && !IsSameSpelledPlace(a, b);
 }

@@ -15,3 +15,9 @@ void RemoveRemoteChange(ChangeInfoList& remoteChanges, const ChangeInfo* change)
 uint64_t GetPrivateDriveLatestRevision(const DriveInfoList& drives);
 // A remote path ("/a/b/", forward slashes) as a row name ("a\b").
 std::wstring RemotePathToRowName(const std::wstring& remotePath);
+// Two row names of one place spelled alike: the same folder, letter case
+// aside, and the same last name exactly. A last name that differs only in
+// letter case is a rename still to be made on the other side.
+bool IsSameSpelledPlace(const std::wstring& a, const std::wstring& b);
+// The two row names differ, but only in the letter case of the last name.
+bool DiffersOnlyInLetterCase(const std::wstring& a, const std::wstring& b);
