@@ -272,6 +272,8 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
         case CHANGE_FAILED_LOCAL:
             NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
             return S_OK;
+        case CHANGE_NAME_TAKEN:
+            return RefuseTakenName(fullPath.c_str(), isFolder);
         case CHANGE_MODIFIED_REVISION:
             return Storage().SetFileRevision(remote.id, remote.revision, remote.version);
         default:

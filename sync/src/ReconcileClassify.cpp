@@ -69,6 +69,9 @@ uint32_t CFileSyncThread::ClassifyRemoteChange(std::wstring& fullPath, const Cha
                 default: break;
             }
         }
+    } else if (IsChangeType(change, "updated") && IsNameTakenFrom(fullPath.c_str(), remote)) {
+        // Another item holds the name here, letter case aside.
+        code = CHANGE_NAME_TAKEN;
     } else if (IsChangeType(change, "updated")) {
         FileRecord row;
         if (SUCCEEDED(storage.GetFile(remote.id, row))) {

@@ -26,6 +26,9 @@ std::wstring RemotePathToRowName(const std::wstring& remotePath) {
 ChangeInfo* FindRemoteChange(ChangeInfoList& remoteChanges, const ChangeRecord& record) {
     for (ChangeInfo& change : remoteChanges) {
         if (record.file_id != 0 && change.file.id == record.file_id) return &change;
+        // An item known by its id is never another drive item of its name:
+        // the drive may hold two whose names differ only in letter case.
+        if (record.file_id != 0) continue;
         const bool isFolder = !IsFileType(change.file.type.c_str());
         if (isFolder == record.is_folder &&
             _wcsicmp(RemotePathToRowName(change.file.path).c_str(), record.name.c_str()) == 0)

@@ -6,8 +6,8 @@
 #include "BrelioServices/StorageRecords.h"
 
 // The remote change of the same item as a local change record: the same
-// id, or the same kind at the same path (letter case aside). Null when
-// there is none.
+// id, or, for a record without an id, the same kind at the same path
+// (letter case aside). Null when there is none.
 ChangeInfo* FindRemoteChange(ChangeInfoList& remoteChanges, const ChangeRecord& record);
 // Takes a change found in the list out of it.
 void RemoveRemoteChange(ChangeInfoList& remoteChanges, const ChangeInfo* change);
