@@ -196,10 +196,12 @@ void CFileMonitorThread::QueueChange(const std::vector<ReportedChange>& changes,
 CFileMonitorThread::ItemNow CFileMonitorThread::LookAtItem(const std::vector<ReportedChange>& changes,
                                                            size_t index) const {
     // By the time the changes are read the item may have been renamed or
-    // moved again, on its own or with a folder above it, or taken away: it
-    // is looked at under the name the later changes give it.
+    // moved again, on its own or with a folder above it, or taken away: a
+    // name that stands for nothing now is followed through the later
+    // changes to the name they give the item.
     ItemNow now;
     std::wstring name = changes[index].name;
+    if (LookAt(name, now)) return now;
     for (size_t next = index + 1; next < changes.size(); ++next) {
         const wchar_t* rest = GetRelativePath(name.c_str(), changes[next].name.c_str());
         if (rest == name.c_str()) continue;
@@ -217,16 +219,21 @@ CFileMonitorThread::ItemNow CFileMonitorThread::LookAtItem(const std::vector<Rep
         name = std::move(moved);
         ++next;
     }
+    LookAt(name, now);
+    return now;
+}
+
+bool CFileMonitorThread::LookAt(const std::wstring& name, ItemNow& now) const {
     std::wstring path;
     if (!JoinPath(m_root.c_str(), name.c_str(), path)) {
         now.accounted = true;
-        return now;
+        return true;
     }
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     now.exists = attributes != INVALID_FILE_ATTRIBUTES;
     now.isFolder = now.exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     now.accounted = now.exists;
-    return now;
+    return now.exists;
 }
 
 bool CFileMonitorThread::IsAnyItemUnaccounted(const std::vector<ReportedChange>& changes) const {

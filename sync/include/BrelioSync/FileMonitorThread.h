@@ -69,6 +69,9 @@ private:
     void QueueChanges(std::vector<ReportedChange>& changes);
     void QueueChange(const std::vector<ReportedChange>& changes, size_t index);
     ItemNow LookAtItem(const std::vector<ReportedChange>& changes, size_t index) const;
+    // What stands at the name now; true when something does (or the name
+    // cannot stand for anything), so that no later change needs a look.
+    bool LookAt(const std::wstring& name, ItemNow& now) const;
     // A change names an item that is gone, and the change that took it
     // away is not among them yet (or an old name waits for its new name).
     bool IsAnyItemUnaccounted(const std::vector<ReportedChange>& changes) const;
