@@ -165,6 +165,9 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
         }
         case CHANGE_REMOVED_LOCAL: {
             if (record.file_id == 0) return S_OK;
+            // Seen gone before its rename was read: the rename, recorded
+            // after, tells where it went.
+            if (IsRenamedLater(record.file_id)) return S_OK;
             if (!record.is_folder) {
                 int status = FILE_STATUS_NONE;
                 if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_RETRANSFER)
@@ -197,7 +200,12 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             }
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
-                if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_CHANGED)
+                if (FAILED(storage.GetFileStatus(record.file_id, status))) return S_OK;
+                // An edit sent under the old name (the same name to the file
+                // system) marks the row in sync; the new letter case is
+                // still to be sent, and the drive's name tells whether it is.
+                const bool letterCase = DiffersOnlyInLetterCase(record.name, record.old_name);
+                if (status == FILE_STATUS_CHANGED || (letterCase && status != FILE_STATUS_NONE))
                     return SendLocalRename(record, full.c_str());
                 return S_OK;
             }
@@ -264,6 +272,8 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
         case CHANGE_FAILED_LOCAL:
             NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
             return S_OK;
+        case CHANGE_NAME_TAKEN:
+            return RefuseTakenName(fullPath.c_str(), isFolder);
         case CHANGE_MODIFIED_REVISION:
             return Storage().SetFileRevision(remote.id, remote.revision, remote.version);
         default:

@@ -325,7 +325,11 @@ class Control:
                 if size < 1:
                     raise ControlError("partSize must be at least 1")
                 account.part_size = size
-            return _ok(partSize=account.part_size)
+            if "caseSensitiveNames" in body:
+                if not isinstance(body["caseSensitiveNames"], bool):
+                    raise ControlError("caseSensitiveNames must be true or false")
+                account.drive.case_sensitive_names = body["caseSensitiveNames"]
+            return _ok(partSize=account.part_size, caseSensitiveNames=account.drive.case_sensitive_names)
 
     # --- the update host -------------------------------------------------
 

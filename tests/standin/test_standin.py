@@ -270,6 +270,23 @@ class NameClashTest(unittest.TestCase):
         self.assertGreater(int(renamed["revision"]), int(b["revision"]))
 
 
+    def test_an_account_set_to_case_sensitive_names_holds_names_that_differ_only_in_case(self):
+        acct = Account()
+        a = acct.upload("root", "Report.txt", b"1")
+        out = ok_control("POST", "config", {"session": acct.session, "caseSensitiveNames": True})
+        self.assertTrue(out["caseSensitiveNames"])
+        b = acct.upload("root", "report.txt", b"2")
+        self.assertNotEqual(a["id"], b["id"])
+        self.assertEqual(acct.error("POST", "/files?parentId=root", b"3", {"Filename": "Report.txt"}),
+                         NAME_EXISTS)
+        upper = ok_control("POST", "remote", {"session": acct.session, "op": "upload",
+                                              "path": "/REPORT.txt", "content": ""})["item"]
+        self.assertEqual(upper["path"], "/REPORT.txt")
+        names = sorted(i["name"] for i in acct.ok("GET", "/files?parentId=root")["contents"])
+        self.assertEqual(names, ["REPORT.txt", "Report.txt", "report.txt"])
+        status, out = control("POST", "config", {"session": acct.session, "caseSensitiveNames": "yes"})
+        self.assertEqual((status, out["ok"]), (400, False))
+
 class ChangesTest(unittest.TestCase):
     def setUp(self):
         self.acct = Account()

@@ -110,6 +110,18 @@ public:
     // aside; end() when none.
     static FileInfoList::iterator FindRemoteEntry(FileInfoList& listing, const wchar_t* name, bool isFolder);
 
+    // Names that differ only in letter case (CaseTwins.cpp). The entry the
+    // local item at the path is: the one whose row it has, else the first
+    // of that name and kind.
+    FileInfoList::iterator FindEntryOfLocalItem(FileInfoList& listing, const wchar_t* path, const wchar_t* name,
+                                                bool isFolder);
+    // The local name the drive's item would take is another item's here:
+    // another drive item's (by its row), or a local item's of the other
+    // kind.
+    bool IsNameTakenFrom(const wchar_t* path, const FileInfo& remote);
+    // Reports the drive's item refused for that.
+    HRESULT RefuseTakenName(const wchar_t* path, bool isFolder);
+
     // File actions. Each reports its result as a sync item and logs it.
     HRESULT UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew, bool byName);
     HRESULT UploadChangedFile(uint64_t fileId, const wchar_t* path);
@@ -214,6 +226,8 @@ private:
     // A rename or removal of the item in the change table (the record
     // being carried out aside): a record that decides where it is.
     bool IsPlaceChangePending(uint64_t fileId);
+    // A rename of the item recorded after the record being carried out.
+    bool IsRenamedLater(uint64_t fileId);
     // The change table without the record being carried out; false when it
     // could not be read.
     bool ReadPendingChanges(ChangeRecordList& pending);

@@ -210,6 +210,31 @@ TEST_F(SyncPass, AChangeMadeElsewhereDuringAPassIsFetchedByTheNext) {
     EXPECT_EQ(Sha256HexOfFile(Local(L"b.bin")), ItemAt("/b.bin")["sha256"].asString());
 }
 
+// A file renamed here, and a removal of it recorded before its rename: the
+// removal is what a look at the old name alone found before the rename was
+// read, and a pass can meet both (the rename recorded while a pass ran).
+// The drive keeps the item, renamed.
+TEST_F(SyncPass, ARemovalRecordedBeforeARenameOfTheSameFileKeepsTheFile) {
+    const Json::Value remote = Seed({FileWithContent("/a.txt", "content")})[0];
+    WriteLocal(L"a.txt", "content");
+    RecordSynced(remote, L"a.txt");
+    {
+        CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+        ASSERT_EQ(storage.SetLatestRevision(DriveRevision()), S_OK);
+    }
+    ASSERT_TRUE(::MoveFileW(Local(L"a.txt").c_str(), Local(L"b.txt").c_str()));
+    const uint64_t id = IdOf(remote);
+    AddChangeRow({L"a.txt", L"", false, CHANGE_ACTION_REMOVED, id});
+    Sql("UPDATE file SET name='b.txt', status=2 WHERE name='a.txt'");
+    AddChangeRow({L"b.txt", L"a.txt", false, CHANGE_ACTION_RENAMED, id});
+    m_engine.RunPartialPass();
+    Items();
+    const Json::Value renamed = Item(id);
+    EXPECT_FALSE(renamed["trashed"].asBool());
+    EXPECT_EQ(renamed["path"].asString(), "/b.txt");
+    EXPECT_EQ(Row(L"b.txt").status, FILE_STATUS_SYNCED);
+}
+
 TEST_F(SyncPass, AStopKeepsTheLocalChangesNotCarriedOutAndTheRemoteOnesUnstored) {
     Seed({FileItem("/remote.bin", 100)});
     WriteLocal(L"a.txt", "first");
