@@ -102,6 +102,26 @@ TEST_F(ShellExtInsideExplorer, TheWatcherHoldsTheLibraryWhileItRuns) {
     EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the watcher runs until the process ends";
 }
 
+// Explorer lives on after a stack overflow inside the overlay library, and
+// after the next one too: each finds the stack's guard page in place again.
+TEST_F(ShellExtInsideExplorer, AStackOverflowInTheLibraryCostsOnlyThatItemsOverlay) {
+    WriteAccountSettings(kRootA, kStorageA);
+    auto handler = CreateHandler(*kHandlerClasses[0].clsid);
+    ASSERT_TRUE(handler);
+    ASSERT_EQ(handler->IsMemberOf(L"C:\\SyncA\\x.txt", 0), S_OK);
+    for (int overflow = 1; overflow <= 3; ++overflow) {
+        SCOPED_TRACE(overflow);
+        SetAnswer(kRecordingStackOverflow);
+        EXPECT_EQ(handler->IsMemberOf(L"C:\\SyncA\\deep.txt", 0), S_FALSE);
+        SetAnswer(S_OK);
+        EXPECT_TRUE(Eventually([&] { return handler->IsMemberOf(L"C:\\SyncA\\x.txt", 0) == S_OK; }));
+    }
+}
+
+TEST(ShellExtAsExplorer, AStackOverflowInTheLibraryCostsOnlyThatItemsOverlay) {
+    EXPECT_EQ(RunAsExplorer("AStackOverflowInTheLibraryCostsOnlyThatItemsOverlay"), ChildTestOutcome::Passed);
+}
+
 TEST(ShellExtAsExplorer, ASettingsChangeRereadsTheSettingsWithTheNextGeneration) {
     EXPECT_EQ(RunAsExplorer("ASettingsChangeRereadsTheSettingsWithTheNextGeneration"), ChildTestOutcome::Passed);
 }

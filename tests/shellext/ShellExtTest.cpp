@@ -282,4 +282,13 @@ void ShellExtTest::SetAnswer(HRESULT answer) const {
     set(answer);
 }
 
+void ShellExtTest::ReleaseStall() const {
+    HMODULE module = ::GetModuleHandleW(m_overlayLibrary.c_str());
+    ASSERT_NE(module, nullptr) << "the overlay library is loaded";
+    auto release = reinterpret_cast<ReleaseStallFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "ReleaseStall")));
+    ASSERT_NE(release, nullptr);
+    release();
+}
+
 }  // namespace brelio::test

@@ -113,6 +113,8 @@ protected:
     // The recording library's last call; calls 0 when it is not loaded.
     RecordedOverlayCall LastCall() const;
     void SetAnswer(HRESULT answer) const;
+    // Lets the calls held by kRecordingStall go on.
+    void ReleaseStall() const;
 
     std::wstring m_extension;
     std::wstring m_overlayLibrary;
