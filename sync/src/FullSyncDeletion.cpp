@@ -7,6 +7,7 @@
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/FileTimes.h"
+#include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/StopMarker.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -15,13 +16,6 @@
 // item did not just move. Anything else wins over the deletion.
 
 namespace {
-
-// The path equals the folder or lies below it, letter case aside.
-bool IsSameOrBelow(const std::wstring& path, const std::wstring& folder) {
-    if (folder.empty() || path.size() < folder.size()) return false;
-    if (_wcsnicmp(path.c_str(), folder.c_str(), folder.size()) != 0) return false;
-    return path.size() == folder.size() || path[folder.size()] == L'\\';
-}
 
 enum class RemoteState { Gone, Alive, Unknown };
 

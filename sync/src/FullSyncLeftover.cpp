@@ -63,6 +63,10 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
         [[fallthrough]];
     }
     case FILE_STATUS_NONE:
+        // The old item of a move sent as a copy by a run cut short (no row
+        // has its id since the copy took it over): the move's record
+        // finishes it; brought back here, it would stand on both sides twice.
+        if (IsRenamePending(entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local move pending");
         // Something of that name appeared here during the walk: it is
         // compared on the next pass instead of being overwritten now.
         if (::PathFileExistsW(path.c_str()))

@@ -197,8 +197,12 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             }
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
-                if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_CHANGED)
-                    return SendLocalRename(record, full.c_str());
+                const HRESULT read = storage.GetFileStatus(record.file_id, status);
+                if (FAILED(read)) return S_OK;
+                if (status == FILE_STATUS_CHANGED) return SendLocalRename(record, full.c_str());
+                // No row has the item's id any more: a copy to its new place
+                // took it over.
+                if (status == FILE_STATUS_NONE) return ResumeMoveByCopy(record, full.c_str());
                 return S_OK;
             }
             if (record.is_folder) {

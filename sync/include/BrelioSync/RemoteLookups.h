@@ -15,3 +15,6 @@ void RemoveRemoteChange(ChangeInfoList& remoteChanges, const ChangeInfo* change)
 uint64_t GetPrivateDriveLatestRevision(const DriveInfoList& drives);
 // A remote path ("/a/b/", forward slashes) as a row name ("a\b").
 std::wstring RemotePathToRowName(const std::wstring& remotePath);
+// The row name equals the folder's or lies below it, letter case aside; an
+// empty folder holds nothing.
+bool IsSameOrBelow(const std::wstring& name, const std::wstring& folder);

@@ -29,6 +29,8 @@ struct TwoSidedCase {
     ExpectedTree expected;
     // Every content written on either side, which must survive.
     std::vector<std::string> written;
+    // The synced tree the case starts from, when not kStart.
+    const ExpectedTree* start = nullptr;
 };
 
 void Nothing(TwoSidedTest&) {}
@@ -189,7 +191,7 @@ class TwoSidedScenario : public TwoSidedTest, public ::testing::WithParamInterfa
 
 TEST_P(TwoSidedScenario, ConvergesLosesNothingAndKeepsTheUsersAction) {
     const TwoSidedCase& row = GetParam();
-    ASSERT_NO_FATAL_FAILURE(StartSynced(kStart));
+    ASSERT_NO_FATAL_FAILURE(StartSynced(row.start != nullptr ? *row.start : kStart));
     ASSERT_NO_FATAL_FAILURE(row.local(*this));
     ASSERT_NO_FATAL_FAILURE(row.remote(*this));
     bool convergedAfterPartials = false;
@@ -201,6 +203,45 @@ TEST_P(TwoSidedScenario, ConvergesLosesNothingAndKeepsTheUsersAction) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TwoSidedScenario, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<TwoSidedCase>& info) { return info.param.name; });
+
+// Moves on the two sides that together would put a folder inside itself:
+// the drive's moves stand, the local move that closes the loop is undone,
+// and every item is kept.
+const ExpectedTree kThreeFolders = {{"E", kFolderMark}, {"E/e1.txt", "e1 base"}, {"X", kFolderMark},
+                                    {"X/x1.txt", "x1 base"}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}};
+
+const TwoSidedCase kMoveCycleCases[] = {
+    {"LocalMoveIntoAFolderTheDriveMovedInsideIt",
+     [](TwoSidedTest& t) { t.LocalMove("E", "X/E"); },
+     [](TwoSidedTest& t) { t.RemoteMove("X", "E"); },
+     {{"E", kFolderMark}, {"E/e1.txt", "e1 base"}, {"E/X", kFolderMark}, {"E/X/x1.txt", "x1 base"},
+      {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {},
+     &kThreeFolders},
+    {"LocalMoveClosingALoopThroughAThirdFolder",
+     [](TwoSidedTest& t) { t.LocalMove("E", "X/E"); },
+     [](TwoSidedTest& t) {
+         t.RemoteMove("X", "C");
+         t.RemoteMove("C", "E");
+     },
+     {{"E", kFolderMark}, {"E/e1.txt", "e1 base"}, {"E/C", kFolderMark}, {"E/C/c1.txt", "c1 base"},
+      {"E/C/X", kFolderMark}, {"E/C/X/x1.txt", "x1 base"}},
+     {},
+     &kThreeFolders},
+    {"LocalMovesClosingALoopWithADriveMove",
+     [](TwoSidedTest& t) {
+         t.LocalMove("X", "C/X");
+         t.LocalMove("C", "E/C");
+     },
+     [](TwoSidedTest& t) { t.RemoteMove("E", "X"); },
+     {{"X", kFolderMark}, {"X/x1.txt", "x1 base"}, {"X/E", kFolderMark}, {"X/E/e1.txt", "e1 base"},
+      {"X/E/C", kFolderMark}, {"X/E/C/c1.txt", "c1 base"}},
+     {},
+     &kThreeFolders},
+};
+
+INSTANTIATE_TEST_SUITE_P(MoveCycles, TwoSidedScenario, ::testing::ValuesIn(kMoveCycleCases),
                          [](const ::testing::TestParamInfo<TwoSidedCase>& info) { return info.param.name; });
 
 class TwoSidedTransfer : public TwoSidedTest {};
