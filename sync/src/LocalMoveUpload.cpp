@@ -104,6 +104,9 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
         if (FAILED(found)) return found;
         const bool isFolder = !IsFileType(entry.type.c_str());
         if (found == S_FALSE) {
+            // The old item of a move of its own, sent as a copy that is not
+            // finished: its own record settles it.
+            if (IsRenamePending(entry.id, nullptr)) continue;
             std::wstring path;
             if (FAILED(JoinRemoteName(folderPath, entry.name.c_str(), path)) || ::PathFileExistsW(path.c_str())) continue;
             hr = isFolder ? CreateLocalFolder(entry, path.c_str(), true) : Download(entry, path.c_str(), true, false);

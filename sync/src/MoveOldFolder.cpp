@@ -20,6 +20,8 @@ struct OldFolderContent {
     bool whole = true;
     // The drive added something to it that is not here yet.
     bool holdsNew = false;
+    // It holds the old item of another move sent as a copy, not finished.
+    bool holdsMoving = false;
     // Items that go to the trash whole, and folders of which only some
     // items do.
     std::vector<FileInfo> away;
@@ -51,7 +53,7 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
     // copied in this pass (a copy made by a run cut short).
     FileInfoList copied;
     bool copiedRead = copyFolderId == 0;
-    enum class Verdict { Away, Kept, New };
+    enum class Verdict { Away, Kept, New, Moving };
     for (const FileInfo& entry : listing) {
         const bool isFolder = !IsFileType(entry.type.c_str());
         const bool replaced = m_replacedIds.count(entry.id) != 0;
@@ -70,7 +72,11 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
             FileRecord row;
             hr = Storage().GetFile(entry.id, row);
             if (FAILED(hr)) return hr;
-            if (hr == S_FALSE) {
+            if (m_movingIds.count(entry.id) || (hr == S_FALSE && IsRenamePending(entry.id, nullptr))) {
+                // Moved here itself, its copy under way or cut short: what
+                // of it is not copied yet lives only there.
+                verdict = Verdict::Moving;
+            } else if (hr == S_FALSE) {
                 // Never here: the drive added it (or changed it after its
                 // copy went up, which makes it a new item to this side).
                 verdict = FindRemoteEntry(copied, entry.name.c_str(), isFolder) == copied.end() ? Verdict::New
@@ -92,13 +98,15 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
             if (!inner.whole) {
                 content.whole = false;
                 content.holdsNew = content.holdsNew || inner.holdsNew;
+                content.holdsMoving = content.holdsMoving || inner.holdsMoving;
                 content.partly.push_back(std::move(inner));
                 continue;
             }
         }
         switch (verdict) {
             case Verdict::Away: content.away.push_back(entry); break;
-            case Verdict::New: content.holdsNew = true; [[fallthrough]];
+            case Verdict::New: content.holdsNew = true; content.whole = false; break;
+            case Verdict::Moving: content.holdsMoving = true; content.whole = false; break;
             case Verdict::Kept: content.whole = false; break;
         }
     }
@@ -149,9 +157,12 @@ HRESULT CFileSyncThread::TrashOldFolder(uint64_t oldId, const wchar_t* oldRelati
     Log(L"%s(remote) - kept: it holds items that are nowhere else yet.", oldRelativeName);
     const HRESULT trashed = TrashMovedParts(content);
     if (FAILED(trashed)) return trashed;
-    // Something the drive added is still only there: the move stays
-    // recorded, and the next pass copies it along.
+    // Something the drive added is still only there, or another move out
+    // of it is not finished: the move stays recorded, and a later pass
+    // copies it along or trashes what is left once that move is done.
     if (content.holdsNew)
         return ReportSkipped(fullPath, true, HRESULT_FROM_WIN32(ERROR_RETRY), L"the drive still adds to the old folder");
+    if (content.holdsMoving)
+        return ReportSkipped(fullPath, true, HRESULT_FROM_WIN32(ERROR_RETRY), L"the old folder holds another move under way");
     return S_OK;
 }

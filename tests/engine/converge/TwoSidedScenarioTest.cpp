@@ -205,13 +205,17 @@ TEST_P(TwoSidedScenario, ConvergesLosesNothingAndKeepsTheUsersAction) {
 INSTANTIATE_TEST_SUITE_P(Cases, TwoSidedScenario, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<TwoSidedCase>& info) { return info.param.name; });
 
-// Moves on the two sides that together would put a folder inside itself:
-// the drive's moves stand, the local move that closes the loop is undone,
-// and every item is kept.
+// Folders moved into one another on the two sides.
 const ExpectedTree kThreeFolders = {{"E", kFolderMark}, {"E/e1.txt", "e1 base"}, {"X", kFolderMark},
                                     {"X/x1.txt", "x1 base"}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}};
 
-const TwoSidedCase kMoveCycleCases[] = {
+const ExpectedTree kNestedFolders = {{"P", kFolderMark}, {"P/p1.txt", "p1 base"}, {"P/K", kFolderMark},
+                                     {"P/K/k1.txt", "k1 base"}};
+
+const TwoSidedCase kFolderMoveCases[] = {
+    // Moves that together would put a folder inside itself: the drive's
+    // moves stand, the local move that closes the loop is undone, and
+    // every item is kept.
     {"LocalMoveIntoAFolderTheDriveMovedInsideIt",
      [](TwoSidedTest& t) { t.LocalMove("E", "X/E"); },
      [](TwoSidedTest& t) { t.RemoteMove("X", "E"); },
@@ -239,9 +243,32 @@ const TwoSidedCase kMoveCycleCases[] = {
       {"X/E/C", kFolderMark}, {"X/E/C/c1.txt", "c1 base"}},
      {},
      &kThreeFolders},
+    // Not a loop: the inner folder comes out first. The drive's addition
+    // inside it follows it, once.
+    {"LocalInnerFolderMovedOutAndItsParentMovedIntoIt",
+     [](TwoSidedTest& t) {
+         t.LocalMove("P/K", "K");
+         t.LocalMove("P", "K/P");
+     },
+     [](TwoSidedTest& t) { t.RemoteWrite("P/K/k2.txt", "k2 remote"); },
+     {{"K", kFolderMark}, {"K/k1.txt", "k1 base"}, {"K/k2.txt", "k2 remote"}, {"K/P", kFolderMark},
+      {"K/P/p1.txt", "p1 base"}},
+     {"k2 remote"},
+     &kNestedFolders},
+    // Moved into a folder that is then deleted here: an edit made inside on
+    // the drive beats the delete.
+    {"LocalFolderMovedIntoAFolderDeletedAfterAgainstRemoteEditInside",
+     [](TwoSidedTest& t) {
+         t.LocalMove("E", "X/E");
+         t.LocalDelete("X");
+     },
+     [](TwoSidedTest& t) { t.RemoteWrite("E/e1.txt", "e1 remote"); },
+     {{"E", kFolderMark}, {"E/e1.txt", "e1 remote"}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {"e1 remote"},
+     &kThreeFolders},
 };
 
-INSTANTIATE_TEST_SUITE_P(MoveCycles, TwoSidedScenario, ::testing::ValuesIn(kMoveCycleCases),
+INSTANTIATE_TEST_SUITE_P(FolderMoves, TwoSidedScenario, ::testing::ValuesIn(kFolderMoveCases),
                          [](const ::testing::TestParamInfo<TwoSidedCase>& info) { return info.param.name; });
 
 class TwoSidedTransfer : public TwoSidedTest {};
