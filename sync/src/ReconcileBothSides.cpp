@@ -187,6 +187,8 @@ HRESULT CFileSyncThread::SettleLocalFolderRemoval(const ChangeRecord& record, co
     FileRecord row;
     hr = Storage().GetFile(record.file_id, row);
     if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+    hr = SettleMovesOutOf(row.name, RemotePathToRowName(meta.file.path));
+    if (FAILED(hr)) return hr;
     std::wstring place;
     hr = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(meta.file.path), place);
     if (FAILED(hr)) return ReportSkipped(fullPath, true, hr, L"unusable remote path");

@@ -202,6 +202,10 @@ private:
     HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath);
     HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath);
     HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath);
+    // The remote changes of items the drive moved out of a folder (a row
+    // name, and its name on the drive) that was deleted here, carried out
+    // ahead of the deletion.
+    HRESULT SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName);
     // A remote deletion met with the checks of the full walk.
     HRESULT DeleteLocalChecked(const wchar_t* path, bool isFolder);
     // The local folder anew on the drive, each item in it settled on its own.

@@ -255,6 +255,14 @@ const TwoSidedCase kFolderMoveCases[] = {
       {"K/P/p1.txt", "p1 base"}},
      {"k2 remote"},
      &kNestedFolders},
+    // Deleted here, while the drive moved a folder out of it: as against a
+    // rename, the moved folder survives, holding only what changed.
+    {"LocalFolderDeleteAgainstRemoteMoveOfAFolderOutOfIt",
+     [](TwoSidedTest& t) { t.LocalDelete("P"); },
+     [](TwoSidedTest& t) { t.RemoteMove("P/K", ""); },
+     {{"K", kFolderMark}},
+     {},
+     &kNestedFolders},
     // Moved into a folder that is then deleted here: an edit made inside on
     // the drive beats the delete.
     {"LocalFolderMovedIntoAFolderDeletedAfterAgainstRemoteEditInside",
