@@ -61,6 +61,17 @@ bool CFileSyncThread::IsRenamePending(uint64_t fileId, const wchar_t* relativeNa
     return false;
 }
 
+bool CFileSyncThread::IsMoveIntoPending(const wchar_t* folderName) {
+    ChangeRecordList changes;
+    if (!ReadPendingChanges(changes)) return true;
+    const std::wstring folder = folderName;
+    for (const ChangeRecord& change : changes)
+        if (change.action == CHANGE_ACTION_RENAMED && change.name.size() > folder.size() &&
+            IsSameOrBelow(change.name, folder) && !IsSameOrBelow(change.old_name, folder))
+            return true;
+    return false;
+}
+
 bool CFileSyncThread::IsPlaceChangePending(uint64_t fileId) {
     ChangeRecordList changes;
     if (!ReadPendingChanges(changes)) return true;
@@ -138,7 +149,8 @@ HRESULT CFileSyncThread::DeleteLocalFolderChecked(const wchar_t* path, const WIN
     if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, true, S_FALSE, L"local rename pending");
     HRESULT outcome = S_OK;
     if (!IsRemoteItemGone(path, true, row.file_id, outcome)) return outcome;
-    if (!HasLocalChangesBelow(path)) return DeleteLocalFolder(path);
+    // An item moved in here and not yet sent is a change inside too.
+    if (!HasLocalChangesBelow(path) && !IsMoveIntoPending(Relative(path))) return DeleteLocalFolder(path);
     // Something inside changed since the last sync: the folder goes up
     // again holding what changed; the rest follows the deletion.
     return RecreateRemoteFolder(path, data, folderId);

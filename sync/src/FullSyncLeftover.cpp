@@ -112,6 +112,13 @@ HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInf
     CLocalStorage storage = Storage();
     if (!movedThere && IsRemoteSubtreeAsRecorded(storage, entry.id, row.name)) return DeleteRemoteEntry(entry, Relative(path));
     if (movedThere) {
+        // Its new folder comes with a later remote change: the rows stay as
+        // they are until then, or the move would no longer show in them.
+        const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
+        if (!::PathIsDirectoryW(folder.c_str())) {
+            Log(L"%s - waits for its folder.", path);
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        }
         // The rows beneath follow the folder to its new name, so that each
         // item inside is judged at its own place.
         const HRESULT renamed = storage.SetFileName(row, rowPath.c_str(), path, row.hash, row.revision);

@@ -199,7 +199,12 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
                 int status = FILE_STATUS_NONE;
                 const HRESULT read = storage.GetFileStatus(record.file_id, status);
                 if (FAILED(read)) return S_OK;
-                if (status == FILE_STATUS_CHANGED) return SendLocalRename(record, full.c_str());
+                // In sync already: sent by a run cut short before it could
+                // strike the record off, or only its content went up since
+                // (an edit uploaded ahead of a move that could not go yet).
+                // The drive's place tells which.
+                if (status == FILE_STATUS_CHANGED || status == FILE_STATUS_SYNCED)
+                    return SendLocalRename(record, full.c_str());
                 // No row has the item's id any more: a copy to its new place
                 // took it over.
                 if (status == FILE_STATUS_NONE) return ResumeMoveByCopy(record, full.c_str());

@@ -235,6 +235,9 @@ private:
     // A rename or removal of the item in the change table (the record
     // being carried out aside): a record that decides where it is.
     bool IsPlaceChangePending(uint64_t fileId);
+    // A rename in the change table that moved an item into the folder (a
+    // row name) from outside it.
+    bool IsMoveIntoPending(const wchar_t* folderName);
     // The change table without the record being carried out; false when it
     // could not be read.
     bool ReadPendingChanges(ChangeRecordList& pending);

@@ -263,6 +263,26 @@ const TwoSidedCase kFolderMoveCases[] = {
      {{"K", kFolderMark}},
      {},
      &kNestedFolders},
+    {"LocalFolderDeleteAgainstRemoteMoveIntoAFolderRenamedAfter",
+     [](TwoSidedTest& t) { t.LocalDelete("E"); },
+     [](TwoSidedTest& t) {
+         t.RemoteMove("E", "X");
+         t.RemoteRename("X", "Y");
+     },
+     {{"Y", kFolderMark}, {"Y/E", kFolderMark}, {"Y/x1.txt", "x1 base"}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {},
+     &kThreeFolders},
+    // Moved and edited here into a folder the drive trashed: the folder
+    // comes back holding it.
+    {"LocalMoveAndEditIntoAFolderTrashedOnTheDrive",
+     [](TwoSidedTest& t) {
+         t.LocalMove("X/x1.txt", "E/x1.txt");
+         t.LocalWrite("E/x1.txt", "x1 local");
+     },
+     [](TwoSidedTest& t) { t.RemoteTrash("E"); },
+     {{"E", kFolderMark}, {"E/x1.txt", "x1 local"}, {"X", kFolderMark}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {"x1 local"},
+     &kThreeFolders},
     // Moved into a folder that is then deleted here: an edit made inside on
     // the drive beats the delete.
     {"LocalFolderMovedIntoAFolderDeletedAfterAgainstRemoteEditInside",
