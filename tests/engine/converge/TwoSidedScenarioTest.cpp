@@ -331,6 +331,47 @@ TEST_F(TwoSidedTransfer, ALocalSaveDuringTheDownloadOfTheSameFileSurvives) {
                        {"A/a2.txt", "a2 base"}}));
 }
 
+// The drive adds a file to a folder while the folder's move here goes up
+// as a copy: the file comes along into the copy, and the old folder goes
+// to the trash only after that.
+TEST_F(TwoSidedTransfer, AFileTheDriveAddsWhileAMovedFolderIsCopiedComesAlong) {
+    ASSERT_NO_FATAL_FAILURE(StartSynced(kStart));
+    LocalMakeFolder("N");
+    LocalMove("A", "N/A");
+    // The second folder made on the drive is the copy of A (N is the
+    // first): it is held while the drive adds to the old A.
+    Json::Value first;
+    first["method"] = "POST";
+    first["path"] = "/create-folder$";
+    first["delayMs"] = 1;
+    AddFault(first);
+    Json::Value copy = first;
+    copy["delayMs"] = 3000;
+    AddFault(copy);
+    Known("a3 remote");
+    std::atomic<bool> added{false};
+    std::thread other([&] {
+        if (!WaitForFaultsTaken(60000)) return;
+        Json::Value change;
+        change["op"] = "upload";
+        change["path"] = "/A/a3.txt";
+        change["content"] = Base64("a3 remote");
+        added = Remote(change).isObject();
+    });
+    RecordLocalChanges();
+    RunPartial();
+    other.join();
+    ASSERT_TRUE(added) << "the drive's file did not land during the copy";
+    RunPasses();
+    EXPECT_TRUE(Converged());
+    EXPECT_TRUE(Kept({"a3 remote"}));
+    EXPECT_TRUE(Holds({{"N", kFolderMark},
+                       {"N/A", kFolderMark},
+                       {"N/A/a1.txt", "a1 base"},
+                       {"N/A/a2.txt", "a2 base"},
+                       {"N/A/a3.txt", "a3 remote"}}));
+}
+
 // A conflict keeps the local content as one copy, however many polls the
 // download of the remote content takes to get through.
 TEST_F(TwoSidedTransfer, ADownloadThatKeepsFailingAfterAConflictCopyMakesOneCopy) {
