@@ -36,14 +36,20 @@ HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRela
     if (FAILED(hr)) return hr;
     if (hr == S_FALSE || parentId == kUnknownParentId)
         return ReportSkipped(fullPath, isFolder, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
-    // The row of the new place names the old item; or the copy, when a run
-    // that sent this move was cut short (a kill, a crash, a failed trash)
-    // after the copy, or part of it, went up: the move goes on from there.
+    // The old item's row, with the content recorded for it. When no row has
+    // its id any more, a run that sent this move was cut short (a kill, a
+    // crash, a failed trash) after the copy, or part of it, went up and
+    // took the row of the new place over: the move goes on from there.
     FileRecord row;
-    hr = Storage().GetFile(fullPath, row);
+    hr = Storage().GetFile(oldId, row);
     if (FAILED(hr)) return hr;
-    const bool known = hr == S_OK;
-    const bool resumed = known && row.file_id != oldId;
+    bool known = hr == S_OK;
+    bool resumed = false;
+    if (!known) {
+        hr = Storage().GetFile(fullPath, row);
+        if (FAILED(hr)) return hr;
+        known = resumed = hr == S_OK;
+    }
     if (isFolder && !resumed) {
         // Where the new place stands on the drive now, before anything
         // goes up into it.
