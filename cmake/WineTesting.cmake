@@ -26,6 +26,9 @@ function(brelio_add_gtest name)
   cmake_parse_arguments(ARG "STANDIN" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  # A warning of the linker is a loss: two string tables with clashing
+  # blocks, say, leave one block out of the program with only a warning.
+  target_link_options(${name} PRIVATE -Wl,--fatal-warnings)
   set(_props FAIL_REGULAR_EXPRESSION "wine: Unhandled" TIMEOUT 600)
   if(ARG_STANDIN)
     list(APPEND _props FIXTURES_REQUIRED standin)

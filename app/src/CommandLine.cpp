@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
 #include "BrelioApp/UpdateLibrary.h"
@@ -10,12 +11,23 @@
 
 namespace {
 
+// Long enough for a busy copy to take the command; a hung one is not
+// waited for at all.
+constexpr UINT kOpenWaitMs = 10000;
+
 // The single-instance rule: a main frame of another copy, hidden or not.
+// That copy opens itself as its tray icon's Open does: only it knows
+// whether its frame may be shown (not while a new sign-in asks) and which
+// window is up in front of it. This copy, started by the user, lets it
+// take the foreground.
 bool FrontRunningInstance() {
     const HWND running = ::FindWindowW(L"BrelioDrive.MainFrame", LoadStringText(IDS_APP_TITLE).c_str());
     if (running == nullptr) return false;
-    ::ShowWindow(running, SW_RESTORE);
-    ::SetForegroundWindow(running);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(running, &process);
+    ::AllowSetForegroundWindow(process);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(running, WM_COMMAND, ID_TRAY_OPEN, 0, SMTO_ABORTIFHUNG, kOpenWaitMs, &ignored);
     return true;
 }
 

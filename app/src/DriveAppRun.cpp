@@ -1,4 +1,7 @@
 #include "BrelioApp/DriveApp.h"
+
+#include <memory>
+
 #include "BrelioApp/MainFrame.h"
 #include "BrelioApp/SignInWindows.h"
 #include "BrelioApp/StringIds.h"
@@ -24,6 +27,7 @@ int CDriveApp::Run(WTL::CMessageLoop* loop, int showCommand) {
         return -1;
     }
     if (CreateMainFrame(showCommand) == nullptr) {
+        ShowMessage(nullptr, IDS_INIT_FAILED, MB_ICONERROR);
         if (firstRun) (void)SetFirstRun(true);
         return -1;
     }
@@ -51,14 +55,23 @@ void CDriveApp::SignOutAtExit() {
     (void)m_settings.SetAccount(L"", L"");
 }
 
-void CDriveApp::DestroyFrameNow() {
-    // Through the handle: the frame object deletes itself on the way.
-    if (const HWND window = GetMainFrameWindow()) ::DestroyWindow(window);
-    // The frame's last act is the quit message of a normal end; this end
-    // is not one, and nothing pumps after it.
+namespace {
+
+// A destroyed frame's last act is the quit message of a normal end. An end
+// that is not one drops it: a message box shown now would take it as its
+// own end, and nothing pumps after it.
+void DropQuitMessages() {
     MSG quit;
     while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+}  // namespace
+
+void CDriveApp::DestroyFrameNow() {
+    // Through the handle: the frame object deletes itself on the way.
+    if (const HWND window = GetMainFrameWindow()) ::DestroyWindow(window);
+    DropQuitMessages();
 }
 
 HWND CDriveApp::CreateMainFrame(int showCommand) {
@@ -68,12 +81,16 @@ HWND CDriveApp::CreateMainFrame(int showCommand) {
     ::GetMonitorInfoW(::MonitorFromWindow(::GetDesktopWindow(), MONITOR_DEFAULTTOPRIMARY), &monitor);
     const RECT& work = monitor.rcWork;
     const RECT rect = {work.right - 470, work.bottom - 617, work.right - 4, work.bottom - 4};
-    auto* frame = new CMainFrame();
+    auto frame = std::make_unique<CMainFrame>();
     const HWND window = frame->Create(nullptr, rect, title.c_str(), WS_POPUP, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE);
     if (window == nullptr) {
-        delete frame;
+        // Without a display, or when the panel cannot be made, the window
+        // may have come and gone already; the object is still ours.
+        Log(L"Main frame not created(%u).", static_cast<unsigned>(::GetLastError()));
+        DropQuitMessages();
         return nullptr;
     }
+    frame.release()->HandOverToWindow();
     ::SetMenu(window, nullptr);
     ::ShowWindow(window, showCommand);
     return window;

@@ -8,9 +8,12 @@
 namespace {
 
 // SQLite results that say the file could not be read this time, not what
-// it holds.
+// it holds. Read-only is among them: a journal that a writer killed in the
+// middle of a write left behind must be rolled back before the file can be
+// read, and that needs write access this time did not have.
 bool IsPassingFailure(int code) {
     switch (code & 0xFF) {
+    case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -37,8 +40,11 @@ HRESULT ReadLocalStorageState(CNamedMutex& mutex, const wchar_t* path, StorageFi
         return S_OK;
     }
     try {
+        // Opened for writing, so that SQLite rolls back a journal left by a
+        // writer that was killed: the file is then what it held before that
+        // write, and judged by that. Nothing else is written.
         CSQLiteConnection connection;
-        connection.Open(path, OpenMode::ReadOnly);
+        connection.Open(path, OpenMode::ReadWrite);
         const bool current = connection.TableExists(CSQLiteConnection::TableName(0)) &&
                              connection.ReadSchemaVersion() == kLocalStorageSchemaVersion;
         state = current ? StorageFileState::Current : StorageFileState::Foreign;

@@ -30,6 +30,12 @@ LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM, BOOL& handled) {
     RECT client = {};
     GetClientRect(&client);
     m_hWndClient = m_syncView.Create(m_hWnd, client);
+    if (m_hWndClient == nullptr) {
+        // Without its panel the frame has nothing to show and the engine
+        // nothing to report to: the frame is not made.
+        handled = TRUE;
+        return -1;
+    }
     if (CSyncManager* manager = app->GetSyncManager()) manager->SetNotifyView(&m_syncView);
     if (WTL::CMessageLoop* loop = WTL::GetAppModule().GetMessageLoop()) {
         loop->AddMessageFilter(this);
@@ -90,7 +96,7 @@ LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
 void CMainFrame::OnFinalMessage(HWND) {
     CDriveApp* app = CDriveApp::GetInstance();
     if (app->GetFrameWindow() == this) app->SetFrameWindow(nullptr);
-    delete this;
+    if (m_ownedByWindow) delete this;
 }
 
 LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
@@ -127,12 +133,50 @@ LRESULT CMainFrame::OnOptions(WORD, WORD, HWND, BOOL&) {
     return 0;
 }
 
+namespace {
+
+// A window of this thread that `owner` owns and that is on screen; null
+// when there is none.
+HWND VisibleOwnedWindow(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{owner, nullptr};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (::GetWindow(window, GW_OWNER) != s->owner || !::IsWindowVisible(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The window the user can act on: a modal window keeps its owner disabled
+// while it is up (the sign-in windows, the options window, a message box,
+// and one such over another), so it is the last of that chain.
+HWND WindowUp(HWND frame) {
+    HWND up = frame;
+    for (int depth = 0; depth < 8 && !::IsWindowEnabled(up); ++depth) {
+        const HWND owned = VisibleOwnedWindow(up);
+        if (owned == nullptr) break;
+        up = owned;
+    }
+    return up;
+}
+
+}  // namespace
+
 LRESULT CMainFrame::OnOpen(WORD, WORD, HWND, BOOL&) {
-    if (!IsWindowVisible()) {
-        if ((m_modalState & kModalKeepHidden) == 0) ShowWindow(SW_SHOW);
+    const bool minimised = ::IsIconic(m_hWnd) != FALSE;
+    if (!IsWindowVisible() || minimised) {
+        if ((m_modalState & kModalKeepHidden) == 0) ShowWindow(minimised ? SW_RESTORE : SW_SHOW);
         ::ShowOwnedPopups(m_hWnd, TRUE);
     }
-    if (::GetForegroundWindow() != m_hWnd) SetForegroundWindow();
+    const HWND up = WindowUp(m_hWnd);
+    if (::IsWindowVisible(up) && ::GetForegroundWindow() != up) ::SetForegroundWindow(up);
     return 0;
 }
 
@@ -200,7 +244,7 @@ LRESULT CMainFrame::OnSyncItem(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
             m_sessionErrorPending = true;
         }
         m_lastSignOutCode = code;
-        m_syncView.DeleteAllItems();
+        m_syncView.Clear();
         CDriveApp::GetInstance()->Logout();
     } else if (wParam == SYNCITEM_SETTINGS) {
         CDriveApp::GetInstance()->ResetLocalStorage(lParam == 1);

@@ -48,7 +48,12 @@ HWND CSyncListView::Create(HWND parent, const RECT& rect) {
     }
     m_separatorPen.Reset(::CreatePen(PS_SOLID, 0, 0xEEEEEE));
 
-    m_columnWidth = rect.right - rect.left;
+    // As wide as the list leaves beside a vertical scroll bar: once the
+    // lines outgrow the list and the bar comes, the column still fits and no
+    // horizontal bar comes with it.
+    RECT client = {};
+    ::GetClientRect(m_hWnd, &client);
+    m_columnWidth = client.right - client.left - ::GetSystemMetrics(SM_CXVSCROLL);
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;

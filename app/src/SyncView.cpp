@@ -22,6 +22,13 @@ constexpr int kStatusBarHeight = 37;
 
 std::wstring NowText() { return CSyncListView::FormatTime(_time64(nullptr)); }
 
+// A status message with the time: "<text>(<time>)." The text's own final
+// stops go, Latin or Japanese, or they would stand before the time.
+std::wstring StatusWithTime(std::wstring text, const std::wstring& time) {
+    while (!text.empty() && (text.back() == L'.' || text.back() == L'\u3002')) text.pop_back();
+    return text + L'(' + time + L").";
+}
+
 }  // namespace
 
 CSyncView::~CSyncView() { RemoveAllControls(); }
@@ -50,11 +57,13 @@ HWND CSyncView::Create(HWND parent, const RECT& rect) {
     const Button buttons[] = {{kOptionsButtonId, IDP_BUTTON_OPTIONS, 7},
                               {kFolderButtonId, IDP_BUTTON_FOLDER, 43},
                               {kWebButtonId, IDP_BUTTON_WEB, 79}};
+    // A panel without one of its parts is no panel: the caller gets none.
+    bool complete = true;
     for (const Button& b : buttons) {
         CJXImageButton& button = m_buttons[b.id - kWebButtonId];
         AddControl(&button);
         const RECT place = {width - b.right - 24, 7, width - b.right, 31};
-        button.Create(m_hWnd, place, L"", b.id);
+        complete = complete && button.Create(m_hWnd, place, L"", b.id) != nullptr;
         button.LoadImages(ATL::GetModuleInstance(), b.image, L"PNG");
         button.SetColors(0xFFFFFF, 0xF5F1F0, 0xFFFFFF);
     }
@@ -63,16 +72,25 @@ HWND CSyncView::Create(HWND parent, const RECT& rect) {
     listArea.top += kHeaderBottom;
     listArea.bottom -= kStatusBarHeight;
     AddControl(&m_list);
-    m_list.Create(m_hWnd, listArea);
+    complete = complete && m_list.Create(m_hWnd, listArea) != nullptr;
 
     const RECT statusArea = {area.left, listArea.bottom, area.right, listArea.bottom + kStatusBarHeight};
-    m_statusBar.Create(m_hWnd, statusArea);
+    complete = complete && m_statusBar.Create(m_hWnd, statusArea) != nullptr;
     m_statusBar.SetFont(m_smallFont.Get());
+    if (!complete) {
+        DestroyWindow();
+        return nullptr;
+    }
     return m_hWnd;
 }
 
 void CSyncView::DeleteAllItems() {
     if (m_list.m_hWnd != nullptr) m_list.DeleteAllItems();
+}
+
+void CSyncView::Clear() {
+    DeleteAllItems();
+    m_statusBar.SetText(std::wstring());
 }
 
 std::wstring CSyncView::DrivePageAddress() {
@@ -152,6 +170,12 @@ LRESULT CSyncView::OnOptionsButton(WORD, WORD, HWND, BOOL&) {
     return 0;
 }
 
+void CSyncView::ShowStatus(const std::wstring& text, bool isWarning) {
+    if (m_warningShown && !isWarning) return;
+    m_warningShown = isWarning;
+    m_statusBar.SetText(text);
+}
+
 void CSyncView::InsertOrFree(CSyncItem* item) {
     const int index = m_list.InsertSyncItem(item, -1);
     if (index < 0) {
@@ -168,18 +192,21 @@ LRESULT CSyncView::OnSyncItem(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
 
     if (item->GetKind() == SYNC_ITEM_STATUS) {
         std::unique_ptr<CSyncItem> owned(item);
-        std::wstring text = item->GetPath();
-        while (!text.empty() && text.back() == L'.') text.pop_back();
-        std::wstring status;
-        if (brelio::FormatWide(status, L"%s(%s).", text.c_str(), NowText().c_str())) m_statusBar.SetText(status);
+        const std::wstring message = item->GetPath();
+        // A pass ends completed, or with what kept it from that: the sync
+        // folder missing or empty, items not synced. That warning outlives
+        // the next passes' start and work until one of them completes.
+        if (message == LoadStringText(IDS_SYNC_COMPLETED)) m_warningShown = false;
+        const bool warning =
+            message == LoadStringText(IDS_SYNC_FOLDER_GONE) || message == LoadStringText(IDS_SYNC_INCOMPLETE);
+        ShowStatus(StatusWithTime(message, NowText()), warning);
         return 0;
     }
     if (item->GetKind() == SYNC_ITEM_IN_PROGRESS) {
         InsertOrFree(item);
         std::wstring status;
-        if (brelio::FormatWide(status, LoadStringText(IDS_SYNC_IN_PROGRESS).c_str(), NowText().c_str())) {
-            m_statusBar.SetText(status);
-        }
+        if (brelio::FormatWide(status, LoadStringText(IDS_SYNC_IN_PROGRESS).c_str(), NowText().c_str()))
+            ShowStatus(status, false);
         return 0;
     }
     // A result replaces the in-progress line of the same item when that is

@@ -47,6 +47,9 @@ void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID
         case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
             state->Complete(ERROR_SUCCESS, length);
             break;
+        case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+            state->Complete(ERROR_SUCCESS, info != nullptr ? *static_cast<const DWORD*>(info) : 0);
+            break;
         case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR: {
             const auto* result = static_cast<const WINHTTP_ASYNC_RESULT*>(info);
             state->Complete(result != nullptr && result->dwError != ERROR_SUCCESS ? result->dwError : ERROR_GEN_FAILURE,
@@ -173,6 +176,17 @@ HRESULT CAwaitedRequest::Read(DWORD room, DWORD& read) {
     const HRESULT hr = Await(::WinHttpReadData(m_request.Get(), m_state->buffer.data(), room, nullptr));
     if (SUCCEEDED(hr)) read = m_state->bytes;
     return hr;
+}
+
+HRESULT CAwaitedRequest::ReadArrived(DWORD room, DWORD& read) {
+    read = 0;
+    HRESULT hr = CheckCancel();
+    if (FAILED(hr)) return hr;
+    hr = Await(::WinHttpQueryDataAvailable(m_request.Get(), nullptr));
+    if (FAILED(hr)) return hr;
+    const DWORD available = m_state->bytes;
+    if (available == 0) return S_OK;
+    return Read(available < room ? available : room, read);
 }
 
 }  // namespace brelio

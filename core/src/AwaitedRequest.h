@@ -39,7 +39,14 @@ public:
     [[nodiscard]] HRESULT Write(DWORD length, DWORD& written);
     [[nodiscard]] HRESULT ReceiveResponse();
     // Reads up to `room` bytes into the buffer; 0 at the end of the body.
+    // Under Wine data that is there is read at once on the calling thread,
+    // which then waits there until the whole room is filled or the body
+    // ends: a body that trickles in holds the thread past any cancel.
     [[nodiscard]] HRESULT Read(DWORD room, DWORD& read);
+    // The same, but only what has arrived: the wait for data is the asking,
+    // which a cancel ends. An extra call per read: for answers that must
+    // stay cancellable, not for bulk transfers.
+    [[nodiscard]] HRESULT ReadArrived(DWORD room, DWORD& read);
     const unsigned char* Data() const;
 
     [[nodiscard]] bool IsCancelled() const;

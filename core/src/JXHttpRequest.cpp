@@ -153,6 +153,7 @@ HRESULT CJXHttpRequest::Download(const CJXUri& uri, HANDLE file, DWORD flags,
 HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, const Sink& sink,
                              DWORD flags) {
     if (!m_opened) return E_UNEXPECTED;
+    m_location.clear();
     const wchar_t* verb = VerbOf(method);
     if (verb == nullptr) return E_INVALIDARG;
 
@@ -181,6 +182,13 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     if (flags & kFlagReload) requestFlags |= WINHTTP_FLAG_REFRESH;
     HRESULT hr = request.Open(connection.Get(), verb, object.c_str(), requestFlags);
     if (FAILED(hr)) return hr;
+
+    if (m_redirects == Redirects::kReturn) {
+        // Not followed behind the caller's back, or not sent at all.
+        DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        if (!::WinHttpSetOption(request.Handle(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never)))
+            return LastError();
+    }
 
     if (m_receiveTimeout != 0) {
         // The receive time-out alone does not bound the wait for the
@@ -235,6 +243,18 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
         return LastError();
     m_statusCode = status;
 
+    DWORD locationSize = 0;
+    if (!::WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
+                               WINHTTP_NO_OUTPUT_BUFFER, &locationSize, WINHTTP_NO_HEADER_INDEX) &&
+        ::GetLastError() == ERROR_INSUFFICIENT_BUFFER && locationSize >= sizeof(wchar_t)) {
+        std::wstring location(locationSize / sizeof(wchar_t), L'\0');
+        if (::WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
+                                  location.data(), &locationSize, WINHTTP_NO_HEADER_INDEX)) {
+            location.resize(locationSize / sizeof(wchar_t));
+            m_location = std::move(location);
+        }
+    }
+
     // Both Windows HTTP stacks read a body cut short of its Content-Length
     // as complete; count the bytes ourselves.
     bool haveLength = false;
@@ -248,19 +268,24 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
         haveLength = end != lengthText && *end == L'\0';
     }
 
+    if (haveLength && expected > m_responseLimit) return E_TOO_LARGE;
+
     if (sink.stream != nullptr) sink.stream->Clear();
     // Answers read into memory are small; a large buffer for each of them
-    // costs more than the answer itself.
+    // costs more than the answer itself. They are read as they arrive, so
+    // that a cancel ends even one that trickles in; a file's body comes in
+    // whole chunks, for speed.
     const DWORD room = sink.file != nullptr ? kChunk : kSmallChunk;
     ULONGLONG received = 0;
     for (;;) {
         if (sink.progress != nullptr && sink.progress->IsCancelled()) return E_ABORT;
         DWORD read = 0;
-        hr = request.Read(room, read);
+        hr = sink.file != nullptr ? request.Read(room, read) : request.ReadArrived(room, read);
         if (FAILED(hr)) return hr;
         if (read == 0) break;
         received += read;
         if (haveLength && received > expected) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+        if (received > m_responseLimit) return E_TOO_LARGE;
         if (sink.stream != nullptr) {
             if (!sink.stream->Write(request.Data(), read)) return E_OUTOFMEMORY;
         } else if (sink.file != nullptr) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileOperations.h"
 #include "FileOperationSupport.h"
 
@@ -26,6 +27,13 @@ bool CutLastComponent(std::wstring& path) {
     if (parent.size() >= path.size()) return false;
     path = std::move(parent);
     return true;
+}
+
+// The item at the path has the path's last name, letter case included.
+bool IsSpelledSo(const wchar_t* path) {
+    WIN32_FIND_DATAW data = {};
+    const brelio::UniqueFindHandle find(::FindFirstFileW(path, &data));
+    return find && wcscmp(data.cFileName, ::PathFindFileNameW(path)) == 0;
 }
 
 }  // namespace
@@ -72,6 +80,16 @@ HRESULT MoveFileRetry(const wchar_t* source, const wchar_t* target, int retries)
     return RunWithRetries(retries, [source, target] {
         return ::MoveFileW(source, target) ? S_OK : LastErrorAsHresult();
     });
+}
+
+HRESULT RenameLetterCaseRetry(const wchar_t* source, const wchar_t* target, const wchar_t* between, int retries) {
+    HRESULT hr = MoveFileRetry(source, target, retries);
+    if (FAILED(hr) || IsSpelledSo(target)) return hr;
+    hr = MoveFileRetry(source, between, retries);
+    if (FAILED(hr)) return hr;
+    hr = MoveFileRetry(between, target, retries);
+    if (FAILED(hr)) MoveFileRetry(between, source, retries);
+    return hr;
 }
 
 HRESULT DeleteFileRetry(const wchar_t* path, int retries) {

@@ -117,6 +117,20 @@ HRESULT CLocalStorage::GetLatestRevision(uint64_t& revision) {
     });
 }
 
+HRESULT CLocalStorage::GetWalkRefused(bool& refused) {
+    return Run(L"GetWalkRefused", OpenMode::ReadOnly, [&](CSQLiteConnection& db) {
+        refused = db.IsWalkRefused();
+        return S_OK;
+    });
+}
+
+HRESULT CLocalStorage::SetWalkRefused(bool refused) {
+    return Run(L"SetWalkRefused", OpenMode::ReadWrite, [&](CSQLiteConnection& db) {
+        db.SetWalkRefused(refused);
+        return S_OK;
+    });
+}
+
 HRESULT CLocalStorage::GetParentFileId(const wchar_t* path, uint64_t& parentId) {
     const std::wstring name = RowName(path);
     return Run(L"GetParentFileId", OpenMode::ReadOnly,

@@ -1,4 +1,5 @@
-// Row operations on the change and config tables.
+// Row operations on the change and config tables, and the mark the file
+// keeps beside them.
 #include <sqlite3.h>
 
 #include "BrelioServices/SQLiteConnection.h"
@@ -12,6 +13,9 @@ namespace {
 const wchar_t* ConfigTable() { return CSQLiteConnection::TableName(0); }
 const wchar_t* FileTable() { return CSQLiteConnection::TableName(1); }
 const wchar_t* ChangeTable() { return CSQLiteConnection::TableName(2); }
+
+// The bit of the header's user version that says a walk was refused.
+constexpr int kWalkRefusedBit = 1;
 
 }  // namespace
 
@@ -83,4 +87,17 @@ void CSQLiteConnection::SetLatestRevision(uint64_t revision) {
     Exec(Statement(L"UPDATE %s SET latest_revision=(SELECT max(revision) FROM %s) WHERE latest_revision < (SELECT "
                    L"max(revision) FROM %s)",
                    ConfigTable(), FileTable(), FileTable()));
+}
+
+bool CSQLiteConnection::IsWalkRefused() {
+    int mark = 0;
+    Exec(L"PRAGMA user_version", &mark);
+    return (mark & kWalkRefusedBit) != 0;
+}
+
+void CSQLiteConnection::SetWalkRefused(bool refused) {
+    int mark = 0;
+    Exec(L"PRAGMA user_version", &mark);
+    const int wanted = refused ? (mark | kWalkRefusedBit) : (mark & ~kWalkRefusedBit);
+    if (wanted != mark) Exec(Statement(L"PRAGMA user_version=%d", wanted));
 }

@@ -2,6 +2,7 @@
 
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/DatabasePath.h"
+#include "BrelioServices/Log.h"
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioServices/Settings.h"
@@ -93,8 +94,16 @@ HRESULT CSettings::LoadAccount() {
     }
     m_localStoragePath = std::move(storagePath);
 
+    // A folder that is gone is made anew, empty, so that the monitor has a
+    // folder to watch and the user a place to save into. That is safe only
+    // because the walk refuses an empty folder whose items are recorded in
+    // sync, and remembers the refusal until a walk succeeds: an empty
+    // folder, or one holding only what was saved into it since, never
+    // sends the drive's items to the trash.
+    const bool wasMissing = ::GetFileAttributesW(m_rootDir.c_str()) == INVALID_FILE_ATTRIBUTES;
     const HRESULT created = CreateDirectoryTree(m_rootDir.c_str());
     if (FAILED(created)) return created;
+    if (wasMissing) Log(L"%s - the sync folder was missing and is made anew.", m_rootDir.c_str());
 
     std::wstring sessionId;
     status = brelio::ReadRegistryString(key.Get(), kSessionIdValue, sessionId);

@@ -20,6 +20,7 @@ void LogChangeCode(uint32_t code, const wchar_t* path) {
     case CHANGE_MODIFIED_REVISION: format = L"%s - modified(revision)."; break;
     case CHANGE_NO_STORAGE_ROW: format = L"%s - storage file not found."; break;
     case CHANGE_FAILED_LOCAL: format = L"%s - failed(local)."; break;
+    case CHANGE_NAME_TAKEN: format = L"%s - name taken by another item."; break;
     default: return;
     }
     Log(format, path);

@@ -11,6 +11,7 @@
 #include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/LocalFileState.h"
 #include "BrelioSync/LocalName.h"
+#include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/SyncManager.h"
 
 namespace {
@@ -98,10 +99,22 @@ HRESULT CFileSyncThread::MoveLocal(uint64_t fileId, const wchar_t* newRelativePa
         if (SUCCEEDED(hr)) hr = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         return ReportSkipped(newRelativePath, row.is_folder, hr, L"unusable remote path");
     }
+    // A new name that differs only in letter case may have to go through
+    // another name (under Wine); that one is masked as well.
+    std::wstring between;
+    if (DiffersOnlyInLetterCase(oldPath, newPath))
+        brelio::FormatWide(between, L"%s.%llx", newPath.c_str(), static_cast<unsigned long long>(::GetTickCount64()));
     {
         CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+        CIgnoreScope betweenScope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
         scope.IgnorePair(oldPath.c_str(), newPath.c_str());
-        hr = MoveFileRetry(oldPath.c_str(), newPath.c_str(), kLocalRetries);
+        if (!between.empty() && between.size() < MAX_PATH) {
+            betweenScope.Ignore(between.c_str());
+            hr = RenameLetterCaseRetry(oldPath.c_str(), newPath.c_str(), between.c_str(), kLocalRetries);
+        } else {
+            hr = MoveFileRetry(oldPath.c_str(), newPath.c_str(), kLocalRetries);
+        }
+        betweenScope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
     if (FAILED(hr)) {

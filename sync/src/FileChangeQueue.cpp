@@ -54,4 +54,9 @@ void CFileChangeQueue::Clear() {
 
 void CFileChangeQueue::Signal() { m_event.SetEvent(); }
 
-DWORD CFileChangeQueue::Wait(DWORD milliseconds) { return m_event.Wait(milliseconds); }
+DWORD CFileChangeQueue::Wait(DWORD milliseconds, HANDLE alsoWakeOn) {
+    if (alsoWakeOn == nullptr) return m_event.Wait(milliseconds);
+    const HANDLE handles[] = {m_event, alsoWakeOn};
+    const DWORD woke = ::WaitForMultipleObjects(2, handles, FALSE, milliseconds);
+    return woke == WAIT_OBJECT_0 + 1 ? WAIT_OBJECT_0 : woke;
+}

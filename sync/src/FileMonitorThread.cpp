@@ -1,8 +1,6 @@
 // Starting and stopping the change monitor.
 #include "BrelioSync/FileMonitorThread.h"
 
-#include <algorithm>
-
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/PathHelpers.h"
@@ -10,9 +8,6 @@
 
 namespace {
 
-// A cancel reaches the read only while it is blocked; one that lands
-// between two reads is lost, so it is repeated at this pace.
-constexpr DWORD kCancelRepeat = 50;
 // How long an endless stop waits for the marker before it cancels.
 constexpr DWORD kMarkerGrace = 2000;
 
@@ -39,6 +34,8 @@ HRESULT CFileMonitorThread::Start(CFileChangeQueue* queue, CIgnoreList* ignoreLi
     m_fullSyncEvent = fullSyncEvent;
     m_root = root;
     m_stopRequested.ResetEvent();
+    m_cancelRead.ResetEvent();
+    m_watching.ResetEvent();
     return Create(FileMonitorThreadProc, this, 0);
 }
 
@@ -60,13 +57,14 @@ HRESULT CFileMonitorThread::Stop(DWORD milliseconds) {
 }
 
 HRESULT CFileMonitorThread::CancelRead(DWORD milliseconds) {
-    const ULONGLONG start = ::GetTickCount64();
-    for (;;) {
-        const DWORD left = Remaining(milliseconds, start);
-        ::CancelSynchronousIo(GetThreadHandle());
-        const HRESULT closed = Close(std::min(left, kCancelRepeat));
-        if (closed != HRESULT_FROM_WIN32(WAIT_TIMEOUT) || left <= kCancelRepeat) return closed;
-    }
+    m_cancelRead.SetEvent();
+    return Close(milliseconds);
+}
+
+bool CFileMonitorThread::WaitUntilWatching(DWORD milliseconds) {
+    if (GetThreadHandle() == nullptr) return false;
+    const HANDLE handles[] = {m_watching, GetThreadHandle()};
+    return ::WaitForMultipleObjects(2, handles, FALSE, milliseconds) == WAIT_OBJECT_0;
 }
 
 std::wstring CFileMonitorThread::StopMarkerPath() const {

@@ -50,11 +50,14 @@ HRESULT CFileSyncThread::ReportSkipped(const wchar_t* path, bool isFolder, HRESU
     // Whatever the reason, the item was not brought into agreement.
     m_passIncomplete = true;
     // A wait for the partial sync is no failure and no result to show.
-    if (FAILED(reason)) m_env.syncManager->NotifyResult(path, isFolder, reason);
+    if (FAILED(reason)) NotifyResult(path, isFolder, reason);
     return reason;
 }
 
 BOOL CFileSyncThread::NotifyResult(const wchar_t* path, bool isFolder, HRESULT result) {
-    if (FAILED(result)) m_passIncomplete = true;
+    if (FAILED(result)) {
+        m_passIncomplete = true;
+        m_itemFailed = true;
+    }
     return m_env.syncManager->NotifyResult(path, isFolder, result);
 }

@@ -90,10 +90,13 @@ DWORD CFileSyncThread::Run() {
 
 void CFileSyncThread::RunPartialPass() {
     m_env.syncManager->NotifyStatus(IDS_SYNC_STARTED);
+    m_passIncomplete = false;
+    m_itemFailed = false;
+    ReadWalkRefusal();
     Log(L"Partial Sync started.");
-    PartialSync();
+    const HRESULT synced = PartialSync();
     Log(L"Partial Sync completed.");
-    m_env.syncManager->NotifyStatus(IDS_SYNC_COMPLETED);
+    NotifyPassEnd(SUCCEEDED(synced));
 }
 
 void CFileSyncThread::FullSync() {
@@ -102,22 +105,43 @@ void CFileSyncThread::FullSync() {
     uint64_t driveRevision = 0;
     const HRESULT revisionRead = GetDriveRevision(driveRevision);
     m_passIncomplete = false;
+    m_itemFailed = false;
+    m_walkRefusedNow = false;
+    ReadWalkRefusal();
     const HRESULT walked = FullSyncWalk();
     Log(L"Full Sync completed.");
+    // Nothing of a folder found missing or empty is acted on until it is
+    // checked: no row dropped, no revision stored, no change carried out.
+    if (m_walkRefusedNow) return;
     // Only a whole walk, with no item failed or skipped, covers the changes
     // up to the drive's revision; otherwise the changes feed still starts
     // where it stood, and no row is dropped as stale (a refused or broken
-    // walk says nothing of which local items are gone).
+    // walk says nothing of which local items are gone). It also ends a
+    // refusal: every row now agrees with what the folder holds.
     const bool wholeWalk = SUCCEEDED(walked) && !m_passIncomplete && !CheckStop();
     CLocalStorage storage = Storage();
-    if (wholeWalk) storage.Cleanup();
+    if (wholeWalk) {
+        storage.Cleanup();
+        if (m_walkRefused) RememberWalkRefusal(false);
+    }
     if (SUCCEEDED(revisionRead) && wholeWalk && driveRevision != 0) {
         uint64_t stored = 0;
         if (SUCCEEDED(storage.GetLatestRevision(stored)) && driveRevision > stored)
             storage.SetLatestRevision(driveRevision);
     }
     Log(L"Partial Sync started.");
-    PartialSync();
+    const HRESULT synced = PartialSync();
     Log(L"Partial Sync completed.");
-    m_env.syncManager->NotifyStatus(IDS_SYNC_COMPLETED);
+    NotifyPassEnd(SUCCEEDED(walked) && SUCCEEDED(synced));
+}
+
+void CFileSyncThread::NotifyPassEnd(bool succeeded) {
+    // "Completed" after a refused walk or a failed item would tell the user
+    // that all is well while nothing, or not everything, was synced.
+    UINT status = IDS_SYNC_COMPLETED;
+    if (m_walkRefused)
+        status = IDS_SYNC_FOLDER_GONE;
+    else if (!succeeded || m_itemFailed || CheckStop())
+        status = IDS_SYNC_INCOMPLETE;
+    m_env.syncManager->NotifyStatus(status);
 }

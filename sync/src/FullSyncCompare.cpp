@@ -29,6 +29,10 @@ uint32_t CFileSyncThread::CompareWithRemote(const wchar_t* path, const WIN32_FIN
             storedFileId = row.file_id;
             code = CHANGE_MODIFIED_BOTH;
         }
+        // While a refused walk stands, a file here that differs from its
+        // row may not be the item the row recorded (the folder was lost and
+        // filled anew): it does not replace the drive's content, both stay.
+        if (m_walkRefused && (code & CHANGE_MODIFIED_LOCAL) != 0) code = CHANGE_MODIFIED_BOTH;
     }
     LogChangeCode(code, path);
     return code;

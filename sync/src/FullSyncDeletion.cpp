@@ -82,6 +82,18 @@ bool CFileSyncThread::IsPlaceChangePending(uint64_t fileId) {
     return false;
 }
 
+bool CFileSyncThread::IsRenamedLater(uint64_t fileId) {
+    if (m_currentRecord == nullptr || m_currentRecord->row_ids.empty()) return false;
+    ChangeRecordList changes;
+    if (!ReadPendingChanges(changes)) return false;
+    const int64_t current = *std::max_element(m_currentRecord->row_ids.begin(), m_currentRecord->row_ids.end());
+    for (const ChangeRecord& change : changes)
+        if (change.action == CHANGE_ACTION_RENAMED && change.file_id == fileId && !change.row_ids.empty() &&
+            change.row_ids.front() > current)
+            return true;
+    return false;
+}
+
 bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
     std::wstring pattern;
     if (!JoinName(folderPath, L"*.*", pattern)) return true;

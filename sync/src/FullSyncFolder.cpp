@@ -1,5 +1,3 @@
-#include <set>
-
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
@@ -38,15 +36,11 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
         return HRESULT_FROM_WIN32(::GetLastError());
     }
 
-    // Two names that differ only in letter case are one name here: the
-    // first one to take it keeps it, any later one is refused.
-    std::set<std::wstring> takenNames;
     do {
         if (CheckStop()) break;
         if (IsEngineOwnFile(data.cFileName)) continue;
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (isFolder && IsDotEntry(data.cFileName)) continue;
-        takenNames.insert(LowerPath(data.cFileName));
         std::wstring path;
         if (!JoinName(folderPath, data.cFileName, path)) {
             // Never synced while its path is this long: the user is told.
@@ -67,11 +61,10 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
     for (size_t i = 0; i < listing.size(); ++i) {
         if (CheckStop()) return S_OK;
         const FileInfo& entry = listing[i];
-        if (!takenNames.insert(LowerPath(entry.name.c_str())).second) {
-            const std::wstring shown = std::wstring(folderPath) + L"\\" + entry.name;
-            result = ReportSkipped(shown.c_str(), !IsFileType(entry.type.c_str()),
-                                   HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
-                                   L"another item has the same name but for letter case");
+        // Two names that differ only in letter case are one name here.
+        std::wstring path;
+        if (SUCCEEDED(JoinRemoteName(folderPath, entry.name.c_str(), path)) && IsNameTakenFrom(path.c_str(), entry)) {
+            result = RefuseTakenName(path.c_str(), !IsFileType(entry.type.c_str()));
             continue;
         }
         result = SyncRemoteLeftover(folderPath, entry);
@@ -82,7 +75,7 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
 
 HRESULT CFileSyncThread::SyncLocalFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
                                          FileInfoList& listing) {
-    const auto found = FindRemoteEntry(listing, data.cFileName, true);
+    const auto found = FindEntryOfLocalItem(listing, path, data.cFileName, true);
     if (found != listing.end()) {
         const FileInfo entry = *found;
         listing.erase(found);
@@ -114,7 +107,7 @@ HRESULT CFileSyncThread::SyncLocalFolder(const wchar_t* path, const WIN32_FIND_D
 
 HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
                                        FileInfoList& listing) {
-    const auto found = FindRemoteEntry(listing, data.cFileName, false);
+    const auto found = FindEntryOfLocalItem(listing, path, data.cFileName, false);
     if (found == listing.end()) {
         int status = FILE_STATUS_NONE;
         const HRESULT hr = Storage().GetFileStatus(path, status);

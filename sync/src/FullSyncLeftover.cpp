@@ -104,13 +104,16 @@ HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInf
     // Gone here. A change on the drive since the row was written (an edit,
     // a move or rename, anything added or changed inside) beats the
     // deletion: the changed items come back, a folder holding only them;
-    // the rest follows the deletion to the trash.
+    // the rest follows the deletion to the trash. While a refused walk
+    // stands, nothing here says it was deleted: all of it comes back.
+    const bool deletedHere = IsMissingItemDeleted();
     if (!isFolder) {
-        if (movedThere || !IsContentAsRecorded(entry, row)) return Download(entry, path, true, false);
+        if (!deletedHere || movedThere || !IsContentAsRecorded(entry, row)) return Download(entry, path, true, false);
         return DeleteRemoteEntry(entry, Relative(path));
     }
     CLocalStorage storage = Storage();
-    if (!movedThere && IsRemoteSubtreeAsRecorded(storage, entry.id, row.name)) return DeleteRemoteEntry(entry, Relative(path));
+    if (deletedHere && !movedThere && IsRemoteSubtreeAsRecorded(storage, entry.id, row.name))
+        return DeleteRemoteEntry(entry, Relative(path));
     if (movedThere) {
         // Its new folder comes with a later remote change: the rows stay as
         // they are until then, or the move would no longer show in them.
@@ -124,6 +127,9 @@ HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInf
         const HRESULT renamed = storage.SetFileName(row, rowPath.c_str(), path, row.hash, row.revision);
         if (FAILED(renamed)) return renamed;
     }
-    Log(L"%s - deleted here, changed on the drive; what changed comes back.", path);
+    if (deletedHere)
+        Log(L"%s - deleted here, changed on the drive; what changed comes back.", path);
+    else
+        Log(L"%s - missing here since the sync folder was found missing or empty; it comes back.", path);
     return CreateLocalFolder(entry, path, true);
 }

@@ -7,7 +7,6 @@
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
-#include "BrelioSync/LocalName.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/LocalName.h"
@@ -53,13 +52,18 @@ HRESULT CFileSyncThread::FullSyncWalk() {
     const wchar_t* root = m_env.syncRoot.c_str();
     auto refuse = [&](const wchar_t* folder) {
         // A folder that was deleted, unplugged or recreated empty is not a
-        // user who deleted everything: the drive stays as it is.
+        // user who deleted everything: the drive stays as it is. Remembered,
+        // so that a later walk, one that finds something saved into the
+        // folder meanwhile, does not take the rows for deletions either.
+        // The warning is the pass's last word: the pass stops here.
         Log(L"%s - the folder is missing or empty while its items are recorded in sync; "
             L"the full sync stopped and nothing was deleted.",
             folder);
         m_passIncomplete = true;
-        m_env.syncManager->NotifyStatus(IDS_SYNC_FOLDER_GONE);
+        m_walkRefusedNow = true;
+        RememberWalkRefusal(true);
         NotifyResult(folder, true, kSyncFolderGone);
+        m_env.syncManager->NotifyStatus(IDS_SYNC_FOLDER_GONE);
         return kSyncFolderGone;
     };
     if (!::PathIsDirectoryW(root)) return refuse(root);
@@ -86,6 +90,30 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         if (result == S_OK) FullSyncFolder(folder.c_str(), entry.folderId);
     }
     return result;
+}
+
+void CFileSyncThread::ReadWalkRefusal() {
+    // A database that cannot tell now leaves what this run knew: while it
+    // cannot be read, no row of it is taken for a deletion either.
+    bool refused = false;
+    if (SUCCEEDED(Storage().GetWalkRefused(refused))) m_walkRefused = refused;
+}
+
+void CFileSyncThread::RememberWalkRefusal(bool refused) {
+    // Kept in the database file's header (SQLite's user version), neither
+    // in the registry nor in a table: it outlives this run and the next
+    // starts, lives and goes with the rows it speaks of (a database made
+    // anew holds no row to mistake for a deletion), and leaves the tables,
+    // which the overlay library reads too, as they are. Unwritten, it still
+    // holds for this run.
+    const HRESULT stored = Storage().SetWalkRefused(refused);
+    if (FAILED(stored) && !refused) return;
+    m_walkRefused = refused;
+}
+
+bool CFileSyncThread::IsMissingItemDeleted() const {
+    if (!m_walkRefused) return true;
+    return m_currentRecord != nullptr && m_currentRecord->action == CHANGE_ACTION_REMOVED;
 }
 
 HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_t folderId) {

@@ -133,6 +133,7 @@ void CIgnoreList::ExpireLocked(const std::wstring& lowered, ULONGLONG expiry, st
     if (held == m_entries.end()) return;
     held->expiry = expiry;
     held->written = std::move(written);
+    if (held->written) m_releaseScheduled.SetEvent();
 }
 
 void CIgnoreList::PruneLocked() {

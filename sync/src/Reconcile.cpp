@@ -165,6 +165,9 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
         }
         case CHANGE_REMOVED_LOCAL: {
             if (record.file_id == 0) return S_OK;
+            // Seen gone before its rename was read: the rename, recorded
+            // after, tells where it went.
+            if (IsRenamedLater(record.file_id)) return S_OK;
             if (!record.is_folder) {
                 int status = FILE_STATUS_NONE;
                 if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_RETRANSFER)
@@ -197,13 +200,16 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             }
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
-                const HRESULT read = storage.GetFileStatus(record.file_id, status);
-                if (FAILED(read)) return S_OK;
+                if (FAILED(storage.GetFileStatus(record.file_id, status))) return S_OK;
                 // In sync already: sent by a run cut short before it could
                 // strike the record off, or only its content went up since
                 // (an edit uploaded ahead of a move that could not go yet).
-                // The drive's place tells which.
-                if (status == FILE_STATUS_CHANGED || status == FILE_STATUS_SYNCED)
+                // An edit sent under the old name (the same name to the file
+                // system) marks the row in sync too; the new letter case is
+                // still to be sent. The drive's place tells which.
+                const bool letterCase = DiffersOnlyInLetterCase(record.name, record.old_name);
+                if (status == FILE_STATUS_CHANGED || status == FILE_STATUS_SYNCED ||
+                    (letterCase && status != FILE_STATUS_NONE))
                     return SendLocalRename(record, full.c_str());
                 // No row has the item's id any more: a copy to its new place
                 // took it over.
@@ -273,6 +279,8 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
         case CHANGE_FAILED_LOCAL:
             NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
             return S_OK;
+        case CHANGE_NAME_TAKEN:
+            return RefuseTakenName(fullPath.c_str(), isFolder);
         case CHANGE_MODIFIED_REVISION:
             return Storage().SetFileRevision(remote.id, remote.revision, remote.version);
         default:

@@ -62,7 +62,8 @@ HRESULT CFileSyncThread::FollowRemoteMove(const FileInfo& remote, const wchar_t*
     // recorded or not (the program may not have been running), is seen.
     const bool changedHere = !isFolder && IsLocalFileChanged(rowPath.c_str(), TicksToFileTime(row.last_write_time), row.size);
     const bool changedThere = !isFolder && _stricmp(remote.hash.c_str(), row.hash.c_str()) != 0;
-    const bool moved = _wcsicmp(rowPath.c_str(), path) != 0;
+    // A name that differs only in letter case is a rename too.
+    const bool moved = !IsSameSpelledPlace(rowPath, path);
     if (moved) {
         const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
         if (!::PathIsDirectoryW(folder.c_str())) {
@@ -101,7 +102,7 @@ HRESULT CFileSyncThread::SettleRenameAgainstRemote(const ChangeRecord& record, c
     const std::wstring syncedName = synced != m_syncedNames.end() ? synced->second : record.old_name;
     // Only the item's own name or folder counts: a folder above it renamed
     // on the drive moves no item of its own accord.
-    const bool movedThere = !SameName(LeafOfName(remoteName), LeafOfName(syncedName)) ||
+    const bool movedThere = LeafOfName(remoteName) != LeafOfName(syncedName) ||
                             !IsRemoteFolderOf(FolderOfName(syncedName), FolderOfName(remoteName));
     if (movedThere) {
         // Renamed on both sides: the remote name wins, on both sides, and
@@ -126,8 +127,9 @@ HRESULT CFileSyncThread::SendLocalRename(const ChangeRecord& record, const wchar
     if (FAILED(hr) && hr != API_E_ITEM_NOT_FOUND) return ReportSkipped(fullPath, record.is_folder, hr, L"remote state unknown");
     if (FAILED(hr) || meta.changeType == "deleted") return KeepRenamedAgainstRemoteDeletion(record, fullPath);
     const std::wstring remoteName = RemotePathToRowName(meta.file.path);
-    if (SameName(remoteName, record.name)) {
-        // Back where the drive has it: no place to send, only an edit.
+    if (IsSameSpelledPlace(remoteName, record.name)) {
+        // Back where the drive has it: no place to send, only an edit. (A
+        // name that differs only in letter case is still to be sent.)
         FileRecord row;
         hr = Storage().GetFile(record.file_id, row);
         if (hr != S_OK) return FAILED(hr) ? hr : S_OK;

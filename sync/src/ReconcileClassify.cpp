@@ -69,10 +69,17 @@ uint32_t CFileSyncThread::ClassifyRemoteChange(std::wstring& fullPath, const Cha
                 default: break;
             }
         }
+    } else if (IsChangeType(change, "updated") && IsNameTakenFrom(fullPath.c_str(), remote)) {
+        // Another item holds the name here, letter case aside.
+        code = CHANGE_NAME_TAKEN;
     } else if (IsChangeType(change, "updated")) {
         FileRecord row;
         if (SUCCEEDED(storage.GetFile(remote.id, row))) {
-            if (!IsFileType(remote.type.c_str()))
+            // Renamed on the drive in letter case alone: the local name,
+            // the same to the file system, is still to follow.
+            if (DiffersOnlyInLetterCase(row.name, RemotePathToRowName(remote.path)))
+                code = CHANGE_MOVED_REMOTE;
+            else if (!IsFileType(remote.type.c_str()))
                 code = remote.revision == row.revision ? CHANGE_NONE : CHANGE_MODIFIED_REVISION;
             else if (IsLocalFileChanged(fullPath.c_str(), TicksToFileTime(row.last_write_time), row.size))
                 code = CHANGE_MODIFIED_BOTH;

@@ -40,7 +40,7 @@ HRESULT CStorageUpdateThread::Start(CFileChangeQueue* queue, CIgnoreList* ignore
     m_selectedFolders.Clear();
     if (settings.selectedFolders != nullptr) m_selectedFolders.CopyFrom(*settings.selectedFolders, false);
     m_heldBack.reset();
-    m_foundChanges.clear();
+    m_findings.clear();
     m_settledWrites.clear();
     return Create(StorageUpdateThreadProc, this, 0);
 }
@@ -63,9 +63,13 @@ DWORD CStorageUpdateThread::Run() {
             continue;
         }
         // Woken as well when a path the sync thread wrote comes out of the
-        // ignore list, to compare it with what the write left.
+        // ignore list, to compare it with what the write left, and when the
+        // hold of what such a comparison found is over. A path given its
+        // time to come out while this thread waits wakes it, so that the
+        // wait is computed anew with it.
         const DWORD toRelease = m_ignoreList != nullptr ? m_ignoreList->TimeToNextRelease() : INFINITE;
-        const DWORD waited = m_queue->Wait(std::min(toPass, toRelease));
+        const DWORD waited = m_queue->Wait(std::min({toPass, toRelease, TimeToNextFinding()}),
+                                           m_ignoreList != nullptr ? m_ignoreList->ReleaseScheduledEvent() : nullptr);
         if (waited != WAIT_OBJECT_0 && waited != WAIT_TIMEOUT) break;
         const int drained = DrainQueue(false);
         if (drained == kStopRead) break;
@@ -74,7 +78,7 @@ DWORD CStorageUpdateThread::Run() {
     // Whatever is still queued was caught after the stop: it belongs to no
     // run, and the next run must not start on it.
     m_heldBack.reset();
-    m_foundChanges.clear();
+    m_findings.clear();
     m_settledWrites.clear();
     m_queue->Clear();
     Log(L"StorageUpdateThread stopped.");

@@ -44,7 +44,7 @@ int CStorageUpdateThread::DrainQueue(bool settle) {
     TakeReleasedWrites();
     // An old name alone is only looked at again when its partner came or
     // it is to be settled.
-    if (m_foundChanges.empty() && m_queue->IsEmpty() && (!m_heldBack || !settle)) return kQueueEmpty;
+    if (TimeToNextFinding() != 0 && m_queue->IsEmpty() && (!m_heldBack || !settle)) return kQueueEmpty;
     CNamedMutexLock lock(m_storageMutex);
     DrainStorage storage;
     if (!lock.IsHeld()) {
@@ -61,7 +61,11 @@ int CStorageUpdateThread::DrainQueue(bool settle) {
     bool recorded = false;
     std::unique_ptr<CFileChange> change;
     while (TakeNext(change)) {
-        if (change->IsStopRequest()) return kStopRead;
+        if (change->IsStopRequest()) {
+            // The monitor has stopped: no event of a finding is to come.
+            RecordFindings(db, storage.failure, true);
+            return kStopRead;
+        }
         if (change->action != FILE_CHANGE_RENAMED_OLD) {
             recorded |= Record(db, storage.failure, *change);
             continue;
@@ -77,6 +81,7 @@ int CStorageUpdateThread::DrainQueue(bool settle) {
             recorded |= Record(db, storage.failure, *change);
             continue;
         }
+        if (!next->IsStopRequest()) DropFindingsCoveredBy(*next);
         if (next->action == FILE_CHANGE_RENAMED_NEW) {
             recorded |= RecordRename(db, storage.failure, *change, *next);
             continue;
@@ -86,6 +91,7 @@ int CStorageUpdateThread::DrainQueue(bool settle) {
         recorded |= Record(db, storage.failure, *change);
         m_heldBack = std::move(next);
     }
+    recorded |= RecordFindings(db, storage.failure, false);
     return recorded ? kChangesRecorded : kQueueEmpty;
 }
 
@@ -94,14 +100,26 @@ bool CStorageUpdateThread::TakeNext(std::unique_ptr<CFileChange>& change) {
         change = std::move(m_heldBack);
         return true;
     }
-    if (!m_foundChanges.empty()) {
-        change = std::move(m_foundChanges.front());
-        m_foundChanges.pop_front();
+    while (m_queue->Pop(change)) {
+        if (IsEchoOfWrite(*change)) continue;
+        if (!change->IsStopRequest()) DropFindingsCoveredBy(*change);
         return true;
     }
-    while (m_queue->Pop(change))
-        if (!IsEchoOfWrite(*change)) return true;
     return false;
+}
+
+bool CStorageUpdateThread::RecordFindings(CSQLiteConnection* db, int openFailure, bool all) {
+    bool recorded = false;
+    const ULONGLONG tick = ::GetTickCount64();
+    for (auto finding = m_findings.begin(); finding != m_findings.end();) {
+        if (!all && finding->due > tick) {
+            ++finding;
+            continue;
+        }
+        recorded |= Record(db, openFailure, *finding->change);
+        finding = m_findings.erase(finding);
+    }
+    return recorded;
 }
 
 const wchar_t* CStorageUpdateThread::RelativeInRoot(const CFileChange& change) const {

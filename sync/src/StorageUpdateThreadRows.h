@@ -17,4 +17,6 @@ void RecordChange(CSQLiteConnection& db, std::wstring_view name, bool isFolder, 
 // where the old item at that name was deleted first), that item is gone:
 // its removal is recorded, unless it already is, and its row dropped. An
 // item without a row that replaces one with a row is new content for it.
-void RecordRename(CSQLiteConnection& db, std::wstring_view oldName, std::wstring_view newName, bool isFolder);
+// The item is a folder when the monitor says so, or when its row or rows
+// beneath its old name do: a folder always takes its subtree's rows along.
+void RecordRename(CSQLiteConnection& db, std::wstring_view oldName, std::wstring_view newName, bool reportedFolder);

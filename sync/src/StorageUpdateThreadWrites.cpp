@@ -1,6 +1,9 @@
 // The paths the sync thread wrote, once they are no longer masked: local
 // edits made while the write masked them, and late events of the write.
+#include <algorithm>
+
 #include "BrelioServices/Log.h"
+#include "BrelioServices/RelativePath.h"
 #include "BrelioSync/IgnoreList.h"
 #include "BrelioSync/StorageUpdateThread.h"
 
@@ -10,6 +13,10 @@ namespace {
 // echo when the item still stands as it was then: on a busy machine the
 // monitor reads events well after the mask has gone.
 constexpr ULONGLONG kEchoWindow = 10000;
+// How long what a comparison found waits for the monitor's own events of
+// the item: longer than the monitor holds changes whose item is gone, so
+// that the events of a move made just as the mask ended come first.
+constexpr ULONGLONG kFindingHold = 1500;
 
 }  // namespace
 
@@ -22,7 +29,7 @@ void CStorageUpdateThread::TakeReleasedWrites() {
         change->action = action;
         change->isFolder = isFolder;
         ::GetSystemTimeAsFileTime(&change->time);
-        m_foundChanges.push_back(std::move(change));
+        m_findings.push_back({std::move(change), tick + kFindingHold});
     };
     for (const ReleasedWrite& write : m_ignoreList->TakeReleasedWrites()) {
         m_settledWrites[LowerPath(write.fullPath.c_str())] = {write.now, tick + kEchoWindow};
@@ -52,4 +59,23 @@ bool CStorageUpdateThread::IsEchoOfWrite(const CFileChange& change) {
     if (!ReadItemState(change.path.c_str(), now) || !now.SameAs(settled->second.state)) return false;
     Log(L"%s - stands as it did when its write was compared, dropped.", change.path.c_str());
     return true;
+}
+
+void CStorageUpdateThread::DropFindingsCoveredBy(const CFileChange& change) {
+    std::erase_if(m_findings, [&](const Finding& finding) {
+        const wchar_t* path = finding.change->path.c_str();
+        if (GetRelativePath(path, change.path.c_str()) == path) return false;
+        Log(L"%s - told by the monitor's own events, not by its comparison.", path);
+        return true;
+    });
+}
+
+DWORD CStorageUpdateThread::TimeToNextFinding() const {
+    const ULONGLONG tick = ::GetTickCount64();
+    DWORD next = INFINITE;
+    for (const Finding& finding : m_findings) {
+        if (finding.due <= tick) return 0;
+        next = std::min(next, static_cast<DWORD>(finding.due - tick));
+    }
+    return next;
 }

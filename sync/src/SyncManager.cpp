@@ -1,6 +1,7 @@
 #include "BrelioSync/SyncManager.h"
 
 #include "BrelioCore/JXEvent.h"
+#include "BrelioServices/Log.h"
 #include "BrelioServices/Settings.h"
 #include "BrelioSync/EngineHost.h"
 
@@ -8,8 +9,14 @@ HRESULT CSyncManager::StartAll() {
     if (m_started) return HRESULT_FROM_WIN32(ERROR_BUSY);
     AwaitLastRun();
     std::wstring root = engine_host::Settings().GetRootDir();
+    const HRESULT monitor = m_monitor.Start(&m_queue, &m_ignoreList, &m_fullSyncEvent, root);
+    // The passes start only once the monitor watches: a change made before
+    // would reach no pass until the next start. A folder that cannot be
+    // watched ends the monitor at once and waits no longer.
+    if (SUCCEEDED(monitor) && !m_monitor.WaitUntilWatching(kThreadWait))
+        Log(L"FileMonitorThread does not watch the sync folder.");
     const HRESULT results[] = {
-        m_monitor.Start(&m_queue, &m_ignoreList, &m_fullSyncEvent, root),
+        monitor,
         m_storageUpdate.Start(&m_queue, &m_ignoreList, &m_partialSyncEvent, &m_fullSyncEvent,
                               StorageUpdateSettings::FromApp()),
         m_syncThread.Start(&m_partialSyncEvent, &m_fullSyncEvent, this),

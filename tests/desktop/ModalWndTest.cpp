@@ -15,6 +15,8 @@ struct Seen {
     bool ownerEnabled = true;
     bool visible = false;
     RECT where = {};
+    int onScreen = 0;  // client pixels showing the window's own background
+    int clientPixels = 0;
 };
 
 Seen LookAt(CScriptedModal& modal, HWND owner) {
@@ -22,6 +24,11 @@ Seen LookAt(CScriptedModal& modal, HWND owner) {
     seen.ownerEnabled = owner != nullptr && ::IsWindowEnabled(owner);
     seen.visible = modal.IsWindowVisible() != FALSE;
     modal.GetWindowRect(&seen.where);
+    brelio::test::CWindowPixels pixels;
+    if (pixels.Capture(modal)) {
+        seen.clientPixels = pixels.Width() * pixels.Height();
+        seen.onScreen = pixels.CountNear({0, 0, pixels.Width(), pixels.Height()}, ::GetSysColor(COLOR_WINDOW));
+    }
     return seen;
 }
 
@@ -43,6 +50,8 @@ TEST(ModalWindow, DisablesItsOwnerWhileRunningAndReturnsTheResult) {
     EXPECT_EQ(modal.DoModal(owner, ::GetDesktopWindow(), SW_SHOW), CModalWndBase::kResultOk);
     EXPECT_FALSE(seen.ownerEnabled);
     EXPECT_TRUE(seen.visible);
+    EXPECT_GT(seen.clientPixels, 0);
+    EXPECT_EQ(seen.onScreen, seen.clientPixels) << "the window shows on screen while its loop runs";
     EXPECT_TRUE(::IsWindowEnabled(owner));
     EXPECT_EQ(modal.m_hWnd, nullptr) << "the window is destroyed when the loop ends";
 }

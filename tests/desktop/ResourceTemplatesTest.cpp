@@ -18,12 +18,47 @@ namespace {
 
 INT_PTR CALLBACK QuietDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
+// A part a dialog must show on screen: the control of that id, or for 0
+// its static picture of that type (SS_ICON, SS_BITMAP); at least so many
+// of its pixels near a colour, or for CLR_INVALID off the dialog's face.
+struct Shows {
+    int control;
+    DWORD pictureType;
+    COLORREF colour;
+    int atLeast;
+};
+
 struct Template {
     UINT id;
     const wchar_t* name;
     bool child;
     std::initializer_list<int> controls;
+    std::initializer_list<Shows> shows;
 };
+
+constexpr COLORREF kBrand = RGB(71, 87, 196);  // the program icon, the folder page's cloud
+
+HWND PictureOf(HWND dialog, DWORD type) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if ((static_cast<DWORD>(::GetWindowLongW(child, GWL_STYLE)) & SS_TYPEMASK) == type) return child;
+    }
+    return nullptr;
+}
+
+// The parts as drawn, in a capture of `shot` (the dialog or its parent).
+void ExpectShown(HWND shot, HWND dialog, std::initializer_list<Shows> shows) {
+    brelio::test::CWindowPixels pixels;
+    ASSERT_TRUE(pixels.Capture(shot));
+    const COLORREF face = ::GetSysColor(COLOR_3DFACE);
+    for (const Shows& part : shows) {
+        const HWND control = part.control != 0 ? ::GetDlgItem(dialog, part.control) : PictureOf(dialog, part.pictureType);
+        ASSERT_NE(control, nullptr) << part.control;
+        const RECT place = brelio::test::PlaceIn(shot, control);
+        const int counted = part.colour == CLR_INVALID ? pixels.CountDrawn(place, face)
+                                                        : pixels.CountNear(place, part.colour, 16);
+        EXPECT_GE(counted, part.atLeast) << "control " << part.control << ", picture " << part.pictureType;
+    }
+}
 
 std::wstring LoadText(HMODULE module, UINT id) {
     const wchar_t* text = nullptr;
@@ -35,11 +70,15 @@ std::wstring LoadText(HMODULE module, UINT id) {
 
 TEST(ProgramResources, EveryDialogOpensFromItsTemplateWithItsControls) {
     const Template templates[] = {
-        {IDD_ABOUT, L"dialog-about", false, {IDC_ABOUT_VERSION, IDOK}},
+        {IDD_ABOUT, L"dialog-about", false, {IDC_ABOUT_VERSION, IDOK},
+         {{0, SS_ICON, kBrand, 400}, {IDC_ABOUT_VERSION, 0, CLR_INVALID, 50}, {IDOK, 0, CLR_INVALID, 50}}},
         {IDD_FOLDER_OPTIONS, L"dialog-folder-page", true,
-         {IDC_ALL_FOLDERS, IDC_SELECTED_FOLDERS, IDC_CHOOSE_FOLDERS, IDC_ROOT_FOLDER, IDC_CHANGE_FOLDER}},
-        {IDD_LOGIN_OPTIONS, L"dialog-login-page", true, {IDC_ACCOUNT, IDC_LOG_OUT, IDC_KEEP_LOGIN, IDC_AUTO_START}},
-        {IDD_REMOTE_FOLDERS, L"dialog-remote-folders", false, {IDC_FOLDER_TREE, IDOK, IDCANCEL}},
+         {IDC_ALL_FOLDERS, IDC_SELECTED_FOLDERS, IDC_CHOOSE_FOLDERS, IDC_ROOT_FOLDER, IDC_CHANGE_FOLDER},
+         {{0, SS_BITMAP, kBrand, 800}, {IDC_ALL_FOLDERS, 0, CLR_INVALID, 50}, {IDC_CHANGE_FOLDER, 0, CLR_INVALID, 50}}},
+        {IDD_LOGIN_OPTIONS, L"dialog-login-page", true, {IDC_ACCOUNT, IDC_LOG_OUT, IDC_KEEP_LOGIN, IDC_AUTO_START},
+         {{IDC_LOG_OUT, 0, CLR_INVALID, 50}, {IDC_KEEP_LOGIN, 0, CLR_INVALID, 50}, {IDC_AUTO_START, 0, CLR_INVALID, 50}}},
+        {IDD_REMOTE_FOLDERS, L"dialog-remote-folders", false, {IDC_FOLDER_TREE, IDOK, IDCANCEL},
+         {{IDC_FOLDER_TREE, 0, RGB(255, 255, 255), 10000}, {IDOK, 0, CLR_INVALID, 50}, {IDCANCEL, 0, CLR_INVALID, 50}}},
     };
     brelio::UniqueWindow parent(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 700, 500, nullptr,
                                                   nullptr, nullptr, nullptr));
@@ -50,7 +89,10 @@ TEST(ProgramResources, EveryDialogOpensFromItsTemplateWithItsControls) {
         ASSERT_TRUE(dialog) << t.id;
         for (int control : t.controls) EXPECT_NE(::GetDlgItem(dialog.Get(), control), nullptr) << t.id << " " << control;
         ::ShowWindow(dialog.Get(), SW_SHOW);
-        brelio::test::SaveWindowShot(t.child ? parent.Get() : dialog.Get(), t.name);
+        const HWND shot = t.child ? parent.Get() : dialog.Get();
+        EXPECT_FALSE(brelio::test::SaveWindowShot(shot, t.name).empty()) << t.id;
+        SCOPED_TRACE(testing::Message() << "dialog " << t.id);
+        ExpectShown(shot, dialog.Get(), t.shows);
     }
 }
 

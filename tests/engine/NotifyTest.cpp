@@ -73,8 +73,8 @@ TEST_F(Notify, StatusTextsComeFromTheStringTable) {
 
 TEST(StringTable, EveryIdHasATextAndTheConflictFormatIsExact) {
     for (const UINT id : {IDS_TRAY_TIP, IDS_APP_TITLE, IDS_SYNC_STARTED, IDS_SYNC_COMPLETED, IDS_CONFIRM_SIGN_OUT,
-                          IDS_KEEP_SYNC_DATA, IDS_CONFLICT_COPY_NAME, IDS_SYNC_FOLDER_GONE, IDS_WRONG_TENANT,
-                          IDS_INIT_FAILED, IDS_SIGN_IN_SETTINGS_WRONG, IDS_DRIVE_SERVICE_DISABLED})
+                          IDS_KEEP_SYNC_DATA, IDS_CONFLICT_COPY_NAME, IDS_SYNC_FOLDER_GONE, IDS_SYNC_INCOMPLETE,
+                          IDS_WRONG_TENANT, IDS_INIT_FAILED, IDS_SIGN_IN_SETTINGS_WRONG, IDS_DRIVE_SERVICE_DISABLED})
         EXPECT_FALSE(LoadStringText(id).empty()) << id;
     EXPECT_EQ(LoadStringText(IDS_CONFLICT_COPY_NAME), L"%s(conflicted and copied from %s %s)%s");
     EXPECT_EQ(LoadStringText(IDS_APP_TITLE), L"Brelio! Drive");
@@ -83,7 +83,7 @@ TEST(StringTable, EveryIdHasATextAndTheConflictFormatIsExact) {
 TEST(StringTable, KoreanAndJapaneseTexts) {
     EXPECT_EQ(StringInLanguage(IDS_SYNC_COMPLETED, MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)), L"동기화를 완료했습니다.");
     EXPECT_EQ(StringInLanguage(IDS_SYNC_COMPLETED, MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)), L"同期が完了しました。");
-    for (const UINT id : {IDS_SYNC_STARTED, IDS_SYNC_FOLDER_GONE, IDS_DRIVE_SERVICE_DISABLED}) {
+    for (const UINT id : {IDS_SYNC_STARTED, IDS_SYNC_FOLDER_GONE, IDS_SYNC_INCOMPLETE, IDS_DRIVE_SERVICE_DISABLED}) {
         const std::wstring korean = StringInLanguage(id, MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN));
         const std::wstring japanese = StringInLanguage(id, MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
         EXPECT_FALSE(korean.empty()) << id;

@@ -41,6 +41,18 @@ private:
         colourAnswer = SendMessage(WM_CTLCOLORDLG, 0, 0);
         ShowWindow(SW_SHOW);  // a modal dialog shows itself only once its queue is empty
         brelio::test::SaveWindowShot(m_hWnd, L"framework-dialog");
+        // The brush the map answered paints the dialog; the label's text is
+        // drawn over it.
+        brelio::test::CWindowPixels pixels;
+        if (pixels.Capture(m_hWnd)) {
+            const RECT label = brelio::test::PlaceIn(m_hWnd, GetDlgItem(IDC_TEST_LABEL));
+            const RECT edit = brelio::test::PlaceIn(m_hWnd, GetDlgItem(IDC_TEST_EDIT));
+            const RECT ok = brelio::test::PlaceIn(m_hWnd, GetDlgItem(IDOK));
+            const RECT below = {0, edit.bottom + 4, pixels.Width(), ok.top - 4};  // between the controls
+            paintedWhite = pixels.CountNear(below, RGB(255, 255, 255)) ==
+                           (below.right - below.left) * (below.bottom - below.top);
+            labelInk = pixels.CountDrawn(label, RGB(255, 255, 255));
+        }
         SetDlgItemText(IDC_TEST_EDIT, L"typed");
         PostMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         return 0;
@@ -53,6 +65,8 @@ private:
 
 public:
     LRESULT colourAnswer = 0;
+    bool paintedWhite = false;
+    int labelInk = 0;
 };
 
 // A child page from a template, made modeless inside a parent window.
@@ -95,6 +109,8 @@ TEST(DialogImpl, ModalDialogFromItsTemplateRunsItsMapAndReturnsTheEndValue) {
     EXPECT_EQ(dialog.initParam, 1234);
     EXPECT_EQ(dialog.typed, L"typed");
     EXPECT_EQ(dialog.colourAnswer, reinterpret_cast<LRESULT>(dialog.brush));
+    EXPECT_TRUE(dialog.paintedWhite);
+    EXPECT_GE(dialog.labelInk, 50);
     EXPECT_EQ(dialog.m_hWnd, nullptr);
 }
 
@@ -108,6 +124,11 @@ TEST(DialogImpl, ModelessChildPageLivesInItsParentUntilThatGoes) {
     EXPECT_NE(page.GetStyle() & WS_CHILD, 0u);
     EXPECT_EQ(page.IsDlgButtonChecked(IDC_TEST_CHECK), static_cast<UINT>(BST_CHECKED));
     brelio::test::SaveWindowShot(host, L"framework-page");
+    // The page shows inside its parent: the check box's text is drawn there.
+    brelio::test::CWindowPixels pixels;
+    ASSERT_TRUE(pixels.Capture(host));
+    const RECT check = brelio::test::PlaceIn(host, page.GetDlgItem(IDC_TEST_CHECK));
+    EXPECT_GE(pixels.CountDrawn(check, ::GetSysColor(COLOR_3DFACE)), 50);
     host.DestroyWindow();
     EXPECT_EQ(page.finals, 1);
     EXPECT_EQ(page.m_hWnd, nullptr);

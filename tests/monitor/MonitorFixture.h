@@ -39,6 +39,15 @@ struct Step {
 };
 
 // A sync folder watched by a real monitor thread.
+//
+// Two things Wine's ReadDirectoryChangesW does differently from Windows,
+// which every test of the monitor works around:
+// - over a subtree it does not watch the folders that existed when the
+//   watch started, only those made after it: a test makes its folders
+//   after StartMonitor;
+// - a watched folder that is renamed keeps reporting the changes inside it
+//   under its old path: a test makes no change inside a folder it renamed
+//   before.
 class MonitorTest : public ::testing::Test {
 protected:
     explicit MonitorTest(DWORD changeBufferBytes = CFileMonitorThread::kChangeBufferBytes)

@@ -84,6 +84,78 @@ INSTANTIATE_TEST_SUITE_P(
                   {{1, L"sub", true}, {5, L"sub\\got.txt"}, {1, L"$$$1234.tmp"}, {3, L"$$$1234.tmp"}}}),
     [](const ::testing::TestParamInfo<LocalEdit>& info) { return info.param.title; });
 
+// Changes made while the monitor is held up, as on a busy machine: it reads
+// them only once the later ones are done, when the middle names are gone.
+// The folders are made after the monitor starts (under Wine only those are
+// watched).
+struct ReadLate {
+    const char* title;
+    std::vector<Step> setup;   // done before the monitor starts
+    std::vector<Step> before;  // folders made, read as they come
+    std::vector<Step> held;    // read only once all of them are done
+    std::vector<Queued> queued;
+};
+
+void PrintTo(const ReadLate& edit, std::ostream* out) { *out << edit.title; }
+
+class ChangesReadLate : public MonitorTest, public ::testing::WithParamInterface<ReadLate> {};
+
+TEST_P(ChangesReadLate, TellAFolderByTheNameItHasNow) {
+    Run(GetParam().setup);
+    StartMonitor();
+    Run(GetParam().before);
+    // Every change made so far has been read: one event per folder made.
+    std::vector<Queued> queued;
+    const ULONGLONG start = ::GetTickCount64();
+    while (queued.size() < GetParam().before.size() && ::GetTickCount64() - start < 10000) {
+        m_queue.Wait(100);
+        for (const Queued& change : TakeQueued(m_queue, m_root)) queued.push_back(change);
+    }
+    ASSERT_EQ(queued.size(), GetParam().before.size());
+    ASSERT_NE(::SuspendThread(m_monitor.GetThreadHandle()), static_cast<DWORD>(-1));
+    // A suspension takes effect a moment later; reading the thread's
+    // registers waits for it.
+    CONTEXT context = {};
+    context.ContextFlags = CONTEXT_CONTROL;
+    ASSERT_TRUE(::GetThreadContext(m_monitor.GetThreadHandle(), &context));
+    Run(GetParam().held);
+    ASSERT_NE(::ResumeThread(m_monitor.GetThreadHandle()), static_cast<DWORD>(-1));
+    for (const Queued& change : StopAndTake()) queued.push_back(change);
+    EXPECT_EQ(queued, GetParam().queued);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Monitor, ChangesReadLate,
+    ::testing::Values(
+        ReadLate{"FolderRenamedTwice",
+                 {},
+                 {{'d', L"E"}},
+                 {{'r', L"E", L"E1"}, {'r', L"E1", L"E2"}},
+                 {{1, L"E", true}, {4, L"E"}, {5, L"E1", true}, {4, L"E1"}, {5, L"E2", true}}},
+        ReadLate{"FolderMadeAndRenamedTwice",
+                 {},
+                 {},
+                 {{'d', L"N"}, {'r', L"N", L"N1"}, {'r', L"N1", L"N2"}},
+                 {{1, L"N", true}, {4, L"N"}, {5, L"N1", true}, {4, L"N1"}, {5, L"N2", true}}},
+        ReadLate{"FolderMovedIntoOneThenThatRenamedTwice",
+                 {},
+                 {{'d', L"C"}, {'d', L"E"}},
+                 {{'r', L"C", L"E\\C"}, {'r', L"E", L"E1"}, {'r', L"E1", L"E2"}},
+                 {{1, L"C", true},
+                  {1, L"E", true},
+                  {4, L"C"},
+                  {5, L"E\\C", true},
+                  {4, L"E"},
+                  {5, L"E1", true},
+                  {4, L"E1"},
+                  {5, L"E2", true}}},
+        ReadLate{"FileRenamedTwice",
+                 {{'w', L"f.txt"}},
+                 {},
+                 {{'r', L"f.txt", L"g.txt"}, {'r', L"g.txt", L"h.txt"}},
+                 {{4, L"f.txt"}, {5, L"g.txt"}, {4, L"g.txt"}, {5, L"h.txt"}}}),
+    [](const ::testing::TestParamInfo<ReadLate>& info) { return info.param.title; });
+
 TEST_F(MonitorTest, IgnoredPathsAreDropped) {
     StartMonitor();
     m_ignoreList.Add(L"Docs\\Skip.txt");

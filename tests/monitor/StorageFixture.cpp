@@ -54,6 +54,12 @@ void StorageUpdateTest::StartStorage(const CSyncFolderList* selection) {
     ASSERT_EQ(m_storage.Start(&m_queue, &m_ignoreList, &m_partialSync, &m_fullSync, Settings(selection)), S_OK);
 }
 
+void StorageUpdateTest::StartStorageWaiting() {
+    ASSERT_NO_FATAL_FAILURE(StartStorage());
+    // The thread logs its start and goes straight into its first wait.
+    ASSERT_TRUE(WaitFor([&] { return LogText().find("StorageUpdateThread started") != std::string::npos; }));
+}
+
 void StorageUpdateTest::Queue(const std::wstring& relative, int action, bool isFolder) {
     m_queue.Enqueue(Local(relative).c_str(), action, isFolder);
 }

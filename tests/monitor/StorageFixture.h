@@ -37,6 +37,9 @@ protected:
     void SetSyncIdleTime(DWORD milliseconds);
     StorageUpdateSettings Settings(const CSyncFolderList* selection = nullptr) const;
     void StartStorage(const CSyncFolderList* selection = nullptr);
+    // Returns once the thread has begun to wait for changes: from then on
+    // nothing but what the test does wakes it.
+    void StartStorageWaiting();
     // A change as the monitor queues it, under the sync folder.
     void Queue(const std::wstring& relative, int action, bool isFolder = false);
     // Stops the storage thread the way the sync manager does: everything

@@ -28,6 +28,41 @@ void TickInPicker(CDialogScript& script, HWND page, const std::wstring& path) {
     ClickButton(page, IDC_CHOOSE_FOLDERS);
 }
 
+enum class Shown { kFolderPage, kLoginPage };
+
+// The window as drawn with one page shown: the pane's rows, the chosen one
+// in the highlight with white text and the others grey with dark text,
+// and the page's own content beside them.
+void ExpectOptionsDrawn(COptionsWnd& window, Shown shown) {
+    CWindowPixels pixels;
+    ASSERT_TRUE(pixels.Capture(window.m_hWnd));
+    constexpr COLORREF kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kPane = RGB(0xF2, 0xF2, 0xF2);
+    constexpr COLORREF kHighlight = RGB(0x00, 0x7A, 0xCC);
+    constexpr COLORREF kPicture = RGB(71, 87, 196);  // the folder page's cloud
+    const int chosenRow = shown == Shown::kFolderPage ? 1 : 2;
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(testing::Message() << "row " << row + 1);
+        const RECT rect = {0, row * 32, 160, row * 32 + 32};
+        const bool chosen = row == chosenRow;
+        EXPECT_EQ(pixels.At(150, row * 32 + 16), chosen ? kHighlight : kPane);
+        if (chosen) {
+            EXPECT_GE(pixels.CountNear(rect, kWhite, 48), 15) << "white text";
+        } else {
+            EXPECT_GE(pixels.CountDrawn(rect, kPane), 15) << "dark text";
+        }
+    }
+    EXPECT_EQ(pixels.CountDrawn({0, 96, 160, pixels.Height()}, kPane), 0) << "nothing below the rows";
+    const RECT page = {160, 0, pixels.Width(), pixels.Height() - 64};
+    if (shown == Shown::kFolderPage) {
+        EXPECT_GE(pixels.CountNear(page, kPicture, 16), 300);
+    } else {
+        EXPECT_EQ(pixels.CountNear(page, kPicture, 16), 0);
+        const RECT account = PlaceIn(window.m_hWnd, ::GetDlgItem(window.GetLoginPage(), IDC_ACCOUNT));
+        EXPECT_GE(pixels.CountDrawn(account, kWhite), 30) << "the account";
+    }
+}
+
 TEST_F(OptionsWindow, WhatOkStoresAndReports) {
     Seed({FolderItem("/A"), FolderItem("/B")});
     const std::wstring a = L"A=" + std::to_wstring(FolderId("/A"));
@@ -94,10 +129,12 @@ TEST_F(OptionsWindow, LoginSettingsAreStoredOnlyFromAnOpenedPage) {
     COptionsWnd window;
     RunOptions(window, [&](COptionsWnd& w) {
         SaveWindowShot(w.m_hWnd, L"options-folder-page");
+        ExpectOptionsDrawn(w, Shown::kFolderPage);
         ClickPaneRow(w.GetNavPane(), 2);
         EXPECT_EQ(w.GetCurrentPage(), w.GetLoginPage());
         EXPECT_FALSE(::IsWindowVisible(w.GetFolderPage()));
         SaveWindowShot(w.m_hWnd, L"options-login-page");
+        ExpectOptionsDrawn(w, Shown::kLoginPage);
         ClickButton(w.GetLoginPage(), IDC_KEEP_LOGIN);
         ClickButton(w.GetLoginPage(), IDC_AUTO_START);
         // Back to the folder page needs no check of the login page.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <set>
+#include <vector>
 
 #include "BrelioApp/RemoteFolderDlg.h"
 #include "BrelioApp/StringIds.h"
@@ -65,6 +66,56 @@ std::set<std::wstring> TickedOnScreen(HWND tree) {
     return ticked;
 }
 
+// Where the item's check box lies in the tree's client area: the run of
+// points left of its text that the tree says are on its state image.
+RECT CheckBoxOf(HWND tree, HTREEITEM item) {
+    RECT text = {};
+    *reinterpret_cast<HTREEITEM*>(&text) = item;
+    if (!::SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text))) return {};
+    RECT box = {0, text.top, 0, text.bottom};
+    TVHITTESTINFO hit = {};
+    hit.pt.y = (text.top + text.bottom) / 2;
+    for (hit.pt.x = text.left - 1; hit.pt.x >= 0; --hit.pt.x) {
+        hit.flags = 0;
+        ::SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+        const bool onBox = hit.hItem == item && (hit.flags & TVHT_ONITEMSTATEICON) != 0;
+        if (onBox) {
+            if (box.right == 0) box.right = hit.pt.x + 1;
+            box.left = hit.pt.x;
+        } else if (box.right != 0) {
+            break;
+        }
+    }
+    return box;
+}
+
+// The tree as drawn: each folder's name where the tree puts its row, a
+// ticked box unlike an unticked one, and nothing below the last row.
+void ExpectTreeDrawn(HWND tree) {
+    CWindowPixels pixels;
+    ASSERT_TRUE(pixels.Capture(tree));
+    constexpr COLORREF kWhite = RGB(255, 255, 255);
+    std::vector<int> tickedInk;
+    std::vector<int> untickedInk;
+    LONG lastRow = 0;
+    for (const std::wstring& path : TreeTexts(tree)) {
+        const HTREEITEM item = FindTreeItem(tree, path);
+        RECT text = {};
+        *reinterpret_cast<HTREEITEM*>(&text) = item;
+        if (!::SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text))) continue;  // folded
+        EXPECT_GE(pixels.CountDrawn(text, kWhite), 10) << testing::PrintToString(path);
+        const int ink = pixels.CountNear(CheckBoxOf(tree, item), RGB(0, 0, 0), 96);
+        (IsTicked(tree, item) ? tickedInk : untickedInk).push_back(ink);
+        lastRow = std::max(lastRow, text.bottom);
+    }
+    ASSERT_FALSE(tickedInk.empty());
+    ASSERT_FALSE(untickedInk.empty());
+    EXPECT_GE(*std::min_element(tickedInk.begin(), tickedInk.end()),
+              *std::max_element(untickedInk.begin(), untickedInk.end()) + 5)
+        << "a tick's dark pixels";
+    EXPECT_EQ(pixels.CountDrawn({0, lastRow + 1, pixels.Width(), pixels.Height()}, kWhite), 0);
+}
+
 void Press(HWND dialog, int button) { ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
 TEST_F(Picker, TicksAndWhatOkStores) {
@@ -106,6 +157,7 @@ TEST_F(Picker, TicksAndWhatOkStores) {
                 // this step came before that.
                 ::ShowWindow(dialog, SW_SHOW);
                 SaveWindowShot(dialog, L"options-remote-folder-picker");
+                ExpectTreeDrawn(tree);
             }
             Press(dialog, c.button);
         });

@@ -14,10 +14,12 @@
 #include "BrelioApp/StringTable.h"
 #include "BrelioApp/SyncView.h"
 #include "BrelioApp/WebAddress.h"
+#include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioFramework/Module.h"
 #include "BrelioSync/SyncItem.h"
 #include "ItemTracking.h"
+#include "StringInLanguage.h"
 #include "TempFolder.h"
 #include "WindowPixels.h"
 
@@ -191,6 +193,8 @@ TEST_F(PanelSyncView, AResultReplacesOnlyTheLastLineWhenItIsTheSameItemInProgres
 }
 
 TEST_F(PanelSyncView, TheStatusBarFollowsStatusMessagesAndWorkInProgressOnly) {
+    constexpr WORD kKorean = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN);
+    constexpr WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
     struct Case {
         const char* what;
         Post post;
@@ -199,6 +203,15 @@ TEST_F(PanelSyncView, TheStatusBarFollowsStatusMessagesAndWorkInProgressOnly) {
     const Case cases[] = {
         {"a status message loses its final dots", {L"Sync completed...", SYNC_ITEM_STATUS}, L"Sync completed(%s)."},
         {"a status message without dots", {L"동기화를 시작했습니다", SYNC_ITEM_STATUS}, L"동기화를 시작했습니다(%s)."},
+        // The engine's own messages, each ending in its language's full stop,
+        // which goes as the Latin one does: "。(…)." would stop twice.
+        {"the Korean completion", {StringInLanguage(IDS_SYNC_COMPLETED, kKorean), SYNC_ITEM_STATUS},
+         L"동기화를 완료했습니다(%s)."},
+        {"the Japanese completion", {StringInLanguage(IDS_SYNC_COMPLETED, kJapanese), SYNC_ITEM_STATUS},
+         L"同期が完了しました(%s)."},
+        {"the Japanese start", {StringInLanguage(IDS_SYNC_STARTED, kJapanese), SYNC_ITEM_STATUS},
+         L"同期を開始しました(%s)."},
+        {"a run of Japanese full stops", {L"同期が完了しました。。", SYNC_ITEM_STATUS}, L"同期が完了しました(%s)."},
         {"work in progress", {L"C:\\S\\a.txt", SYNC_ITEM_IN_PROGRESS}, LoadStringText(IDS_SYNC_IN_PROGRESS)},
     };
     for (const Case& c : cases) {
@@ -210,13 +223,49 @@ TEST_F(PanelSyncView, TheStatusBarFollowsStatusMessagesAndWorkInProgressOnly) {
         early.replace(early.find(L"%s"), 2, before);
         late.replace(late.find(L"%s"), 2, after);
         const std::wstring shown = m_view.GetStatusBar().GetText();
-        EXPECT_TRUE(shown == early || shown == late) << c.what;
+        EXPECT_TRUE(shown == early || shown == late) << c.what << ": " << brelio::WideToUtf8(shown);
     }
     const std::wstring status = m_view.GetStatusBar().GetText();
     PostFromAnotherThread({{L"C:\\S\\a.txt", SYNC_ITEM_DONE}, {L"C:\\S\\b.txt", SYNC_ITEM_FAILED}});
     EXPECT_EQ(m_view.GetStatusBar().GetText(), status) << "results leave the status bar alone";
     EXPECT_EQ(Lines(), (LineList{{L"C:\\S\\a.txt", SYNC_ITEM_DONE}, {L"C:\\S\\b.txt", SYNC_ITEM_FAILED}}))
         << "status messages add no line";
+}
+
+// A warning (the sync folder missing or empty, a pass left incomplete)
+// stays in the status bar through the passes that follow, their start and
+// their work, until one of them completes.
+TEST_F(PanelSyncView, AWarningStaysInTheStatusBarUntilAPassCompletes) {
+    auto status = [](UINT id) { return Post{LoadStringText(id), SYNC_ITEM_STATUS}; };
+    // How the bar's text begins: a status without its final stops, or the
+    // work-in-progress text up to its time.
+    auto shownAs = [](UINT id) {
+        std::wstring text = LoadStringText(id);
+        if (id == IDS_SYNC_IN_PROGRESS) return text.substr(0, text.find(L"%s"));
+        while (!text.empty() && (text.back() == L'.' || text.back() == L'\u3002')) text.pop_back();
+        return text + L"(";
+    };
+    struct Case {
+        const char* what;
+        Post post;
+        UINT shown;
+    };
+    const Case cases[] = {
+        {"a pass starts", status(IDS_SYNC_STARTED), IDS_SYNC_STARTED},
+        {"it ends refused", status(IDS_SYNC_FOLDER_GONE), IDS_SYNC_FOLDER_GONE},
+        {"the next pass starts", status(IDS_SYNC_STARTED), IDS_SYNC_FOLDER_GONE},
+        {"and works", {L"C:\\S\\a.txt", SYNC_ITEM_IN_PROGRESS}, IDS_SYNC_FOLDER_GONE},
+        {"and ends incomplete", status(IDS_SYNC_INCOMPLETE), IDS_SYNC_INCOMPLETE},
+        {"another pass starts", status(IDS_SYNC_STARTED), IDS_SYNC_INCOMPLETE},
+        {"and completes", status(IDS_SYNC_COMPLETED), IDS_SYNC_COMPLETED},
+        {"then a pass starts as ever", status(IDS_SYNC_STARTED), IDS_SYNC_STARTED},
+        {"and its work shows", {L"C:\\S\\b.txt", SYNC_ITEM_IN_PROGRESS}, IDS_SYNC_IN_PROGRESS},
+    };
+    for (const Case& c : cases) {
+        PostFromAnotherThread({c.post});
+        const std::wstring shown = m_view.GetStatusBar().GetText();
+        EXPECT_EQ(shown.rfind(shownAs(c.shown), 0), 0u) << c.what;
+    }
 }
 
 TEST_F(PanelSyncView, EveryItemIsFreedWhenTheListIsEmptiedOrThePanelGoes) {
@@ -256,6 +305,32 @@ TEST_F(PanelSyncView, AWideNameWidensTheColumnWhichNeverNarrows) {
     EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), widened);
     PostFromAnotherThread({{L"C:\\S\\x.txt", SYNC_ITEM_DONE}});
     EXPECT_EQ(list.GetColumnWidth(), widened);
+}
+
+// The list scrolls sideways only for a name wider than itself: a list that
+// grew a vertical scroll bar still holds its column.
+TEST_F(PanelSyncView, OnlyAWideNameBringsTheHorizontalScrollBar) {
+    struct Case {
+        const char* what;
+        int lines;
+        std::wstring name;
+        bool vertical;
+        bool horizontal;
+    };
+    const Case cases[] = {
+        {"a few short lines", 3, L"a.txt", false, false},
+        {"more lines than the list shows", 40, L"a.txt", true, false},
+        {"a wide name among many lines", 40, std::wstring(120, L'W') + L".txt", true, true},
+    };
+    for (const Case& c : cases) {
+        m_view.DeleteAllItems();
+        std::vector<Post> posts;
+        for (int i = 0; i < c.lines; ++i) posts.push_back({L"C:\\S\\" + std::to_wstring(i) + c.name, SYNC_ITEM_DONE});
+        PostFromAnotherThread(posts);
+        const LONG_PTR style = ::GetWindowLongPtrW(m_view.GetList(), GWL_STYLE);
+        EXPECT_EQ((style & WS_VSCROLL) != 0, c.vertical) << c.what;
+        EXPECT_EQ((style & WS_HSCROLL) != 0, c.horizontal) << c.what;
+    }
 }
 
 TEST_F(PanelSyncView, HeaderButtonsAndDoubleClicksOpenWhatTheyShow) {
@@ -317,4 +392,37 @@ TEST_F(PanelSyncView, ScreenshotWithKoreanAndJapaneseNames) {
     EXPECT_EQ(m_view.GetList().GetItemCount(), 37);
     m_view.GetList().EnsureVisible(0, FALSE);
     EXPECT_FALSE(SaveWindowShot(m_view, L"panel-sync-status").empty());
+
+    // Each line as drawn: the file icon with the badge of its result in
+    // the icon's lower right corner, the name and the time beside it, and
+    // nothing further right.
+    constexpr COLORREF kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kDone = RGB(46, 160, 67);
+    constexpr COLORREF kFailed = RGB(210, 50, 45);
+    CWindowPixels list;
+    ASSERT_TRUE(list.Capture(m_view.GetList()));
+    const int lineHeight = CSyncListView::kLineHeight;
+    for (int line = 0; line < 4; ++line) {
+        const std::wstring name = names[line];
+        SCOPED_TRACE(brelio::WideToUtf8(name));
+        const bool failed = line % 7 == 3;
+        const int top = line * lineHeight;
+        // The badge's lower half, below the coloured band of the file icon.
+        const RECT badge = {14 + 18, top + 14 + 26, 14 + 32, top + 14 + 32};
+        EXPECT_GE(list.CountNear(badge, failed ? kFailed : kDone, 24), 20);
+        EXPECT_EQ(list.CountNear(badge, failed ? kDone : kFailed, 24), 0);
+        EXPECT_GE(list.CountDrawn({14, top + 14, 14 + 18, top + 46}, kWhite), 40) << "the file icon";
+        EXPECT_GE(list.CountDrawn({58, top + 13, 58 + 60, top + 33}, kWhite), 30) << "the name";
+        EXPECT_GE(list.CountDrawn({58, top + 33, 58 + 60, top + 50}, kWhite), 30) << "the time";
+        EXPECT_EQ(list.CountDrawn({260, top + 1, list.Width(), top + lineHeight - 2}, kWhite), 0);
+        EXPECT_EQ(list.At(list.Width() / 2, top + lineHeight - 1), RGB(0xEE, 0xEE, 0xEE)) << "the separator";
+    }
+    // The status message, centred in the status bar.
+    CWindowPixels status;
+    ASSERT_TRUE(status.Capture(m_view.GetStatusBar()));
+    const int w = status.Width();
+    const int h = status.Height();
+    EXPECT_GE(status.CountDrawn({w / 2 - 60, 2, w / 2 + 60, h - 2}, kWhite), 100);
+    EXPECT_EQ(status.CountDrawn({0, 2, 60, h}, kWhite), 0);
+    EXPECT_EQ(status.CountDrawn({w - 60, 2, w, h}, kWhite), 0);
 }

@@ -27,6 +27,25 @@ void TypeDomain(HWND tenant, const std::wstring& text) {
     ::SetDlgItemTextW(tenant, CTenantWnd::kEditId, text.c_str());
 }
 
+// The window as drawn with "acme" typed: the logo above the form, the
+// domain in the accent colour with the tenant suffix beside it, the Next
+// button in the accent colour with its white caption, nothing below.
+void ExpectTenantWindowDrawn(HWND tenant) {
+    CWindowPixels pixels;
+    ASSERT_TRUE(pixels.Capture(tenant));
+    constexpr COLORREF kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kAccent = RGB(71, 87, 196);  // the logo's blue as well
+    const RECT edit = PlaceIn(tenant, ::GetDlgItem(tenant, CTenantWnd::kEditId));
+    const RECT next = PlaceIn(tenant, ::GetDlgItem(tenant, IDOK));
+    EXPECT_GE(pixels.CountNear({0, 120, pixels.Width(), edit.top - 20}, kAccent, 16), 200) << "the logo";
+    EXPECT_GE(pixels.CountNear(edit, kAccent, 48), 20) << "the typed domain";
+    EXPECT_GE(pixels.CountDrawn({edit.right, edit.top, edit.left + 360, edit.bottom}, kWhite), 40) << "the suffix";
+    const int buttonArea = (next.right - next.left) * (next.bottom - next.top);
+    EXPECT_GE(pixels.CountNear(next, kAccent, 8), buttonArea * 3 / 4) << "the Next button";
+    EXPECT_GE(pixels.CountNear(next, kWhite, 48), 20) << "its caption";
+    EXPECT_EQ(pixels.CountDrawn({0, next.bottom + 8, pixels.Width(), pixels.Height()}, kWhite), 0);
+}
+
 struct Outcome {
     bool clicked = false;
     std::wstring message;  // the text of the message box shown, if any
@@ -69,6 +88,7 @@ TEST(SigninTenantWindow, NextIsEnabledOnlyForOneToFortyCharacters) {
         }
         TypeDomain(tenant, L"acme");
         SaveWindowShot(tenant, L"signin-tenant-window");
+        ExpectTenantWindowDrawn(tenant);
         ::PostMessageW(tenant, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(window.DoModal(nullptr), CModalWndBase::kResultCancel);

@@ -281,10 +281,12 @@ _SESSION_CREATION = re.compile(r"/(upload|update)-sessions")
 class Api:
     """Answers every request that is not for the control interface."""
 
-    def __init__(self, store, drive_host, update_host="update.localhost"):
+    def __init__(self, store, drive_host, update_host="update.localhost",
+                 foreign_release_host="127.0.0.1"):
         self.store = store
         self.drive_host = drive_host.lower()
         self.update_host = update_host.lower()
+        self.foreign_release_host = foreign_release_host.lower()
         self.domain = store.domain.lower()
         self.web = WebPages(store)
 
@@ -295,7 +297,7 @@ class Api:
     def handle(self, req, parts_override=None):
         if req.host == self.drive_host:
             return self._drive(req, parts_override)
-        if req.host == self.update_host:
+        if req.host in (self.update_host, self.foreign_release_host):
             return self.store.release.handle(req)
         if req.host == self.domain:
             return self._member(req)

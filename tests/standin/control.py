@@ -325,7 +325,11 @@ class Control:
                 if size < 1:
                     raise ControlError("partSize must be at least 1")
                 account.part_size = size
-            return _ok(partSize=account.part_size)
+            if "caseSensitiveNames" in body:
+                if not isinstance(body["caseSensitiveNames"], bool):
+                    raise ControlError("caseSensitiveNames must be true or false")
+                account.drive.case_sensitive_names = body["caseSensitiveNames"]
+            return _ok(partSize=account.part_size, caseSensitiveNames=account.drive.case_sensitive_names)
 
     # --- the update host -------------------------------------------------
 
@@ -333,7 +337,8 @@ class Control:
         text = body.get("body")
         if not isinstance(text, str):
             raise ControlError("body must be the manifest text")
-        self.store.release.set_manifest(text)
+        pad_to = _count(body, "padTo") if "padTo" in body else 0
+        self.store.release.set_manifest(text, pad_to)
         return _ok()
 
     def update_file(self, req, body):

@@ -3,7 +3,9 @@ or on top of, the normal answer."""
 
 import re
 
-ACTIONS = ("status", "envelope", "delayMs", "truncate", "close", "parts")
+ACTIONS = ("status", "envelope", "delayMs", "truncate", "close", "parts", "redirect", "trickleMs",
+           "unframed")
+REDIRECT_STATUSES = (301, 302, 303, 307, 308)
 
 
 def _int(spec, key, minimum=None):
@@ -64,10 +66,18 @@ class Fault:
             self.message = env.get("resultMessage", "injected failure")
             if not isinstance(self.message, str):
                 raise ValueError("resultMessage must be a text")
-        elif self.action == "close":
-            if spec["close"] is not True:
-                raise ValueError("close must be true")
+        elif self.action in ("close", "unframed"):
+            if spec[self.action] is not True:
+                raise ValueError("%s must be true" % self.action)
             self.value = True
+        elif self.action == "redirect":
+            self.value = spec["redirect"]
+            if not isinstance(self.value, str) or not self.value:
+                raise ValueError("redirect must be the Location text")
+            self.redirect_status = (_int(spec, "redirectStatus") if "redirectStatus" in spec
+                                    else 302)
+            if self.redirect_status not in REDIRECT_STATUSES:
+                raise ValueError("redirectStatus must be one of %s" % (REDIRECT_STATUSES,))
         elif self.action == "parts":
             self.value = _parse_parts(spec["parts"])
         else:

@@ -159,6 +159,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         if action == "status":
             response = Response.text(fault.value, fault.body)
+        elif action == "redirect":
+            response = Response.text(fault.redirect_status, "moved\n")
+            response.headers.append(("Location", fault.value))
         elif action == "envelope":
             response = Response.error(ApiError(fault.value, fault.message, fault.http_status))
         elif action == "close":
@@ -178,7 +181,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 pass
             return
         try:
-            self._write(response, fault.value if action == "truncate" else None)
+            self._write(response, fault.value if action == "truncate" else None,
+                        trickle_ms=fault.value if action == "trickleMs" else None,
+                        unframed=action == "unframed")
         finally:
             response.close()
 
@@ -204,28 +209,43 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     # --- answer ----------------------------------------------------------
 
-    def _write(self, response, limit=None):
+    def _write(self, response, limit=None, trickle_ms=None, unframed=False):
         """Send the answer. With `limit`, announce the full length but send
-        only that many body bytes, then drop the connection."""
+        only that many body bytes, then drop the connection. With
+        `trickle_ms`, send the body one byte at a time, that long apart.
+        `unframed` leaves out the length: the body ends when the connection
+        closes."""
         self._answering = True
         self.send_response(response.status)
         self.send_header("Content-Type", response.content_type)
-        self.send_header("Content-Length", str(response.length))
+        if not unframed:
+            self.send_header("Content-Length", str(response.length))
         for name, value in response.headers:
             self.send_header(name, value)
-        if self.close_connection or limit is not None:
+        if self.close_connection or limit is not None or unframed:
             self.send_header("Connection", "close")
         self.end_headers()
         if self.command == "HEAD":
             return
         count = response.length if limit is None else min(limit, response.length)
-        if response.file is not None:
+        if trickle_ms is not None:
+            self._trickle(response, count, trickle_ms / 1000.0)
+        elif response.file is not None:
             if count:
                 self.connection.sendfile(response.file, 0, count)
         else:
             self.wfile.write(response.body[:count])
-        if limit is not None:
+        if limit is not None or unframed:
             self.close_connection = True
+
+    def _trickle(self, response, count, pause):
+        # A client that gives up ends this with a broken connection.
+        self.wfile.flush()
+        for i in range(count):
+            byte = response.file.read(1) if response.file is not None else response.body[i:i + 1]
+            self.wfile.write(byte)
+            self.wfile.flush()
+            time.sleep(pause)
 
 
 def make_handler(store, api, control, quiet):

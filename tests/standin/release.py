@@ -1,7 +1,8 @@
 """The update host: the update manifest at /release/drive/win and the
 cabinets it links to, under /release/drive/files/<name>. Tests set both
 through the control interface; one release is served at a time, so tests
-that change it take turns."""
+that change it take turns. A foreign host (outside the service, as an
+attacker's copy would be) serves the same release."""
 
 import os
 import re
@@ -20,9 +21,14 @@ class Release:
         self.manifest = None     # bytes as set, or None: 404
         self.files = {}          # name -> ("path", unix path) or ("bytes", data)
 
-    def set_manifest(self, text):
+    def set_manifest(self, text, pad_to=0):
+        """`pad_to` fills the text with blanks up to that many bytes: still
+        the same JSON, only longer."""
+        data = text.encode("utf-8")
+        if pad_to > len(data):
+            data += b" " * (pad_to - len(data))
         with self.lock:
-            self.manifest = text.encode("utf-8")
+            self.manifest = data
 
     def add_file(self, name, path=None, data=None):
         if not isinstance(name, str) or not _NAME.fullmatch(name) or name in (".", ".."):

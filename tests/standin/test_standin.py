@@ -270,6 +270,23 @@ class NameClashTest(unittest.TestCase):
         self.assertGreater(int(renamed["revision"]), int(b["revision"]))
 
 
+    def test_an_account_set_to_case_sensitive_names_holds_names_that_differ_only_in_case(self):
+        acct = Account()
+        a = acct.upload("root", "Report.txt", b"1")
+        out = ok_control("POST", "config", {"session": acct.session, "caseSensitiveNames": True})
+        self.assertTrue(out["caseSensitiveNames"])
+        b = acct.upload("root", "report.txt", b"2")
+        self.assertNotEqual(a["id"], b["id"])
+        self.assertEqual(acct.error("POST", "/files?parentId=root", b"3", {"Filename": "Report.txt"}),
+                         NAME_EXISTS)
+        upper = ok_control("POST", "remote", {"session": acct.session, "op": "upload",
+                                              "path": "/REPORT.txt", "content": ""})["item"]
+        self.assertEqual(upper["path"], "/REPORT.txt")
+        names = sorted(i["name"] for i in acct.ok("GET", "/files?parentId=root")["contents"])
+        self.assertEqual(names, ["REPORT.txt", "Report.txt", "report.txt"])
+        status, out = control("POST", "config", {"session": acct.session, "caseSensitiveNames": "yes"})
+        self.assertEqual((status, out["ok"]), (400, False))
+
 class ChangesTest(unittest.TestCase):
     def setUp(self):
         self.acct = Account()
@@ -723,6 +740,7 @@ class ReleaseTest(unittest.TestCase):
     def setUp(self):
         ok_control("DELETE", "update")
         ok_control("DELETE", "log?host=" + UPDATE)
+        ok_control("DELETE", "faults?host=" + UPDATE)
         self.addCleanup(ok_control, "DELETE", "update")
 
     def get(self, path):
@@ -758,6 +776,66 @@ class ReleaseTest(unittest.TestCase):
                      {"name": "x.cab", "path": "/no/such/file"}, {"name": "x.cab", "content": "%%"}]:
             with self.subTest(spec=spec):
                 status, out = control("POST", "update/file", spec)
+                self.assertEqual((status, out["ok"]), (400, False))
+
+    def test_a_padded_manifest_is_the_same_json_only_longer(self):
+        ok_control("POST", "update/manifest", {"body": '{"version": "2.0.0.2"}', "padTo": 4096})
+        status, body = self.get("/release/drive/win")
+        self.assertEqual((status, len(body)), (200, 4096))
+        self.assertEqual(json.loads(body), {"version": "2.0.0.2"})
+        status, out = control("POST", "update/manifest", {"body": "{}", "padTo": -1})
+        self.assertEqual((status, out["ok"]), (400, False))
+
+    def test_a_foreign_host_serves_the_same_release(self):
+        ok_control("POST", "update/manifest", {"body": "{}"})
+        ok_control("POST", "update/file", {"name": "a.cab",
+                                           "content": base64.b64encode(b"MSCF a").decode()})
+        for host in ("127.0.0.1", UPDATE):
+            with self.subTest(host=host):
+                self.assertEqual(raw_request("GET", "/release/drive/win", host=host)[2], b"{}")
+                self.assertEqual(raw_request("GET", "/release/drive/files/a.cab", host=host)[2],
+                                 b"MSCF a")
+
+    def test_redirect_trickle_and_unframed_faults(self):
+        text = '{"version": "2.0.0.2"}'
+        ok_control("POST", "update/manifest", {"body": text})
+        ok_control("POST", "faults", {"host": UPDATE, "path": "^/release/drive/win$",
+                                      "redirect": "/release/drive/files/m.json"})
+        ok_control("POST", "faults", {"host": UPDATE, "path": "^/release/drive/win$",
+                                      "redirect": "http://127.0.0.1/x", "redirectStatus": 307})
+        status, headers, _ = raw_request("GET", "/release/drive/win", host=UPDATE)
+        self.assertEqual((status, headers["Location"]), (302, "/release/drive/files/m.json"))
+        status, headers, _ = raw_request("GET", "/release/drive/win", host=UPDATE)
+        self.assertEqual((status, headers["Location"]), (307, "http://127.0.0.1/x"))
+
+        ok_control("POST", "faults", {"host": UPDATE, "path": "^/release/drive/win$",
+                                      "trickleMs": 20})
+        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+        try:
+            conn.request("GET", "/release/drive/win", headers={"Host": UPDATE})
+            resp = conn.getresponse()
+            self.assertEqual(resp.headers["Content-Length"], str(len(text)))
+            pieces = []
+            while True:
+                piece = resp.read1(64)
+                if not piece:
+                    break
+                pieces.append(piece)
+            self.assertEqual(b"".join(pieces), text.encode())
+            self.assertGreater(len(pieces), 1, "the body came in pieces")
+        finally:
+            conn.close()
+
+        ok_control("POST", "faults", {"host": UPDATE, "path": "^/release/drive/win$",
+                                      "unframed": True})
+        status, headers, body = raw_request("GET", "/release/drive/win", host=UPDATE)
+        self.assertEqual((status, headers["Content-Length"], body), (200, None, text.encode()))
+        self.assertEqual(headers["Connection"], "close")
+
+        for spec in [{"redirect": ""}, {"redirect": "/x", "redirectStatus": 200},
+                     {"unframed": 1}, {"trickleMs": "5"}]:
+            with self.subTest(spec=spec):
+                status, out = control("POST", "faults", dict(spec, host=UPDATE))
                 self.assertEqual((status, out["ok"]), (400, False))
 
     def test_requests_are_logged_and_faulted_by_host(self):

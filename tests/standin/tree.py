@@ -29,8 +29,8 @@ def check_name(name):
     return name
 
 
-def _same_name(a, b):
-    return a.casefold() == b.casefold()
+def _same_name(a, b, case_sensitive=False):
+    return a == b if case_sensitive else a.casefold() == b.casefold()
 
 
 class Item:
@@ -61,6 +61,9 @@ class Drive:
         self._blob_dir = blob_dir
         self._new_item_id = new_item_id
         self._batch = None
+        # Some implementations of the service tell names apart by letter
+        # case: a folder may then hold two items whose names differ only so.
+        self.case_sensitive_names = False
 
     # --- revisions -------------------------------------------------------
 
@@ -124,7 +127,7 @@ class Drive:
 
     def find_child(self, folder_id, name):
         for child in self.live_children(folder_id):
-            if _same_name(child.name, name):
+            if _same_name(child.name, name, self.case_sensitive_names):
                 return child
         return None
 

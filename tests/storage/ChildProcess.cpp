@@ -33,6 +33,12 @@ int CChildProcess::Wait(DWORD milliseconds) {
     return static_cast<int>(code);
 }
 
+void CChildProcess::Kill() {
+    if (!m_process) return;
+    ::TerminateProcess(m_process.Get(), 99);
+    ::WaitForSingleObject(m_process.Get(), INFINITE);
+}
+
 CNamedEvent::CNamedEvent() : m_name(UniqueName(L"BrelioStorageTestEvent")) {
     m_event.Reset(::CreateEventW(nullptr, TRUE, FALSE, m_name.c_str()));
 }

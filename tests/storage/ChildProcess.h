@@ -15,6 +15,9 @@ public:
     bool Start(const std::vector<std::wstring>& arguments);
     // The exit code, or -1 when the process did not end in time.
     int Wait(DWORD milliseconds = 120000);
+    // Ends it at once, as a crash or the task manager would: nothing of it
+    // runs after this, and its handles and locks are gone when it returns.
+    void Kill();
 
 private:
     UniqueKernelHandle m_process;

@@ -1,6 +1,7 @@
 // The test program, which is also its own helper process: started with
 // "--child <role> ..." it plays the other process of a test instead.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -68,6 +69,25 @@ int StorageWorker(const std::vector<std::wstring>& args) {
     return std::min(result.failures, 100) + (result.failures > 0 ? 10 : 0);
 }
 
+// unfinished-write <database> <ready event>: writes, in one transaction,
+// more file rows than SQLite's cache holds, so that the database file
+// itself is written before the end; says so and waits, never committing,
+// to be killed.
+int UnfinishedWrite(const std::vector<std::wstring>& args) {
+    if (args.size() != 3) return 2;
+    sqlite3* db = nullptr;
+    if (sqlite3_open(WideToUtf8(args[1]).c_str(), &db) != SQLITE_OK) return 3;
+    const char* write =
+        "PRAGMA cache_size=1; BEGIN; "
+        "WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO file(file_id, name, is_folder, last_write_time, revision, status) "
+        "SELECT i, 'unfinished-' || i || '-' || hex(randomblob(100)), 0, 0, 1, 1 FROM n;";
+    if (sqlite3_exec(db, write, nullptr, nullptr, nullptr) != SQLITE_OK) return 4;
+    SignalEvent(args[2]);
+    ::Sleep(INFINITE);
+    return 0;
+}
+
 }  // namespace
 
 int RunChildRole(const std::vector<std::wstring>& args) {
@@ -75,6 +95,7 @@ int RunChildRole(const std::vector<std::wstring>& args) {
     if (args[0] == L"hold-file") return HoldFile(args);
     if (args[0] == L"hold-mutex") return HoldMutex(args);
     if (args[0] == L"storage-worker") return StorageWorker(args);
+    if (args[0] == L"unfinished-write") return UnfinishedWrite(args);
     return 2;
 }
 

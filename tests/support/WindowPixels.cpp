@@ -4,6 +4,8 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
+
 #include "BrelioCore/UniqueHandle.h"
 
 namespace flat = Gdiplus::DllExports;
@@ -74,6 +76,36 @@ COLORREF CWindowPixels::At(int x, int y) const {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return CLR_INVALID;
     const DWORD pixel = m_bits[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)];
     return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+int CWindowPixels::Count(const RECT& area, COLORREF colour, int tolerance, Distance counted) const {
+    const auto channelDistance = [](int a, int b) { return a > b ? a - b : b - a; };
+    int count = 0;
+    for (int y = std::max(0, static_cast<int>(area.top)); y < std::min(m_height, static_cast<int>(area.bottom)); ++y) {
+        for (int x = std::max(0, static_cast<int>(area.left)); x < std::min(m_width, static_cast<int>(area.right)); ++x) {
+            const COLORREF pixel = At(x, y);
+            const int distance = std::max({channelDistance(GetRValue(pixel), GetRValue(colour)),
+                                           channelDistance(GetGValue(pixel), GetGValue(colour)),
+                                           channelDistance(GetBValue(pixel), GetBValue(colour))});
+            if ((distance <= tolerance) == (counted == Distance::kWithin)) ++count;
+        }
+    }
+    return count;
+}
+
+int CWindowPixels::CountNear(const RECT& area, COLORREF colour, int tolerance) const {
+    return Count(area, colour, tolerance, Distance::kWithin);
+}
+
+int CWindowPixels::CountDrawn(const RECT& area, COLORREF background, int tolerance) const {
+    return Count(area, background, tolerance, Distance::kBeyond);
+}
+
+RECT PlaceIn(HWND window, HWND part) {
+    RECT rect = {};
+    ::GetWindowRect(part, &rect);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }
 
 std::wstring SaveWindowShot(HWND window, const std::wstring& name) {

@@ -45,6 +45,9 @@ UNSAFE_NAMES = {
     "leading-slash": "/brelio-escaped.txt",
     "stream": "root.txt:brelio-escaped",
     "device": "CON",
+    "device-superscript": "COM\u00b9",
+    "backup": "BrelioDrive.exe.BrelioUpdate-old",
+    "staged": "BrelioUpdate.dll.BrelioUpdate-new",
 }
 
 

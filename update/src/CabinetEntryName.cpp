@@ -5,6 +5,8 @@
 #include <cstring>
 #include <cwctype>
 
+#include "BrelioUpdate/InstallTransaction.h"
+
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -19,13 +21,18 @@ bool IsDeviceName(const std::wstring& component) {
     for (const wchar_t* device : kDevices) {
         if (base == device) return true;
     }
-    if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
-        base[3] >= L'0' && base[3] <= L'9')
-        return true;
-    return false;
+    // The superscript digits one to three name the same ports.
+    const auto isPortDigit = [](wchar_t c) {
+        return (c >= L'0' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
+    };
+    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           isPortDigit(base[3]);
 }
 
 bool IsSafeComponent(const std::wstring& component) {
+    // The install's own copies beside each file: an entry of that name
+    // would stand where the install keeps an old file to put back.
+    if (IsInstallTemporaryName(component)) return false;
     if (component.empty()) return false;
     // ".", ".." and any name Windows would trim into another one.
     if (component.back() == L'.' || component.back() == L' ') return false;

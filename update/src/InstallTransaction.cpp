@@ -7,8 +7,9 @@
 
 namespace {
 
-constexpr wchar_t kStagedSuffix[] = L".BrelioUpdate-new";
-constexpr wchar_t kBackupSuffix[] = L".BrelioUpdate-old";
+// Old files of earlier installs that are still in use take the first
+// names; an install gives up only when all of these are taken.
+constexpr int kBackupNames = 100;
 
 // Makes up to kInstallAttempts attempts, kInstallRetryPauseMs apart; the
 // last attempt's result is the result.
@@ -35,7 +36,36 @@ bool IsSharingViolation(HRESULT result) { return (static_cast<DWORD>(result) & 0
 
 bool Fits(const std::wstring& path) { return path.size() < MAX_PATH; }
 
+bool ContainsNoCase(const std::wstring& text, const wchar_t* part) {
+    const int length = static_cast<int>(wcslen(part));
+    for (size_t at = 0; at + length <= text.size(); ++at) {
+        if (::CompareStringOrdinal(text.c_str() + at, length, part, length, TRUE) == CSTR_EQUAL) return true;
+    }
+    return false;
+}
+
+// A name beside `target` where its old file can be kept: free, or made
+// free. An old file there that is still in use keeps its name.
+HRESULT FreeBackupName(const std::wstring& target, std::wstring& backup) {
+    for (int n = 0; n < kBackupNames; ++n) {
+        std::wstring candidate = target + kInstallBackupSuffix;
+        if (n > 0) candidate += L"-" + std::to_wstring(n);
+        if (!Fits(candidate)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        if (::PathFileExistsW(candidate.c_str()) && !::DeleteFileW(candidate.c_str())) {
+            Log(L"%s is still in use(0x%x).", candidate.c_str(), LastErrorResult());
+            continue;
+        }
+        backup = std::move(candidate);
+        return S_OK;
+    }
+    return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+}
+
 }  // namespace
+
+bool IsInstallTemporaryName(const std::wstring& name) {
+    return ContainsNoCase(name, kInstallStagedSuffix) || ContainsNoCase(name, kInstallBackupSuffix);
+}
 
 CInstallTransaction::~CInstallTransaction() {
     if (!m_done) RollBack();
@@ -49,12 +79,15 @@ HRESULT CInstallTransaction::AddDirectory(const std::wstring& path) {
 }
 
 HRESULT CInstallTransaction::StageFile(const std::wstring& source, const std::wstring& target) {
+    if (IsInstallTemporaryName(::PathFindFileNameW(target.c_str()))) {
+        Log(L"%s is named like a copy of the install.", target.c_str());
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    }
     Entry entry;
     entry.target = target;
-    entry.staged = target + kStagedSuffix;
-    entry.backup = target + kBackupSuffix;
-    if (!Fits(entry.staged) || !Fits(entry.backup)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    entry.hadTarget = ::PathFileExistsW(target.c_str()) != FALSE;
+    entry.staged = target + kInstallStagedSuffix;
+    if (!Fits(entry.staged) || !Fits(entry.target + kInstallBackupSuffix))
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
     const HRESULT copied = WithAttempts([&] {
         return ::CopyFileW(source.c_str(), entry.staged.c_str(), FALSE) ? S_OK : LastErrorResult();
@@ -68,10 +101,13 @@ HRESULT CInstallTransaction::StageFile(const std::wstring& source, const std::ws
 }
 
 HRESULT CInstallTransaction::Replace(Entry& entry, const RetryInUse& retryInUse) {
+    entry.hadTarget = ::PathFileExistsW(entry.target.c_str()) != FALSE;
     if (entry.hadTarget) {
-        // A kept file of an earlier install that could not be removed then
-        // may be gone by now.
-        ::DeleteFileW(entry.backup.c_str());
+        const HRESULT named = FreeBackupName(entry.target, entry.backup);
+        if (FAILED(named)) {
+            Log(L"replace %s failed(0x%x).", entry.target.c_str(), named);
+            return named;
+        }
         HRESULT moved = MoveReplacing(entry.target, entry.backup);
         if (FAILED(moved) && IsSharingViolation(moved) && retryInUse) {
             const HRESULT answer = retryInUse(entry.target, moved);
@@ -126,8 +162,10 @@ void CInstallTransaction::RollBack() {
 void CInstallTransaction::Finish() {
     m_done = true;
     for (const Entry& entry : m_entries) {
-        // A library still loaded elsewhere keeps its old file until then.
-        if (entry.hadTarget) ::DeleteFileW(entry.backup.c_str());
+        // A library still loaded elsewhere keeps its old file until it is
+        // free (RemoveInstallLeftovers).
+        if (entry.replaced && entry.hadTarget && !::DeleteFileW(entry.backup.c_str()))
+            Log(L"%s is kept while in use(0x%x).", entry.backup.c_str(), LastErrorResult());
     }
 }
 

@@ -2,9 +2,11 @@
 
 #include <shlwapi.h>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/RegistryLayout.h"
+#include "UpdateResults.h"
 
 using brelio::UniqueRegistryKey;
 
@@ -19,13 +21,11 @@ using RegistrationEntry = HRESULT(STDAPICALLTYPE*)();
 // registration entries. A library that does not load or lacks the entry
 // gives `missing`.
 HRESULT CallRegistrationEntry(const std::wstring& path, const char* entry, HRESULT missing) {
-    HMODULE library = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (library == nullptr) return missing;
-    HRESULT result = missing;
-    if (auto call = reinterpret_cast<RegistrationEntry>(reinterpret_cast<void*>(::GetProcAddress(library, entry))))
-        result = call();
-    ::FreeLibrary(library);
-    return result;
+    const brelio::UniqueModule library(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return missing;
+    const auto call =
+        reinterpret_cast<RegistrationEntry>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), entry)));
+    return call ? call() : missing;
 }
 
 LSTATUS OpenSettingsKey(UniqueRegistryKey& key) {
@@ -39,13 +39,21 @@ HRESULT RegisterShellExtension(const std::wstring& newPath) {
     const LSTATUS opened = OpenSettingsKey(key);
     if (opened != ERROR_SUCCESS) return HresultFromWin32(static_cast<int>(opened));
 
+    // What cannot register leaves the old registration alone: unregistering
+    // it first would leave Explorer without overlays.
+    brelio::UniqueModule library(::LoadLibraryExW(newPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return LastErrorResult();
+    const auto registerServer = reinterpret_cast<RegistrationEntry>(
+        reinterpret_cast<void*>(::GetProcAddress(library.Get(), "DllRegisterServer")));
+    if (registerServer == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+
     std::wstring oldPath;
     if (brelio::ReadRegistryString(key.Get(), kShellExtensionValue, oldPath, kStoredExtensionMaxLength) ==
             ERROR_SUCCESS &&
         !oldPath.empty())
         (void)CallRegistrationEntry(oldPath, "DllUnregisterServer", S_OK);
 
-    const HRESULT result = CallRegistrationEntry(newPath, "DllRegisterServer", S_OK);
+    const HRESULT result = registerServer();
     brelio::WriteRegistryString(key.Get(), kShellExtensionValue, newPath);
     return result;
 }

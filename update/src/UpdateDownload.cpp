@@ -1,6 +1,5 @@
 #include <shlwapi.h>
 
-#include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
@@ -10,6 +9,7 @@
 #include "BrelioUpdate/UpdateManager.h"
 #include "BrelioUpdate/UpdateMessages.h"
 #include "BrelioUpdate/UpdatePaths.h"
+#include "BrelioUpdate/UpdateRequest.h"
 #include "BrelioUpdate/UpdateResourceIds.h"
 #include "UpdateResults.h"
 
@@ -17,18 +17,19 @@ using brelio::UniqueKernelHandle;
 
 namespace {
 
+// A cabinet that did not arrive whole is not kept: the next attempt
+// starts in a new work directory and nothing would ever remove it.
 HRESULT DownloadCabinet(const CJXUri& link, const std::wstring& path, IJXProgressCallback* progress) {
-    CJXHttpRequest request;
-    HRESULT result = request.Open(0);
-    if (FAILED(result)) return result;
-    UniqueKernelHandle file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return LastErrorResult();
-    result = request.Download(link, file.Get(), kUpdateRequestFlags, progress, 0);
-    request.Close(false);
-    // An error page is no cabinet.
-    if (SUCCEEDED(result) && request.GetStatusCode() != 200)
-        result = HttpStatusResult(request.GetStatusCode());
+    HRESULT result = S_OK;
+    {
+        UniqueKernelHandle file(
+            ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
+        if (!file) return LastErrorResult();
+        result = DownloadCabinetFile(link.Text(), file.Get(), progress);
+    }
+    if (FAILED(result) && !::DeleteFileW(path.c_str()))
+        Log(L"%s could not be removed(0x%x).", path.c_str(), LastErrorResult());
     return result;
 }
 

@@ -3,7 +3,10 @@
 // in three processes and meet only in the work directory.
 #include <windows.h>
 
+#include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
+#include "BrelioUpdate/InstallLeftovers.h"
+#include "BrelioUpdate/ProgramExitWait.h"
 #include "BrelioUpdate/ProgramStart.h"
 #include "BrelioUpdate/UpdateExitCodes.h"
 #include "BrelioUpdate/UpdateIni.h"
@@ -22,6 +25,18 @@ HRESULT ShowFailure(HRESULT result) {
     return result;
 }
 
+// After a failed install the old installation is whole again; the program
+// that ended for the update runs again, so that syncing goes on. Not while
+// a copy of it still runs: two would sync the same folder.
+void RestartAfterFailure(CUpdateManager& manager, const std::wstring& program) {
+    const HRESULT running = WaitForProgramExit(program, 0);
+    if (FAILED(running)) {
+        Log(L"%s still runs: not started again.", program.c_str());
+        return;
+    }
+    (void)manager.Execute(program, true, false, kAfterFailedUpdateArgument);
+}
+
 }  // namespace
 
 // Stage 1, inside the running program: 0 when the next stage has started
@@ -29,6 +44,9 @@ HRESULT ShowFailure(HRESULT result) {
 // user declined; E_FAIL when the check failed; another failure when the
 // download or the start failed (the user has been told).
 extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
+    // This runs in the installed program, at its start and now and then:
+    // what an earlier install could not remove may be free by now.
+    RemoveInstallLeftovers(GetModuleDirectory());
     CUpdateManager manager;
     UpdateCheck answer = manager.CheckVersion();
     // A periodic check interrupts the user's work: it always asks.
@@ -54,18 +72,24 @@ extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
 }
 
 // Stage 2, inside the new program in the work directory: runs the launcher
-// there and, when it installed the update, starts the installed program.
+// there and starts the installed program again: as usual when the update
+// was installed, without the update check after a failure (once the user
+// has been told).
 extern "C" __declspec(dllexport) int ApplyUpdate(const wchar_t* installDir) {
     const std::wstring install = installDir ? installDir : L"";
     CUpdateManager manager(GetModuleDirectory());
     (void)manager.SetIniValue(kIniInstallDirKey, install);
 
-    const std::wstring parameters = std::wstring(kUpdateLibraryName) + L" UpdateFile";
-    HRESULT result = manager.Execute(kLauncherProgramName, false, true, parameters);
-    if (FAILED(result)) return ShowFailure(result);
-
     std::wstring program;
     if (!JoinPath(install.c_str(), kDriveProgramName, program)) return ShowFailure(E_FAIL);
+
+    const std::wstring parameters = std::wstring(kUpdateLibraryName) + L" UpdateFile";
+    const HRESULT result = manager.Execute(kLauncherProgramName, false, true, parameters);
+    if (FAILED(result)) {
+        (void)ShowFailure(result);
+        RestartAfterFailure(manager, program);
+        return result;
+    }
     return ShowFailure(manager.Execute(program, true, false, L""));
 }
 

@@ -3,6 +3,7 @@
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
+#include "BrelioUpdate/InstallLeftovers.h"
 #include "BrelioUpdate/InstallTransaction.h"
 #include "BrelioUpdate/ProgramExitWait.h"
 #include "BrelioUpdate/ShellExtRegistration.h"
@@ -15,12 +16,6 @@ namespace {
 
 bool IsUpdateOwnFile(const wchar_t* name) {
     return ::StrCmpIW(name, kCabinetFileName) == 0 || ::StrCmpIW(name, kIniFileName) == 0;
-}
-
-bool IsShellExtension(const std::wstring& path) {
-    const wchar_t* name = ::PathFindFileNameW(path.c_str());
-    const size_t prefix = wcslen(kShellExtensionPrefix);
-    return ::StrCmpNIW(name, kShellExtensionPrefix, static_cast<int>(prefix)) == 0;
 }
 
 // The overlay library may be held by Explorer: the user is asked to close
@@ -68,11 +63,13 @@ HRESULT CUpdateManager::CopyFiles(const std::wstring& source, const std::wstring
         install.RollBack();
         return staged;
     }
-    return CommitInstall(install);
+    return CommitInstall(install, destination);
 }
 
 HRESULT CUpdateManager::StageTree(const std::wstring& source, const std::wstring& destination,
                                   CInstallTransaction& install) {
+    // What an earlier install had to leave here may be free by now.
+    RemoveInstallLeftovers(destination);
     std::wstring pattern;
     if (!JoinPath(source.c_str(), L"*.*", pattern)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     WIN32_FIND_DATAW found = {};
@@ -107,14 +104,14 @@ HRESULT CUpdateManager::StageTree(const std::wstring& source, const std::wstring
     return S_OK;
 }
 
-HRESULT CUpdateManager::CommitInstall(CInstallTransaction& install) {
+HRESULT CUpdateManager::CommitInstall(CInstallTransaction& install, const std::wstring& destination) {
     std::wstring previousExtension;
     const bool hadExtension = ReadShellExtensionPath(previousExtension);
 
     const HRESULT committed = install.Commit(AskAboutFileInUse);
     if (FAILED(committed)) return committed;
 
-    const HRESULT registered = RegisterInstalledShellExtensions(install);
+    const HRESULT registered = RegisterInstalledShellExtension(install, destination);
     if (FAILED(registered)) {
         // The old files come back, and with them the old registration.
         install.RollBack();
@@ -125,15 +122,21 @@ HRESULT CUpdateManager::CommitInstall(CInstallTransaction& install) {
     return S_OK;
 }
 
-HRESULT CUpdateManager::RegisterInstalledShellExtensions(const CInstallTransaction& install) {
+// Only the library itself: files that merely begin with its name (its
+// debug information, say) or copies below the folder are no extension, and
+// registering one would unregister the real one.
+HRESULT CUpdateManager::RegisterInstalledShellExtension(const CInstallTransaction& install,
+                                                        const std::wstring& destination) {
+    std::wstring extension;
+    if (!JoinPath(destination.c_str(), kShellExtensionName, extension)) return S_OK;
     for (const std::wstring& target : install.InstalledTargets()) {
-        if (!IsShellExtension(target)) continue;
+        if (::StrCmpIW(target.c_str(), extension.c_str()) != 0) continue;
         const HRESULT result = RegisterShellExtension(target);
         if (SUCCEEDED(result))
             Log(L"Register %s OK.", target.c_str());
         else
             Log(L"Register %s  failed(0x%x).", target.c_str(), result);
-        if (FAILED(result)) return result;
+        return result;
     }
     return S_OK;
 }

@@ -1,6 +1,7 @@
 #include "BrelioUpdate/UpdateLink.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <winhttp.h>
 
 #include <cwctype>
@@ -8,6 +9,9 @@
 #include "BuildConfig.h"
 
 namespace {
+
+// The longest address the shell and the HTTP stack take.
+constexpr DWORD kMaxLinkLength = 2084;
 
 struct LinkParts {
     INTERNET_SCHEME scheme = static_cast<INTERNET_SCHEME>(0);
@@ -65,6 +69,26 @@ bool IsTrustedUpdateLink(const std::wstring& link, const std::wstring& updateBas
 
 bool IsTrustedUpdateLink(const std::wstring& link) {
     return IsTrustedUpdateLink(link, BRELIO_UPDATE_BASE, BRELIO_SERVICE_DOMAIN);
+}
+
+bool FollowUpdateRedirect(const std::wstring& current, const std::wstring& location,
+                          const std::wstring& updateBase, const std::wstring& serviceDomain, std::wstring& next) {
+    if (location.empty()) return false;
+    wchar_t combined[kMaxLinkLength] = L"";
+    DWORD length = kMaxLinkLength;
+    // Taken as it stands: nothing escaped or unescaped on the way, so that
+    // the check sees what will be asked for.
+    if (FAILED(::UrlCombineW(current.c_str(), location.c_str(), combined, &length,
+                             URL_DONT_SIMPLIFY | URL_DONT_ESCAPE_EXTRA_INFO)))
+        return false;
+    const std::wstring target(combined);
+    if (!IsTrustedUpdateLink(target, updateBase, serviceDomain)) return false;
+    next = target;
+    return true;
+}
+
+bool FollowUpdateRedirect(const std::wstring& current, const std::wstring& location, std::wstring& next) {
+    return FollowUpdateRedirect(current, location, BRELIO_UPDATE_BASE, BRELIO_SERVICE_DOMAIN, next);
 }
 
 std::wstring UpdateManifestUri() { return std::wstring(BRELIO_UPDATE_BASE) + L"/release/drive/win"; }

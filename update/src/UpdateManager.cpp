@@ -1,6 +1,5 @@
 #include "BrelioUpdate/UpdateManager.h"
 
-#include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/WideFormat.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
@@ -10,8 +9,8 @@
 #include "BrelioUpdate/UpdateManifest.h"
 #include "BrelioUpdate/UpdateMessages.h"
 #include "BrelioUpdate/UpdatePaths.h"
+#include "BrelioUpdate/UpdateRequest.h"
 #include "BrelioUpdate/UpdateResourceIds.h"
-#include "UpdateResults.h"
 
 CUpdateManager::CUpdateManager() = default;
 
@@ -30,15 +29,8 @@ bool CUpdateManager::ParseManifest(const CJXMemoryStream& body) {
 }
 
 UpdateCheck CUpdateManager::CheckVersion() {
-    const CJXUri uri(UpdateManifestUri());
     CJXMemoryStream body(4096);
-    CJXHttpRequest request;
-    HRESULT result = request.Open(0);
-    if (SUCCEEDED(result)) {
-        result = request.GetResponse(uri, CJXHttpRequest::kRead, nullptr, 0, &body, kUpdateRequestFlags);
-        request.Close(false);
-    }
-    if (SUCCEEDED(result) && request.GetStatusCode() != 200) result = HttpStatusResult(request.GetStatusCode());
+    const HRESULT result = FetchManifest(UpdateManifestUri(), body);
     if (FAILED(result) || !ParseManifest(body)) {
         Log(L"Checking update - error(0x%x).", result);
         return UpdateCheck::kError;

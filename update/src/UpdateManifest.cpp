@@ -16,6 +16,28 @@ std::wstring ReadText(const Json::Value& root, const char* key) {
     return brelio::Utf8ToWide(value.asString());
 }
 
+// Exactly four dotted decimal numbers, each of at most 16 bits: "3" or
+// "2.0.1" would otherwise read as versions with parts the service never
+// named.
+bool IsFourPartVersion(const std::wstring& text) {
+    int parts = 0;
+    size_t at = 0;
+    for (;;) {
+        const size_t start = at;
+        unsigned long value = 0;
+        while (at < text.size() && text[at] >= L'0' && text[at] <= L'9') {
+            value = value * 10 + static_cast<unsigned long>(text[at] - L'0');
+            if (value > 0xFFFF) return false;
+            ++at;
+        }
+        if (at == start) return false;
+        ++parts;
+        if (at == text.size()) return parts == 4;
+        if (text[at] != L'.' || parts == 4) return false;
+        ++at;
+    }
+}
+
 }  // namespace
 
 bool ParseUpdateManifest(std::string_view body, UpdateManifest& manifest) {
@@ -34,7 +56,7 @@ bool ParseUpdateManifest(std::string_view body, UpdateManifest& manifest) {
         read.force = root["force"].asBool();
         // A version that is no version would be shown to the user and
         // compared as 0.0.0.0.
-        if (read.version.empty() || CJXVersion(read.version.c_str()).IsEmpty()) return false;
+        if (!IsFourPartVersion(read.version) || CJXVersion(read.version.c_str()).IsEmpty()) return false;
         if (read.link.empty()) return false;
         manifest = std::move(read);
         return true;

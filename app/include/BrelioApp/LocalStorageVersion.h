@@ -10,8 +10,10 @@ enum class StorageFileState {
     Foreign,  // readable, but not a database of our version (or none)
 };
 
-// Reads the file's schema version under the storage mutex. A file that
-// cannot be read for now (held by another program, locked by a writer,
-// out of memory or disk) is a failure, never taken for a foreign file:
-// the caller must not replace what it could not read.
+// Reads the file's schema version under the storage mutex, after rolling
+// back a journal that a writer killed in the middle of a write left. A
+// file that cannot be read for now (held by another program, locked by a
+// writer, a journal that cannot be rolled back without write access, out
+// of memory or disk) is a failure, never taken for a foreign file: the
+// caller must not replace what it could not read.
 [[nodiscard]] HRESULT ReadLocalStorageState(CNamedMutex& mutex, const wchar_t* path, StorageFileState& state);

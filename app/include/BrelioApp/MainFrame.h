@@ -34,11 +34,18 @@ public:
 
     CMainFrame();
 
+    // Until its window has been made the object belongs to its creator,
+    // also when the window is destroyed while being made; from then on it
+    // belongs to the window and deletes itself after the window's last
+    // message.
+    void HandOverToWindow() { m_ownedByWindow = true; }
+
     void SetModalState(int state) { m_modalState = state; }
     int GetModalState() const { return m_modalState; }
     // After a sign-out for a session error: tells the user once, then
     // takes the next session error again.
     void ShowSessionErrorMessage();
+    CSyncView& GetSyncView() { return m_syncView; }
     // The tray menu as it is shown now (the caller destroys it).
     HMENU LoadTrayMenu() const;
 
@@ -109,6 +116,7 @@ private:
     void ShowTrayMenu();
     void CheckForUpdate();
 
+    bool m_ownedByWindow = false;
     DWORD m_lastSignOutCode = 0;
     bool m_updateCheckBusy = false;
     bool m_sessionErrorPending = false;

@@ -31,6 +31,9 @@ public:
     HWND Create(HWND parent, const RECT& rect);
     // Empties the list; every line's item is freed with its line.
     void DeleteAllItems();
+    // Empties the list and the status bar when a session ends: what they
+    // show belongs to it.
+    void Clear();
     BOOL PreTranslateMessage(MSG*) { return FALSE; }
     HWND GetViewWindow() const override { return m_hWnd; }
 
@@ -66,6 +69,8 @@ private:
     LRESULT OnSyncItem(UINT, WPARAM wParam, LPARAM lParam, BOOL&);
     // A line that did not take the item leaves it to be freed here.
     void InsertOrFree(CSyncItem* item);
+    // The status bar's text for a status message or for work in progress.
+    void ShowStatus(const std::wstring& text, bool isWarning);
 
     brelio::UniquePen m_borderPen;
     brelio::UniquePen m_headerLinePen;
@@ -74,4 +79,6 @@ private:
     CJXImageButton m_buttons[3];  // 101, 102, 103
     CSyncListView m_list;
     CSyncStatusBar m_statusBar;
+    // The status bar shows a warning that stays until a pass completes.
+    bool m_warningShown = false;
 };

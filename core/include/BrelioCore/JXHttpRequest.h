@@ -17,6 +17,14 @@ public:
     enum Method { kRead = 0, kSubmit = 1, kReplace = 2 };
     // A response that ends before its Content-Length.
     static constexpr HRESULT E_TRUNCATED = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+    // A response body longer than the caller's limit.
+    static constexpr HRESULT E_TOO_LARGE = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+
+    // Who follows a redirect. kFollow: the HTTP stack, to wherever the
+    // server points (never from https to http). kReturn: nobody; the 3xx
+    // answer is the response, and GetLocation tells where it points, so
+    // that a caller that must know where it reads from follows it itself.
+    enum class Redirects { kFollow, kReturn };
 
     CJXHttpRequest() = default;
     ~CJXHttpRequest();
@@ -30,6 +38,11 @@ public:
     HRESULT Open(int reserved = 0);
     // Option 6 bounds every wait for data, response headers included.
     HRESULT SetOption(DWORD option, DWORD value, bool reserved = false);
+    // kFollow unless set.
+    void SetRedirects(Redirects redirects) { m_redirects = redirects; }
+    // A response body longer than `bytes` ends the request with E_TOO_LARGE,
+    // before it is read when its Content-Length says so. No limit unless set.
+    void SetResponseLimit(ULONGLONG bytes) { m_responseLimit = bytes; }
 
     // Each returns a non-negative value once a complete response arrived.
     HRESULT GetResponse(const CJXUri& uri, int method, const void* body, DWORD length,
@@ -52,6 +65,9 @@ public:
     static void SetThreadCancelEvent(HANDLE event, HANDLE otherEvent = nullptr);
 
     DWORD GetStatusCode() const { return m_statusCode; }
+    // The Location header of the last response, as the server sent it;
+    // empty when it had none.
+    const std::wstring& GetLocation() const { return m_location; }
     void Close(bool reserved = false);
 
 private:
@@ -63,5 +79,8 @@ private:
     std::wstring m_userAgent;
     DWORD m_receiveTimeout = 0;  // 0: WinHTTP's own
     DWORD m_statusCode = 0;
+    std::wstring m_location;
+    Redirects m_redirects = Redirects::kFollow;
+    ULONGLONG m_responseLimit = ~0ULL;
     bool m_opened = false;
 };

@@ -32,5 +32,10 @@ HRESULT RecycleFile(const wchar_t* path, int retries);
 
 // 0x80070002 at once when the source does not exist.
 HRESULT MoveFileRetry(const wchar_t* source, const wchar_t* target, int retries);
+// A rename that changes only the letter case of the last name. Where the
+// system renames such a name in place as though it were done already (as
+// Wine does), the rename goes through `between`, a free name in the same
+// folder; a failure on the way puts the item back under its old name.
+HRESULT RenameLetterCaseRetry(const wchar_t* source, const wchar_t* target, const wchar_t* between, int retries);
 // S_OK when the file is gone at the end (or was never there).
 HRESULT DeleteFileRetry(const wchar_t* path, int retries);

@@ -46,6 +46,11 @@ public:
     HRESULT GetFileStatus(uint64_t fileId, int& status);
     // 0 when none is stored.
     HRESULT GetLatestRevision(uint64_t& revision);
+    // A walk of the sync folder was refused (the folder missing or empty
+    // while items were recorded in sync) and no walk has succeeded since:
+    // the rows then say nothing of which items the user deleted.
+    HRESULT GetWalkRefused(bool& refused);
+    HRESULT SetWalkRefused(bool refused);
     // S_OK with kRootFolderId or the parent folder's id; S_FALSE with
     // kUnknownParentId when the parent has no folder row.
     HRESULT GetParentFileId(const wchar_t* path, uint64_t& parentId);

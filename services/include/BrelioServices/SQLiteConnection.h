@@ -121,6 +121,14 @@ public:
     void DeleteChanges(const std::vector<int64_t>& rowIds);
     bool ChangeExists(std::wstring_view oldName, int32_t action);
 
+    // Whether a walk of the sync folder was refused and none has succeeded
+    // since. Kept in the file's header (SQLite's user version), outside the
+    // tables: they are a stored format that the overlay library reads too,
+    // and the mark lives and goes with the rows it speaks of (a file made
+    // anew holds neither).
+    bool IsWalkRefused();
+    void SetWalkRefused(bool refused);
+
     // The config row.
     uint64_t GetLatestRevision();
     // A non-zero revision is stored as it is; 0 raises the stored value to

@@ -18,6 +18,8 @@ enum ChangeCode : uint32_t {
     CHANGE_MODIFIED_REVISION = 0x10000,
     CHANGE_NO_STORAGE_ROW = 0x20000,
     CHANGE_FAILED_LOCAL = 0x100000,
+    // The local name is another item's, letter case aside.
+    CHANGE_NAME_TAKEN = 0x200000,
 };
 
 // Writes the code's log line for the path; other values write nothing.

@@ -32,8 +32,9 @@ public:
     void Clear();
 
     void Signal();
-    // 0 when signalled, WAIT_TIMEOUT (258), or WAIT_FAILED.
-    DWORD Wait(DWORD milliseconds);
+    // 0 when signalled, WAIT_TIMEOUT (258), or WAIT_FAILED. Another event,
+    // when given, ends the wait as well (0).
+    DWORD Wait(DWORD milliseconds, HANDLE alsoWakeOn = nullptr);
 
 private:
     CJXSRWLock m_lock;

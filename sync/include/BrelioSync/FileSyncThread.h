@@ -65,7 +65,9 @@ public:
     // time; the result is that of CJXThread::Close.
     HRESULT Stop(DWORD milliseconds);
 
-    // The passes, each between status 1014 and 1015.
+    // The passes. Each posts status 1014 as it starts and one status as it
+    // ends: 1015 only when it did everything it had to, else what kept it
+    // from that. A full pass whose walk is refused ends with the walk.
     void RunPartialPass();
     void FullSync();
     // Reconciles the remote changes after the stored revision with the
@@ -89,7 +91,8 @@ public:
 
     // The walk of a full sync over the whole sync folder or each selected
     // folder. Refuses to start, deleting nothing, when the sync folder is
-    // missing or holds nothing while the drive has items recorded in sync.
+    // missing or holds nothing while the drive has items recorded in sync,
+    // and remembers that in the database until a walk succeeds.
     HRESULT FullSyncWalk();
 
     // Deletes, in the folder and below it, every temporary file that a
@@ -107,6 +110,18 @@ public:
     // The first entry of that kind whose name equals the name, letter case
     // aside; end() when none.
     static FileInfoList::iterator FindRemoteEntry(FileInfoList& listing, const wchar_t* name, bool isFolder);
+
+    // Names that differ only in letter case (CaseTwins.cpp). The entry the
+    // local item at the path is: the one whose row it has, else the first
+    // of that name and kind.
+    FileInfoList::iterator FindEntryOfLocalItem(FileInfoList& listing, const wchar_t* path, const wchar_t* name,
+                                                bool isFolder);
+    // The local name the drive's item would take is another item's here:
+    // another drive item's (by its row), or a local item's of the other
+    // kind.
+    bool IsNameTakenFrom(const wchar_t* path, const FileInfo& remote);
+    // Reports the drive's item refused for that.
+    HRESULT RefuseTakenName(const wchar_t* path, bool isFolder);
 
     // File actions. Each reports its result as a sync item and logs it.
     HRESULT UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew, bool byName);
@@ -238,6 +253,8 @@ private:
     // A rename in the change table that moved an item into the folder (a
     // row name) from outside it.
     bool IsMoveIntoPending(const wchar_t* folderName);
+    // A rename of the item recorded after the record being carried out.
+    bool IsRenamedLater(uint64_t fileId);
     // The change table without the record being carried out; false when it
     // could not be read.
     bool ReadPendingChanges(ChangeRecordList& pending);
@@ -250,6 +267,19 @@ private:
     // An action's result as a sync item; a failure marks the pass
     // incomplete.
     BOOL NotifyResult(const wchar_t* path, bool isFolder, HRESULT result);
+    // The status a pass closes with: completed, the sync folder's warning
+    // while a refused walk stands, or that some of it was not done.
+    void NotifyPassEnd(bool succeeded);
+
+    // The refused walk as the database remembers it, read as each pass
+    // starts, and written.
+    void ReadWalkRefusal();
+    void RememberWalkRefusal(bool refused);
+    // A row whose item is missing here stands for the user's deletion:
+    // always, but while a refused walk stands only when the change being
+    // carried out is the removal the monitor saw. A folder lost or made
+    // anew empty is no user who deleted everything.
+    bool IsMissingItemDeleted() const;
 
     SyncEnvironment m_env;
     bool m_stopSeen = false;
@@ -257,6 +287,14 @@ private:
     // full sync then does not cover every change up to the drive's
     // revision.
     bool m_passIncomplete = false;
+    // Set when an item of the pass failed: the pass does not close as
+    // completed. (An item the walk leaves to the partial sync is no failure.)
+    bool m_itemFailed = false;
+    // A walk of the sync folder was refused and none has succeeded since.
+    bool m_walkRefused = false;
+    // This pass's walk refused to start: the pass ends there, with the
+    // warning the walk posted.
+    bool m_walkRefusedNow = false;
     // Set by Stop, reset by Start: a run once stopped stays stopped.
     CJXEvent m_stopRequested{true, false, nullptr};
     CJXEvent* m_partialSyncEvent = nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXSRWLock.h"
 #include "BrelioSync/ItemState.h"
 
@@ -52,6 +53,9 @@ public:
     // Milliseconds until the next written path comes out (0: one is out
     // already), INFINITE when none is due.
     DWORD TimeToNextRelease();
+    // Set (auto-reset) whenever a written path is given its time to come
+    // out: a thread that waits for the comparisons computes its wait anew.
+    HANDLE ReleaseScheduledEvent() const { return m_releaseScheduled; }
 
 private:
     // Written paths out of the list that nobody took yet; past this many,
@@ -71,6 +75,7 @@ private:
     static bool Matches(const std::wstring& entry, const std::wstring& lowered);
 
     CJXSRWLock m_lock;
+    CJXEvent m_releaseScheduled{false, false, nullptr};
     std::vector<Entry> m_entries;
     std::vector<Entry> m_released;
 };

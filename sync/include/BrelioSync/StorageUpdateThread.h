@@ -65,16 +65,28 @@ private:
     bool IsHeldBackStale() const;
     // Compares the paths the sync thread wrote, now out of the ignore list,
     // with what the write left. A difference is a local edit made while
-    // the path was masked: it is recorded as the monitor would have
-    // reported it, ahead of the queue (it was made before what the queue
-    // holds, and a stop request queued meanwhile must not drop it).
+    // the path was masked, or one made just after whose events the monitor
+    // has yet to report: it is held as a finding, to be recorded as the
+    // monitor would have reported it, unless the monitor's own events for
+    // the item come meanwhile and tell it (they say where a gone item
+    // went; a finding recorded beside them would contradict them).
     void TakeReleasedWrites();
+    // Drops the findings the change tells better: those of its path and of
+    // the paths beneath it.
+    void DropFindingsCoveredBy(const CFileChange& change);
+    // Records the findings whose hold is over, or all of them (once the
+    // monitor has stopped no event of theirs is to come). True when rows
+    // were written.
+    bool RecordFindings(CSQLiteConnection* db, int openFailure, bool all);
+    // Milliseconds until the next finding's hold is over; INFINITE when none
+    // is held.
+    DWORD TimeToNextFinding() const;
     // A queued added, removed or modified change of a written path that
     // still stands as it was compared: the late event of the write itself,
     // or of an edit already recorded from the comparison.
     bool IsEchoOfWrite(const CFileChange& change);
-    // The next change to record: the one held back, else one found on a
-    // written path, else the queue's head past the echoes of writes.
+    // The next change to record: the one held back, else the queue's head
+    // past the echoes of writes.
     bool TakeNext(std::unique_ptr<CFileChange>& change);
     // True when rows were written for the change.
     bool Record(CSQLiteConnection* db, int openFailure, const CFileChange& change);
@@ -96,7 +108,13 @@ private:
     CSyncFolderList m_selectedFolders;
     std::unique_ptr<CFileChange> m_heldBack;
     ULONGLONG m_heldBackSince = 0;
-    std::deque<std::unique_ptr<CFileChange>> m_foundChanges;
+    // What the comparisons of written paths found, each held until `due`
+    // (GetTickCount64).
+    struct Finding {
+        std::unique_ptr<CFileChange> change;
+        ULONGLONG due = 0;
+    };
+    std::deque<Finding> m_findings;
     // By lower-cased full path: how a released written path stood when it
     // was compared, and until when (GetTickCount64) that is kept.
     struct SettledWrite {

@@ -22,7 +22,9 @@ public:
     CIgnoreList& GetIgnoreList() { return m_ignoreList; }
 
     // Starts the monitor, the storage-update thread and the sync thread for
-    // the application's current settings. A thread of the last run that
+    // the application's current settings; the other two once the monitor
+    // watches the folder (up to 4000 ms), so that no change made after
+    // StartAll returns is missed. A thread of the last run that
     // outlived StopAll's wait is awaited first, without a time bound (it
     // was told to end, its requests are cut short and it ends at its next
     // step), so that a new run never runs beside it and the engine is not

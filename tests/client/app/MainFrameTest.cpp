@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "BrelioApp/StringIds.h"
 #include "BrelioApp/StringTable.h"
 #include "BrelioServices/RegistryLayout.h"
+#include "BrelioSync/SyncItem.h"
 #include "BoxAnswerer.h"
 #include "ClientAppTest.h"
 #include "WindowPixels.h"
@@ -207,11 +209,46 @@ TEST_F(MainFrame, SignOutRequestDuringAMessageBoxWaitsForTheBox) {
     EXPECT_EQ(ReadSettingText(L"", L"Account"), L"");
 }
 
+// The status window as the user first sees it: the header with the
+// program's icon, its title and the three buttons, on white, above the
+// empty list.
 TEST_F(MainFrame, LeavesAScreenshotOfTheStatusWindow) {
     SignInWithFrame();
     ::ShowWindow(Frame(), SW_SHOW);
     PumpUntil([] { return false; }, 300);
     EXPECT_FALSE(SaveWindowShot(Frame(), L"client-main-frame").empty());
+
+    CWindowPixels pixels;
+    ASSERT_TRUE(pixels.Capture(Frame()));
+    const int w = pixels.Width();
+    const int h = pixels.Height();
+    EXPECT_EQ(pixels.At(0, h / 2), RGB(0xC0, 0xC0, 0xC0)) << "the border";
+    EXPECT_EQ(pixels.At(w / 2, 36), RGB(0xDD, 0xDD, 0xDD)) << "the header line";
+    constexpr COLORREF kWhite = RGB(255, 255, 255);
+    constexpr COLORREF kBrand = RGB(71, 87, 196);
+    constexpr COLORREF kButtonInk = RGB(110, 110, 110);
+    struct Area {
+        const char* what;
+        RECT rect;
+        int drawn;     // pixels that are not white, at least
+        COLORREF ink;  // and of them, near this colour
+        int inked;
+    };
+    const Area areas[] = {
+        {"the program icon", {14, 10, 30, 26}, 100, kBrand, 60},
+        {"the title", {37, 8, 130, 30}, 40, RGB(0x22, 0x22, 0x22), 5},
+        {"the web button", {w - 103, 7, w - 79, 31}, 30, kButtonInk, 20},
+        {"the folder button", {w - 67, 7, w - 43, 31}, 30, kButtonInk, 20},
+        {"the options button", {w - 31, 7, w - 7, 31}, 30, kButtonInk, 20},
+    };
+    for (const Area& a : areas) {
+        SCOPED_TRACE(a.what);
+        EXPECT_GE(pixels.CountDrawn(a.rect, kWhite), a.drawn);
+        EXPECT_GE(pixels.CountNear(a.rect, a.ink, 24), a.inked);
+    }
+    // Nothing between the title and the buttons, nothing on the empty list.
+    EXPECT_EQ(pixels.CountDrawn({140, 1, w - 110, 36}, kWhite), 0);
+    EXPECT_EQ(pixels.CountDrawn({1, 37, w - 1, h - 40}, kWhite), 0);
 }
 
 
@@ -230,4 +267,48 @@ TEST_F(MainFrame, TwoSignOutCallsBeforeTheTimerSignOutOnce) {
     EXPECT_FALSE(app->GetSettings().HasSession());
     EXPECT_EQ(PumpUntilQuit(), 1);
     EXPECT_EQ(tenantWindow.Closed(), 1);
+}
+
+namespace {
+
+std::function<void()> g_onTick;
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_onTick) g_onTick();
+}
+
+void PostToPanel(HWND panel, const wchar_t* text, int32_t kind) {
+    auto* item = new CSyncItem(text, false, kind);
+    if (!::PostMessageW(panel, WM_APP + 10, SYNCITEM_ITEM, reinterpret_cast<LPARAM>(item))) delete item;
+}
+
+}  // namespace
+
+// What the panel showed belongs to the session that ended: while the new
+// sign-in asks, neither a line nor the last status message is left.
+TEST_F(MainFrame, ASignOutEmptiesTheListAndTheStatusBarBeforeTheNewSignIn) {
+    SignInWithFrame();
+    const HWND frame = Frame();
+    CSyncView& panel = CDriveApp::GetInstance()->GetFrameWindow()->GetSyncView();
+    PostToPanel(panel, L"C:\\S\\a.txt", SYNC_ITEM_DONE);
+    PostToPanel(panel, LoadStringText(IDS_SYNC_COMPLETED).c_str(), SYNC_ITEM_STATUS);
+    ASSERT_TRUE(PumpUntil([&] { return panel.GetList().GetItemCount() == 1 && !panel.GetStatusBar().GetText().empty(); }));
+
+    int linesDuringSignIn = -1;
+    std::wstring statusDuringSignIn = L"not seen";
+    g_onTick = [&] {
+        const HWND tenant = ::FindWindowW(L"BrelioDrive.TenantWnd", nullptr);
+        if (tenant == nullptr || !::IsWindowVisible(tenant)) return;
+        linesDuringSignIn = panel.GetList().GetItemCount();
+        statusDuringSignIn = panel.GetStatusBar().GetText();
+        g_onTick = nullptr;
+        ::PostMessageW(tenant, WM_CLOSE, 0, 0);
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, Tick);
+    ::PostMessageW(frame, WM_APP + 10, SYNCITEM_SIGN_OUT, 0);
+    // The new sign-in is abandoned, which ends the program.
+    EXPECT_EQ(PumpUntilQuit(), 1);
+    ::KillTimer(nullptr, timer);
+    g_onTick = nullptr;
+    EXPECT_EQ(linesDuringSignIn, 0);
+    EXPECT_EQ(statusDuringSignIn, L"");
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioServices/RegistryLayout.h"
@@ -40,6 +42,31 @@ private:
     static std::function<bool()> s_during;
 };
 std::function<bool()> ClientRun::s_during;
+
+// A window class of this program registered by someone else first, so
+// that the program's own registration of the name fails; given back when
+// the object goes.
+class CTakenWindowClass {
+public:
+    explicit CTakenWindowClass(const wchar_t* name) : m_name(name) {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = name;
+        m_taken = ::RegisterClassExW(&wc) != 0;
+    }
+    ~CTakenWindowClass() {
+        if (m_taken) ::UnregisterClassW(m_name, ::GetModuleHandleW(nullptr));
+    }
+    CTakenWindowClass(const CTakenWindowClass&) = delete;
+    CTakenWindowClass& operator=(const CTakenWindowClass&) = delete;
+    bool Taken() const { return m_taken; }
+
+private:
+    const wchar_t* m_name;
+    bool m_taken = false;
+};
 
 }  // namespace
 
@@ -132,5 +159,38 @@ TEST_F(ClientRun, TheEngineStartsOnlyOnASyncFolderTheOptionsWindowWouldTake) {
         EXPECT_EQ(SUCCEEDED(started), c.started) << std::hex << started;
         if (!c.started) EXPECT_EQ(started, CDriveApp::kSyncFolderRefused);
         EXPECT_EQ(m_app->StopSyncThreads(), S_OK);
+    }
+}
+
+// A main frame that cannot be made is told, and the run ends with -1 with
+// nothing of the frame left behind: neither its window nor a quit message
+// for a later loop. The frame fails before its window gets a message (its
+// class), and after (the panel it stands on cannot be made).
+TEST_F(ClientRun, AFrameThatCannotBeMadeIsToldAndTheRunEndsWithMinusOne) {
+    struct Case {
+        const char* what;
+        const wchar_t* takenClass;
+    };
+    const Case cases[] = {
+        {"the frame's window class is taken", L"BrelioDrive.MainFrame"},
+        {"the panel's status bar class is taken", L"BrelioDrive.SyncStatusBar"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CTakenWindowClass taken(c.takenClass);
+        ASSERT_TRUE(taken.Taken());
+        CBoxAnswerer answerer({IDOK}, {}, LoadStringText(IDS_APP_TITLE));
+        // Should a frame come up after all, it is ended at once.
+        const int code = RunWhile([&] {
+            ::PostMessageW(Frame(), WM_COMMAND, ID_APP_EXIT, 0);
+            return true;
+        });
+        EXPECT_EQ(code, -1);
+        EXPECT_TRUE(answerer.WaitForBoxes(1, 30000));
+        EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{LoadStringText(IDS_INIT_FAILED)});
+        EXPECT_EQ(Frame(), nullptr);
+        EXPECT_EQ(::FindWindowW(L"BrelioDrive.MainFrame", nullptr), nullptr);
+        MSG quit;
+        EXPECT_FALSE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     }
 }

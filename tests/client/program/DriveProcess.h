@@ -26,6 +26,7 @@ public:
     [[nodiscard]] static std::unique_ptr<CDriveProcess> FindByFrame(DWORD milliseconds = kProgramWait);
 
     bool Started() const { return m_process != nullptr; }
+    DWORD Id() const { return m_id; }
     // The exit code, or -1000 when it did not end in time.
     long ExitCode(DWORD milliseconds = kProgramWait) const;
     // Its main frame, waiting for it.

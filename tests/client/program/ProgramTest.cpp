@@ -31,6 +31,22 @@ protected:
     }
 };
 
+// The visible window of `className` that process `id` shows, waiting for
+// it; null when none comes.
+HWND WaitForVisibleWindow(const wchar_t* className, DWORD id, DWORD milliseconds = kProgramWait) {
+    const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+    for (;;) {
+        for (HWND window = ::FindWindowExW(nullptr, nullptr, className, nullptr); window != nullptr;
+             window = ::FindWindowExW(nullptr, window, className, nullptr)) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == id && ::IsWindowVisible(window)) return window;
+        }
+        if (::GetTickCount64() >= deadline) return nullptr;
+        ::Sleep(100);
+    }
+}
+
 }  // namespace
 
 TEST_F(Program, TheTestSwitchEndsAtOnceInAnyCase) {
@@ -97,4 +113,30 @@ TEST_F(Program, AFirstRunWhoseTenantWindowIsClosedEndsWithMinusOneAndStaysAFirst
     CDriveProcess next(L"run");
     EXPECT_EQ(next.ExitCode(), -1);
     EXPECT_EQ(nextTenantWindow.Closed(), 1);
+}
+
+// While a sign-out waits for the new sign-in, the frame is hidden and
+// disabled under the tenant window. A second start fronts the tenant
+// window, the one the user can act on, and leaves the frame hidden.
+TEST_F(Program, ASecondStartDuringTheNewSignInFrontsTheTenantWindowAndLeavesTheFrameHidden) {
+    CDriveProcess first(L"first", SW_SHOWNORMAL);
+    const HWND frame = first.Frame();
+    ASSERT_NE(frame, nullptr);
+    // What the options window's log-out button asks of the frame.
+    ASSERT_TRUE(::PostMessageW(frame, WM_APP + 10, 2, 0));
+    const HWND tenant = WaitForVisibleWindow(L"BrelioDrive.TenantWnd", first.Id());
+    ASSERT_NE(tenant, nullptr);
+    // The tenant window shows first, then disables its owner for its loop.
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindowEnabled(frame); }));
+    EXPECT_FALSE(::IsWindowVisible(frame));
+
+    CDriveProcess again(L"", SW_SHOWNORMAL);
+    EXPECT_EQ(again.ExitCode(), 0);
+    EXPECT_FALSE(::IsWindowVisible(frame));
+    EXPECT_TRUE(::IsWindowVisible(tenant));
+    EXPECT_EQ(::GetForegroundWindow(), tenant);
+
+    // The new sign-in is abandoned: the program ends as after Exit.
+    ::PostMessageW(tenant, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.ExitCode(), 1);
 }

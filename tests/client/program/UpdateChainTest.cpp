@@ -17,6 +17,7 @@
 #include "BrelioUpdate/UpdatePaths.h"
 #include "BrelioUpdate/UpdateResourceIds.h"
 #include "DriveProcess.h"
+#include "LibraryText.h"
 #include "StandinRelease.h"
 #include "StandinTest.h"
 #include "StoredSignIn.h"
@@ -94,7 +95,8 @@ TEST_F(UpdateChain, AStartWithoutArgumentsInstallsTheNewerReleaseAndTheNewVersio
     EXPECT_EQ(FileVersion(m_program), kNewVersion);
     EXPECT_TRUE(HasSameFiles(FixturePath(L"program\\payload"), install));
     EXPECT_TRUE(FileExists(install + L"\\keep.txt"));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{UpdateStringWith(IDS_UPDATE_MINOR, kNewVersion)});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{LibraryText(install + L"\\BrelioUpdate.dll", IDS_UPDATE_MINOR,
+                                                                    kNewVersion)});
 
     // Stage 1 started the new program in the work directory, which ran the
     // launcher there and then started the installed program. (The log

@@ -9,7 +9,8 @@
 //   stop     stop the threads
 //   dump     print every row of the file table
 //   quit     stop and end
-// The end of every pass is printed as {"event":"pass-end"}.
+// The end of every pass is printed as {"event":"pass-end","status":<id>},
+// with the id of the status text the pass closed with.
 // Every sync item and every message to the main frame is printed as one
 // JSON line, as are the answers to the commands.
 #include <windows.h>
@@ -45,11 +46,12 @@ private:
     brelio::UniqueWindow m_window;
 };
 
-// The status text of a pass's start or end, or 0 for any other item.
+// The status text of a pass's start or end, or 0 for any other item. A
+// pass closes with one status: completed, or what kept it from completing.
 UINT PassStatusOf(const CSyncItem& item) {
     if (item.GetKind() != SYNC_ITEM_STATUS) return 0;
-    if (LoadStringText(IDS_SYNC_STARTED) == item.GetPath()) return IDS_SYNC_STARTED;
-    if (LoadStringText(IDS_SYNC_COMPLETED) == item.GetPath()) return IDS_SYNC_COMPLETED;
+    for (const UINT id : {IDS_SYNC_STARTED, IDS_SYNC_COMPLETED, IDS_SYNC_FOLDER_GONE, IDS_SYNC_INCOMPLETE})
+        if (LoadStringText(id) == item.GetPath()) return id;
     return 0;
 }
 
@@ -130,8 +132,8 @@ private:
         if (status == IDS_SYNC_STARTED) {
             m_passServesRequest = m_requested;
             m_requested = false;
-        } else if (status == IDS_SYNC_COMPLETED) {
-            WriteJsonLine("{\"event\":\"pass-end\"}");
+        } else if (status != 0) {
+            WriteJsonLine("{\"event\":\"pass-end\",\"status\":" + std::to_string(status) + "}");
             if (m_passServesRequest && !m_requested) {
                 m_passServesRequest = false;
                 if (m_waiting) Idle();

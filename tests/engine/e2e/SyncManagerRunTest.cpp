@@ -15,7 +15,9 @@
 #include "BrelioCore/TextConvert.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioServices/SQLiteConnection.h"
+#include "DriveTree.h"
 #include "EngineTest.h"
+#include "Sha256.h"
 
 using namespace brelio::test;
 
@@ -156,5 +158,42 @@ TEST_F(SyncManagerRun, RequestSyncStartsThePassAsked) {
         EXPECT_EQ(CountOf(after, "Partial Sync started.") - CountOf(before, "Partial Sync started."), 1u);
     }
 }
+
+// A change made at once after the start: the passes wait for the monitor
+// to watch, so that it is not lost until the next start. No full sync is
+// asked for, whose walk would find it anyway.
+struct RightAfterStart {
+    const char* name;
+    std::function<void(SyncManagerRun&)> change;
+    const char* remotePath;
+    std::string content;  // kFolderMark for a folder
+};
+
+void PrintTo(const RightAfterStart& c, std::ostream* out) { *out << c.name; }
+
+class ChangeRightAfterStart : public SyncManagerRun, public ::testing::WithParamInterface<RightAfterStart> {};
+
+TEST_P(ChangeRightAfterStart, IsSynced) {
+    const RightAfterStart& c = GetParam();
+    const DWORD idleTime = 300;
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKeyPath, kSyncIdleTimeValue, REG_DWORD, &idleTime,
+                                sizeof(idleTime)),
+              ERROR_SUCCESS);
+    ASSERT_EQ(Start(), S_OK);
+    c.change(*this);
+    const std::string expected = c.content == kFolderMark ? std::string(kFolderMark) : Sha256Hex(c.content);
+    EXPECT_TRUE(WaitUntil([&] {
+        const DriveTree remote = RemoteTree(m_account.session);
+        const auto found = remote.find(c.remotePath);
+        return found != remote.end() && found->second == expected;
+    })) << "the drive got what was made at once after the start";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChangeRightAfterStart,
+    ::testing::Values(
+        RightAfterStart{"AFileWritten", [](SyncManagerRun& t) { t.WriteLocal(L"early.txt", "early"); }, "early.txt", "early"},
+        RightAfterStart{"AFolderMade", [](SyncManagerRun& t) { t.MakeLocalFolder(L"Early"); }, "Early", kFolderMark}),
+    [](const ::testing::TestParamInfo<RightAfterStart>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -43,6 +43,10 @@ public:
     void LocalMove(const std::string& path, const std::string& newPath);
     // The storage-update thread records every event queued so far.
     void RecordLocalChanges();
+    // Until the next RecordLocalChanges the monitor reads the events only
+    // then, as on a busy machine: a path gone by then reads as a file,
+    // whatever it was.
+    void ReadEventsLate() { m_readLate = true; }
 
     // Remote operations through the control interface.
     void RemoteWrite(const std::string& path, const std::string& content);
@@ -81,6 +85,8 @@ private:
     void Queue(const std::wstring& fullPath, int action);
 
     CFileChangeQueue m_queue;
+    bool m_readLate = false;
+    std::vector<std::pair<std::wstring, int>> m_unread;
     std::map<std::string, std::string> m_contentOfHash;
 };
 

@@ -11,6 +11,7 @@
 
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/SyncItem.h"
+#include "DriveTree.h"
 #include "EngineTest.h"
 #include "Sha256.h"
 
@@ -94,6 +95,48 @@ TEST_F(PassCompleteness, ARefusedWalkDropsNoRowAsStale) {
     m_engine.FullSync();
     EXPECT_TRUE(HasRow(L"kept.txt")) << "an empty sync folder says nothing of which items are gone";
     EXPECT_FALSE(ItemAt("/kept.txt")["trashed"].asBool());
+}
+
+// After a walk refused for an empty folder, the rows say nothing of what is
+// missing here, also for the engine of the next start: its walk brings
+// back every drive item missing here and trashes none, what is here goes
+// up, and a file here under a drive item's name keeps both contents.
+TEST_F(PassCompleteness, AfterARefusedWalkTheNextStartBringsTheDriveBackAndTrashesNothing) {
+    const Json::Value seeded = Seed({FileWithContent("/a.txt", "a"), FolderItem("/box"),
+                                     FileWithContent("/box/in.txt", "in"), FileWithContent("/same.txt", "same")});
+    WriteLocal(L"a.txt", "a");
+    MakeLocalFolder(L"box");
+    WriteLocal(L"box\\in.txt", "in");
+    WriteLocal(L"same.txt", "same");
+    SeedRows({SyncedRow(seeded[0], L"a.txt"), SyncedRow(seeded[1], L"box"), SyncedRow(seeded[2], L"box\\in.txt"),
+              SyncedRow(seeded[3], L"same.txt")});
+    {
+        CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+        ASSERT_EQ(storage.SetLatestRevision(DriveRevision()), S_OK);
+    }
+    RemoveTree(m_root);
+    ASSERT_TRUE(::CreateDirectoryW(m_root.c_str(), nullptr));  // made anew, empty
+    m_engine.FullSync();
+    const DriveTree drive = RemoteTree(m_account.session);
+    ASSERT_EQ(drive.size(), 4u) << "the refused walk trashed nothing";
+
+    WriteLocal(L"saved.txt", "saved");
+    WriteLocal(L"same.txt", "written here since");
+    CFileSyncThread restarted;
+    restarted.Configure(m_engine.GetEnvironment());
+    restarted.FullSync();
+
+    DriveTree expected = drive;
+    expected["saved.txt"] = Sha256Hex("saved");
+    DriveTree remote = RemoteTree(m_account.session);
+    std::string copy;
+    for (const auto& [path, content] : remote)
+        if (path.rfind("same(conflicted", 0) == 0) copy = path;
+    ASSERT_FALSE(copy.empty()) << "what was written here under same.txt's name went up as a copy";
+    EXPECT_EQ(remote[copy], Sha256Hex("written here since"));
+    expected[copy] = remote[copy];
+    EXPECT_EQ(TreeDifference(expected, remote), "");
+    EXPECT_EQ(TreeDifference(expected, LocalTree(m_root)), "");
 }
 
 TEST(SettledRevision, NeverPassesAChangeLeftUndone) {

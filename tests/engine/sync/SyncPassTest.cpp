@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,20 @@ protected:
         });
     }
 
+    // The pass statuses posted since the last look, by string id; 0 for a
+    // status of some other text.
+    std::vector<UINT> PostedStatuses() {
+        std::vector<UINT> ids;
+        for (const PostedMessage& item : Items()) {
+            if (item.kind != SYNC_ITEM_STATUS) continue;
+            UINT id = 0;
+            for (const UINT known : {IDS_SYNC_STARTED, IDS_SYNC_COMPLETED, IDS_SYNC_FOLDER_GONE, IDS_SYNC_INCOMPLETE})
+                if (item.path == LoadStringText(known)) id = known;
+            ids.push_back(id);
+        }
+        return ids;
+    }
+
     CJXEvent m_partial{false, false, nullptr};
     CJXEvent m_full{false, false, nullptr};
     std::vector<UINT> m_statuses;
@@ -80,6 +95,64 @@ TEST_F(SyncPass, PartialGoesBeforeFullAndEachPassIsBracketedByItsStatuses) {
     ASSERT_NE(partial, std::string::npos);
     ASSERT_NE(full, std::string::npos);
     EXPECT_LT(partial, full);
+}
+
+// Only a pass that did all it had to says that the sync completed. A walk
+// refused for an empty folder ends with that warning, and so does every
+// pass until a walk of the folder succeeds; a pass with an item failed
+// ends saying so.
+TEST_F(SyncPass, OnlyAPassThatDidEverythingSaysTheSyncCompleted) {
+    const Json::Value kept = Seed({FileWithContent("/kept.txt", "kept")})[0];
+    WriteLocal(L"kept.txt", "kept");
+    RecordSynced(kept, L"kept.txt");
+    ASSERT_TRUE(::DeleteFileW(Local(L"kept.txt").c_str()));  // the folder is empty now
+    auto failOnce = [this](const std::string& method, const std::string& path) {
+        Json::Value fault;
+        fault["method"] = method;
+        fault["path"] = path;
+        fault["status"] = 500;
+        fault["times"] = 1;
+        AddFault(fault);
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> run;
+        UINT closing;
+    };
+    const Step steps[] = {
+        {"a walk refused for the empty folder", [&] { m_engine.FullSync(); }, IDS_SYNC_FOLDER_GONE},
+        {"a partial pass while the refusal stands", [&] { m_engine.RunPartialPass(); }, IDS_SYNC_FOLDER_GONE},
+        {"a walk of the folder holding something again",
+         [&] {
+             WriteLocal(L"new.txt", "new");
+             m_engine.FullSync();
+         },
+         IDS_SYNC_COMPLETED},
+        {"a partial pass whose fetch fails",
+         [&] {
+             failOnce("GET", "^/changes");
+             m_engine.RunPartialPass();
+         },
+         IDS_SYNC_INCOMPLETE},
+        {"a walk whose download fails",
+         [&] {
+             Json::Value upload;
+             upload["op"] = "upload";
+             upload["path"] = "/later.txt";
+             upload["content"] = Base64("later");
+             failOnce("GET", "^/files/" + std::to_string(IdOf(Remote(upload))) + "\\?media=raw");
+             m_engine.FullSync();
+         },
+         IDS_SYNC_INCOMPLETE},
+        {"a partial pass that fetches what the walk missed", [&] { m_engine.RunPartialPass(); }, IDS_SYNC_COMPLETED},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        PostedStatuses();
+        step.run();
+        EXPECT_EQ(PostedStatuses(), (std::vector<UINT>{IDS_SYNC_STARTED, step.closing}));
+    }
+    EXPECT_EQ(ReadFileBytes(Local(L"later.txt")), "later");
 }
 
 TEST_F(SyncPass, SeveralRequestsDuringAPassGiveOneMorePass) {
@@ -135,6 +208,31 @@ TEST_F(SyncPass, AChangeMadeElsewhereDuringAPassIsFetchedByTheNext) {
     EXPECT_LT(StoredRevision(), DriveRevision()) << "b.bin's change is not skipped";
     m_engine.RunPartialPass();
     EXPECT_EQ(Sha256HexOfFile(Local(L"b.bin")), ItemAt("/b.bin")["sha256"].asString());
+}
+
+// A file renamed here, and a removal of it recorded before its rename: the
+// removal is what a look at the old name alone found before the rename was
+// read, and a pass can meet both (the rename recorded while a pass ran).
+// The drive keeps the item, renamed.
+TEST_F(SyncPass, ARemovalRecordedBeforeARenameOfTheSameFileKeepsTheFile) {
+    const Json::Value remote = Seed({FileWithContent("/a.txt", "content")})[0];
+    WriteLocal(L"a.txt", "content");
+    RecordSynced(remote, L"a.txt");
+    {
+        CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+        ASSERT_EQ(storage.SetLatestRevision(DriveRevision()), S_OK);
+    }
+    ASSERT_TRUE(::MoveFileW(Local(L"a.txt").c_str(), Local(L"b.txt").c_str()));
+    const uint64_t id = IdOf(remote);
+    AddChangeRow({L"a.txt", L"", false, CHANGE_ACTION_REMOVED, id});
+    Sql("UPDATE file SET name='b.txt', status=2 WHERE name='a.txt'");
+    AddChangeRow({L"b.txt", L"a.txt", false, CHANGE_ACTION_RENAMED, id});
+    m_engine.RunPartialPass();
+    Items();
+    const Json::Value renamed = Item(id);
+    EXPECT_FALSE(renamed["trashed"].asBool());
+    EXPECT_EQ(renamed["path"].asString(), "/b.txt");
+    EXPECT_EQ(Row(L"b.txt").status, FILE_STATUS_SYNCED);
 }
 
 TEST_F(SyncPass, AStopKeepsTheLocalChangesNotCarriedOutAndTheRemoteOnesUnstored) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "BoxAnswerer.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioUpdate/ShellExtRegistration.h"
@@ -99,6 +101,23 @@ TEST_F(ThreeStages, NothingIsReplacedWhileTheStartingProgramRuns) {
     ExpectNewVersionInstalled();
 }
 
+TEST_F(ThreeStages, AStartRemovesWhatAnEarlierInstallLeftBeside) {
+    // Copies an earlier install could not remove while they were in use,
+    // and one whose file is gone: it may be the only copy left.
+    for (const wchar_t* name : {L"BrelioShellExt.dll.BrelioUpdate-old", L"BrelioShellExt.dll.BrelioUpdate-old-1",
+                                L"notes.txt.BrelioUpdate-new", L"lost.txt.BrelioUpdate-old"})
+        ASSERT_TRUE(WriteFileBytes(m_install + L"\\" + name, "left behind"));
+    OfferUpdate(WideToUtf8(kOldVersion));
+    const CBoxAnswerer boxes;
+
+    EXPECT_EQ(CheckFromInstallation(), 1u);
+    std::vector<std::wstring> expected = ListFiles(FixturePath(L"installed"));
+    expected.push_back(L"lost.txt.BrelioUpdate-old");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ListFiles(m_install), expected);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
 TEST_F(ThreeStages, CancellingWhileTheOverlayLibraryIsInUseKeepsTheOldInstallation) {
     OfferUpdate(WideToUtf8(kNewVersion));
     CFileHolder explorer;
@@ -116,6 +135,7 @@ TEST_F(ThreeStages, CancellingWhileTheOverlayLibraryIsInUseKeepsTheOldInstallati
                                                         UpdateString(IDS_UPDATE_FAILED), UpdateString(IDS_UPDATE_FAILED)}));
     EXPECT_EQ(report.WaitForLine("start", 0), "");
     EXPECT_TRUE(AreSameTrees(FixturePath(L"installed"), m_install));
+    EXPECT_NE(report.WaitForLine("run", 60000), "") << "the old installation runs again";
 }
 
 }  // namespace

@@ -19,8 +19,9 @@ void UpdateFlowTest::SetUp() {
     SetLogPath(GetLogFilePath().c_str());
     SetLogEnabled(true);
     ClearRelease();
-    ControlPost("/faults/clear?host=update.localhost", Json::Value(Json::objectValue));
+    ClearUpdateHostFaults();
     ClearUpdateHostRequests();
+    ClearForeignHostRequests();
     m_workDirsBefore = ListWorkDirs();
     m_hadExtension = ReadShellExtensionPath(m_extension);
     ASSERT_TRUE(m_scratch.Create());
@@ -28,7 +29,7 @@ void UpdateFlowTest::SetUp() {
 
 void UpdateFlowTest::TearDown() {
     ClearRelease();
-    ControlPost("/faults/clear?host=update.localhost", Json::Value(Json::objectValue));
+    ClearUpdateHostFaults();
     for (const std::wstring& folder : NewWorkDirs()) RemoveTree(folder);
     UniqueRegistryKey key;
     if (CreateRegistryKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_READ | KEY_WRITE, key) != ERROR_SUCCESS) return;
@@ -71,10 +72,8 @@ std::string RunningVersionRaised(int part) {
 
 void FailManifestWith(int status) {
     Json::Value fault;
-    fault["host"] = "update.localhost";
-    fault["path"] = "^/release/drive/win";
     fault["status"] = status;
-    ControlPost("/faults", fault);
+    AddUpdateHostFault("^/release/drive/win", fault);
 }
 
 }  // namespace brelio::test

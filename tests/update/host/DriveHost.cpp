@@ -5,6 +5,8 @@
 //   -CheckUpdate <mode> [event]  stage 1; with an event name it ends only
 //                                once that event is set, as a slow exit would
 //   -ApplyUpdate <folder>        stage 2
+//   (any other argument)         a start without the checks, as BrelioDrive
+//                                makes it: reports "run"
 // Each run appends one line to the file named by BRELIO_UPDATE_REPORT:
 // "<role> 0x<result> <1 when BrelioUpdate.dll is still loaded, else 0>".
 // The exit code is the result.
@@ -55,7 +57,8 @@ int Run(int argc, wchar_t** argv) {
         Report(L"apply", result);
         return result;
     }
-    return ERROR_BAD_ARGUMENTS;
+    Report(L"run", 0);
+    return 0;
 }
 
 }  // namespace

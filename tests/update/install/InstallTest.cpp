@@ -183,6 +183,98 @@ TEST_F(Install, AFailedRegistrationPutsTheOldInstallationAndRegistrationBack) {
     }
 }
 
+TEST_F(Install, ABackupLeftInUseDoesNotBlockTheNextInstall) {
+    // An earlier install kept the old shell extension beside the new one
+    // (Explorer had it loaded), and it is still in use.
+    const std::wstring backup = m_install + L"\\BrelioShellExt.dll.BrelioUpdate-old";
+    const struct {
+        const char* what;
+        bool loaded;  // as a library; else open without delete sharing
+    } cases[] = {{"loaded as a library", true}, {"open without sharing", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(CopyTree(FixturePath(L"installed"), m_install));
+        ASSERT_TRUE(::CopyFileW(FixturePath(L"installed\\BrelioShellExt.dll").c_str(), backup.c_str(), FALSE));
+        CFileHolder holder;
+        UniqueModule library;
+        if (c.loaded) {
+            library.Reset(::LoadLibraryW(backup.c_str()));
+            ASSERT_TRUE(library);
+        } else {
+            ASSERT_TRUE(holder.Hold(backup));
+        }
+        const CBoxAnswerer boxes;
+
+        EXPECT_EQ(CopyFiles(), S_OK);
+        EXPECT_TRUE(HasSameFiles(FixturePath(L"payload"), m_install));
+        EXPECT_TRUE(boxes.Texts().empty());
+
+        // What is still in use goes at the next install, once it is free.
+        library.Reset();
+        ASSERT_TRUE(holder.Release());
+        EXPECT_EQ(CopyFiles(), S_OK);
+        EXPECT_TRUE(HasSameFiles(FixturePath(L"payload"), m_install));
+        EXPECT_FALSE(HasLeftovers(m_install)) << ::testing::PrintToString(ListFiles(m_install));
+    }
+}
+
+TEST_F(Install, FilesNamedLikeTheInstallsOwnCopiesAreRefused) {
+    const std::wstring failingExtension = FixturePath(L"failing-shellext\\BrelioShellExt.dll");
+    for (const wchar_t* name : {L"BrelioDrive.exe.BrelioUpdate-old", L"BrelioDrive.exe.BrelioUpdate-new",
+                                L"BrelioLauncher.exe.brelioupdate-OLD", L"notes.txt.BrelioUpdate-old-1"}) {
+        // Also when the registration fails after the files were replaced.
+        for (const bool failingRegistration : {false, true}) {
+            SCOPED_TRACE(WideToUtf8(name) + (failingRegistration ? ", failing registration" : ""));
+            const std::wstring extension = failingRegistration ? failingExtension : FixturePath(L"payload\\BrelioShellExt.dll");
+            ASSERT_TRUE(::CopyFileW(extension.c_str(), (m_work + L"\\BrelioShellExt.dll").c_str(), FALSE));
+            const std::wstring file = m_work + L"\\" + name;
+            ASSERT_TRUE(WriteFileBytes(file, "not what was installed"));
+            EXPECT_EQ(CopyFiles(), HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+            EXPECT_TRUE(AreSameTrees(FixturePath(L"installed"), m_install));
+            ASSERT_TRUE(::DeleteFileW(file.c_str()));
+        }
+    }
+}
+
+TEST_F(Install, OnlyTheShellExtensionLibraryItselfIsRegistered) {
+    // Files that only begin with its name, and a copy below the folder.
+    ASSERT_TRUE(WriteFileBytes(m_work + L"\\BrelioShellExt.pdb", "debug information"));
+    ASSERT_TRUE(WriteFileBytes(m_work + L"\\BrelioShellExt.dll.config", "<configuration/>"));
+    ASSERT_TRUE(::CopyFileW((m_work + L"\\BrelioShellExt.dll").c_str(),
+                            (m_work + L"\\\uB3C4\uC6C0\uB9D0\\BrelioShellExt.dll").c_str(), FALSE));
+    SetStoredShellExtension(L"C:\\old\\BrelioShellExt.dll");
+    const CLogWatch log;
+    ASSERT_EQ(CopyFiles(), S_OK);
+    EXPECT_EQ(StoredShellExtension(), m_install + L"\\BrelioShellExt.dll");
+    const std::string text = log.NewText();
+    size_t registrations = 0;
+    for (size_t at = text.find("Register "); at != std::string::npos; at = text.find("Register ", at + 1))
+        ++registrations;
+    EXPECT_EQ(registrations, 1u) << text;
+}
+
+TEST_F(Install, AShellExtensionThatCannotRegisterFailsTheInstall) {
+    const struct {
+        const char* what;
+        std::wstring copiedFrom;  // empty: bytes that are no library
+    } cases[] = {
+        {"no library", L""},
+        {"a module without registration entry", FixturePath(L"payload\\BrelioLauncher.exe")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring extension = m_work + L"\\BrelioShellExt.dll";
+        if (c.copiedFrom.empty())
+            ASSERT_TRUE(WriteFileBytes(extension, "MZ but no library"));
+        else
+            ASSERT_TRUE(::CopyFileW(c.copiedFrom.c_str(), extension.c_str(), FALSE));
+        SetStoredShellExtension(L"C:\\old\\BrelioShellExt.dll");
+        EXPECT_LT(CopyFiles(), 0);
+        EXPECT_TRUE(AreSameTrees(FixturePath(L"installed"), m_install));
+        EXPECT_EQ(StoredShellExtension(), L"C:\\old\\BrelioShellExt.dll");
+    }
+}
+
 class InstallFromWorkDir : public Install {
 protected:
     HRESULT UpdateFiles() {

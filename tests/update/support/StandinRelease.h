@@ -10,6 +10,8 @@ namespace brelio::test {
 // it hold the registry lock, which every update test that runs the
 // updater takes.
 void SetReleaseManifest(const std::string& text);
+// The same manifest with blanks after it, `bytes` long in all.
+void SetPaddedReleaseManifest(const std::string& text, size_t bytes);
 // A manifest of "version", "link-x64" and, when `force` is not empty, that
 // JSON value as "force".
 void SetRelease(const std::string& version, const std::string& link, const std::string& force = "");
@@ -20,9 +22,24 @@ void ClearRelease();
 std::string ReleaseFileLink(const std::string& name);
 // The same server and path, but not under the update host's name.
 std::string ForeignFileLink(const std::string& name);
+// An address of `path` (with its query) on the update host, and on the
+// foreign host that serves the same release.
+std::string UpdateHostLink(const std::string& path);
+std::string ForeignHostLink(const std::string& path);
 
 // Requests to the update host since the last clear.
 Json::Value UpdateHostRequests();
 void ClearUpdateHostRequests();
+// Requests that reached the foreign host since the last clear.
+Json::Value ForeignHostRequests();
+void ClearForeignHostRequests();
+
+// Update host faults: the requests whose path (and "?query") matches the
+// regular expression `path` are answered otherwise, `times` times (-1:
+// always).
+void AddUpdateHostFault(const std::string& path, Json::Value fault, int times = 1);
+// ... with a 302 to `location`.
+void RedirectOnUpdateHost(const std::string& path, const std::string& location, int times = 1);
+void ClearUpdateHostFaults();
 
 }  // namespace brelio::test

@@ -36,6 +36,15 @@ TEST(CabinetEntryName, OnlyPlainRelativeNamesAreSafe) {
         {L"CON", false},
         {L"sub\\nul.txt", false},
         {L"COM1.log", false},
+        {L"COM\u00B9", false},
+        {L"sub\\lpt\u00B2.txt", false},
+        {L"Com\u00B3.log", false},
+        {L"COM\u00B9x.txt", true},
+        // The names the install gives its own copies beside each file.
+        {L"BrelioDrive.exe.BrelioUpdate-old", false},
+        {L"sub\\notes.txt.BrelioUpdate-new", false},
+        {L"BrelioShellExt.dll.brelioupdate-OLD-2", false},
+        {L"BrelioUpdate-notes.txt", true},
         {L"a?b", false},
         {L"", false},
     };

@@ -107,7 +107,8 @@ TEST_F(CabinetExtractor, UnsafeNamesAreRefusedAndNothingOfThemIsWritten) {
     ::GetCurrentDirectoryW(MAX_PATH, current);
     const std::wstring places[] = {m_scratch.Path(), L"C:", current, m_destination};
     for (const wchar_t* unsafe : {L"parent", L"nested-parent", L"absolute", L"drive-relative", L"leading-backslash",
-                                  L"leading-slash", L"stream", L"device"}) {
+                                  L"leading-slash", L"stream", L"device", L"device-superscript", L"backup",
+                                  L"staged"}) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(unsafe)));
         EXPECT_EQ(Extract(std::wstring(L"unsafe-") + unsafe + L".cab"), E_FAIL);
         EXPECT_TRUE(ListFiles(m_destination).empty());

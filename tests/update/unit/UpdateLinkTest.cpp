@@ -44,6 +44,35 @@ TEST(UpdateLink, TheSchemeIsTheUpdateHostsOwn) {
     EXPECT_FALSE(IsTrustedUpdateLink(L"http://127.0.0.1:18480/a.cab", base, L"localhost"));
 }
 
+TEST(UpdateLink, ARedirectIsFollowedOnlyToWhereALinkMayPoint) {
+    const std::wstring base = L"https://update.brelio.com";
+    const std::wstring domain = L"brelio.com";
+    const std::wstring from = L"https://update.brelio.com/release/drive/win";
+    const struct {
+        const wchar_t* location;
+        const wchar_t* next;  // null: refused
+    } cases[] = {
+        {L"https://cdn.brelio.com/m.json", L"https://cdn.brelio.com/m.json"},
+        {L"/release/drive/m.json?x=1", L"https://update.brelio.com/release/drive/m.json?x=1"},
+        {L"m.json", L"https://update.brelio.com/release/drive/m.json"},
+        {L"//cdn.brelio.com/m.json", L"https://cdn.brelio.com/m.json"},
+        {L"http://update.brelio.com/release/drive/win", nullptr},  // from HTTPS to HTTP
+        {L"https://evil.example/m.json", nullptr},
+        {L"//evil.example/m.json", nullptr},
+        {L"https://update.brelio.com@evil.example/m.json", nullptr},
+        {L"https://user@update.brelio.com/m.json", nullptr},
+        {L"file:///C:/m.json", nullptr},
+        {L"https://evil.example /m.json", nullptr},
+        {L"", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::wstring next = L"unchanged";
+        EXPECT_EQ(FollowUpdateRedirect(from, c.location, base, domain, next), c.next != nullptr)
+            << brelio::WideToUtf8(c.location);
+        EXPECT_EQ(next, c.next ? c.next : L"unchanged") << brelio::WideToUtf8(c.location);
+    }
+}
+
 TEST(UpdateLink, ThisBuildTakesItsOwnUpdateHost) {
     EXPECT_TRUE(IsTrustedUpdateLink(brelio::Utf8ToWide(brelio::test::ReleaseFileLink("update.cab"))));
     EXPECT_FALSE(IsTrustedUpdateLink(L"http://127.0.0.1/update.cab"));

@@ -12,7 +12,8 @@
 // A relative path of plain names that stays inside the folder it is joined
 // to: no drive or stream colon, no leading separator, no empty, "." or ".."
 // component, no component that Windows would silently change (trailing dot
-// or blank) or map to a device (CON, NUL, COM1, ...).
+// or blank) or map to a device (CON, NUL, COM1, COM¹, ...), and none named
+// like the install's own copies (IsInstallTemporaryName).
 [[nodiscard]] bool IsSafeCabinetEntryName(const std::wstring& name);
 
 // The name with every separator written as a backslash.

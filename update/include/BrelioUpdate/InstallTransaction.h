@@ -10,6 +10,11 @@
 // only when every copy succeeded are the targets replaced, each old file
 // kept beside as "<name>.BrelioUpdate-old" until the end. A failure at any
 // point puts back every file already replaced and removes what was added.
+//
+// An old file still in use (a library loaded elsewhere can be renamed but
+// not deleted) stays behind at the end; the next install then keeps its
+// old file under a fresh name ("<name>.BrelioUpdate-old-1", ...), and
+// RemoveInstallLeftovers removes the kept files once they are free.
 class CInstallTransaction {
 public:
     CInstallTransaction() = default;
@@ -20,7 +25,9 @@ public:
     // Makes a missing folder of the installation; it is removed again on
     // roll-back. S_OK when it exists.
     [[nodiscard]] HRESULT AddDirectory(const std::wstring& path);
-    // Copies `source` beside `target`, up to five attempts.
+    // Copies `source` beside `target`, up to five attempts. A target named
+    // like the install's own copies (IsInstallTemporaryName) is refused
+    // with HRESULT_FROM_WIN32(ERROR_INVALID_NAME).
     [[nodiscard]] HRESULT StageFile(const std::wstring& source, const std::wstring& target);
     // Asked when a target stays in use after all attempts, with the
     // failure: S_OK tries it once more, any other result ends the install
@@ -57,3 +64,12 @@ private:
 // between two attempts.
 inline constexpr int kInstallAttempts = 5;
 inline constexpr DWORD kInstallRetryPauseMs = 250;
+
+// What the install puts beside a file: its new copy, and the old file kept
+// until the install is done.
+inline constexpr wchar_t kInstallStagedSuffix[] = L".BrelioUpdate-new";
+inline constexpr wchar_t kInstallBackupSuffix[] = L".BrelioUpdate-old";
+
+// A file name (no folder) that holds either suffix, in any case: such a
+// file could stand where the install keeps a copy, and is never installed.
+[[nodiscard]] bool IsInstallTemporaryName(const std::wstring& name);

@@ -5,10 +5,10 @@
 
 // Re-registers the shell extension after an update: unregisters the copy
 // whose path the settings key holds in "ShellExtension" (failures there are
-// ignored), registers the library at `newPath` (a library that does not
-// load, or has no DllRegisterServer, counts as registered) and stores
-// `newPath`. The result is DllRegisterServer's, or the HRESULT of a
-// settings key that cannot be opened (then nothing else happens).
+// ignored), registers the library at `newPath` and stores `newPath`. The
+// result is DllRegisterServer's. A library that does not load (its load
+// error) or has no DllRegisterServer (ERROR_PROC_NOT_FOUND), or a settings
+// key that cannot be opened, fails before anything else happens.
 [[nodiscard]] HRESULT RegisterShellExtension(const std::wstring& newPath);
 
 // The stored "ShellExtension" value; false when there is none.

@@ -11,5 +11,15 @@
 // The same check against this build's update host and service domain.
 [[nodiscard]] bool IsTrustedUpdateLink(const std::wstring& link);
 
+// Where a redirect from `current` leads: `location` (absolute, or relative
+// to `current`) as an absolute address in `next`, when that address passes
+// the same check as a cabinet link. False for anything else; `next` is then
+// left as it was.
+[[nodiscard]] bool FollowUpdateRedirect(const std::wstring& current, const std::wstring& location,
+                                        const std::wstring& updateBase, const std::wstring& serviceDomain,
+                                        std::wstring& next);
+[[nodiscard]] bool FollowUpdateRedirect(const std::wstring& current, const std::wstring& location,
+                                        std::wstring& next);
+
 // Where this build fetches the manifest from.
 std::wstring UpdateManifestUri();

@@ -63,8 +63,8 @@ public:
 private:
     HRESULT StageTree(const std::wstring& source, const std::wstring& destination,
                       CInstallTransaction& install);
-    HRESULT CommitInstall(CInstallTransaction& install);
-    HRESULT RegisterInstalledShellExtensions(const CInstallTransaction& install);
+    HRESULT CommitInstall(CInstallTransaction& install, const std::wstring& destination);
+    HRESULT RegisterInstalledShellExtension(const CInstallTransaction& install, const std::wstring& destination);
 
     bool m_force = false;
     std::wstring m_version;

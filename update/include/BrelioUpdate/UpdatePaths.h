@@ -12,8 +12,13 @@ inline constexpr wchar_t kLauncherProgramName[] = L"BrelioLauncher.exe";
 inline constexpr wchar_t kCabinetFileName[] = L"BrelioUpdate.cab";
 inline constexpr wchar_t kIniFileName[] = L"BrelioUpdate.ini";
 inline constexpr wchar_t kOverlayLibraryName[] = L"BrelioIconOverlay.dll";
-// Any file whose name starts so is the shell extension.
-inline constexpr wchar_t kShellExtensionPrefix[] = L"BrelioShellExt";
+// The shell extension, in the installation folder itself.
+inline constexpr wchar_t kShellExtensionName[] = L"BrelioShellExt.dll";
+// The program's first argument when it starts again after a failed
+// update. Any argument but its own switches runs it without the update
+// check, so that it does not offer the update that just failed at once
+// (the periodic check offers it later).
+inline constexpr wchar_t kAfterFailedUpdateArgument[] = L"-UpdateFailed";
 // The update work directory in the temporary folder: this prefix and a GUID.
 inline constexpr wchar_t kWorkDirPrefix[] = L"BrelioUpdate-";
 
