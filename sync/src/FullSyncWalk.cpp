@@ -81,6 +81,9 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         if (!IsFolderMissingOrEmpty(folder)) return S_OK;
         bool recorded = false;
         const HRESULT listed = HasSyncedRemoteItems(storage, folderId, recorded);
+        // A folder the drive no longer has leaves nothing there to take
+        // for deleted; the walk tells the user about it as before.
+        if (listed == API_E_ITEM_NOT_FOUND) return S_OK;
         if (FAILED(listed)) {
             Log(L"%s - the folder is empty and the drive's items could not be listed(0x%x); the full sync stopped.",
                 folder, static_cast<unsigned>(listed));
