@@ -5,11 +5,41 @@
 #include <new>
 
 namespace brelio {
+namespace {
+
+// The call states of this module that WinHTTP may still call back for.
+// Plain statics: nothing to build at load or to tear down at unload.
+SRWLOCK g_liveLock = SRWLOCK_INIT;
+CONDITION_VARIABLE g_noneLive = CONDITION_VARIABLE_INIT;
+long g_live = 0;  // under g_liveLock
+
+// Counts one state for as long as it lives.
+struct LiveStateCount {
+    LiveStateCount() {
+        ::AcquireSRWLockExclusive(&g_liveLock);
+        ++g_live;
+        ::ReleaseSRWLockExclusive(&g_liveLock);
+    }
+    // WinHTTP's thread that ends the last state still returns through
+    // here and through the callback: a few instructions, against all the
+    // loader does before a library is unmapped.
+    ~LiveStateCount() {
+        ::AcquireSRWLockExclusive(&g_liveLock);
+        if (--g_live == 0) ::WakeAllConditionVariable(&g_noneLive);
+        ::ReleaseSRWLockExclusive(&g_liveLock);
+    }
+    LiveStateCount(const LiveStateCount&) = delete;
+    LiveStateCount& operator=(const LiveStateCount&) = delete;
+};
+
+}  // namespace
 
 // What WinHTTP's callback writes: shared by the request object and by
 // WinHTTP, each holding one reference. WinHTTP lets go of its own when it
 // reports the handle closed, which may come after the object is gone.
 struct AwaitedCallState {
+    // First, so that the state counts as gone only once all of it is.
+    LiveStateCount live;
     std::atomic<int> references{1};
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE completed = CONDITION_VARIABLE_INIT;
@@ -74,6 +104,19 @@ void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID
 }
 
 }  // namespace
+
+bool WaitUntilNoAwaitedCallStates(DWORD milliseconds) {
+    const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+    ::AcquireSRWLockExclusive(&g_liveLock);
+    while (g_live > 0) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) break;
+        ::SleepConditionVariableSRW(&g_noneLive, &g_liveLock, static_cast<DWORD>(deadline - now), 0);
+    }
+    const bool none = g_live == 0;
+    ::ReleaseSRWLockExclusive(&g_liveLock);
+    return none;
+}
 
 CAwaitedRequest::CAwaitedRequest(HANDLE cancelEvent, HANDLE otherCancelEvent)
     : m_cancel{}, m_state(new AwaitedCallState) {

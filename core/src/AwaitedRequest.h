@@ -8,6 +8,11 @@ namespace brelio {
 
 struct AwaitedCallState;
 
+// True once WinHTTP has reported every request of this module closed, from
+// then on it calls nothing of this module; false when some are still open
+// after `milliseconds`.
+[[nodiscard]] bool WaitUntilNoAwaitedCallStates(DWORD milliseconds);
+
 // One request of the asynchronous session whose every call the calling
 // thread awaits: until WinHTTP completes it, or until one of the cancel
 // events is set, which closes the request and gives E_ABORT. A blocking

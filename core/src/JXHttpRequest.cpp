@@ -84,6 +84,8 @@ void CJXHttpRequest::SetThreadCancelEvent(HANDLE event, HANDLE otherEvent) {
     t_cancelEvents[1] = otherEvent;
 }
 
+bool CJXHttpRequest::WaitUntilAllClosed(DWORD milliseconds) { return brelio::WaitUntilNoAwaitedCallStates(milliseconds); }
+
 CJXHttpRequest::~CJXHttpRequest() { Close(false); }
 
 void CJXHttpRequest::AddHeaders(const wchar_t* text) {

@@ -3,14 +3,17 @@
 #include <windows.h>
 
 #include "BrelioServices/RelativePath.h"
-#include "BrelioServices/SQLiteConnection.h"
+#include "DatabaseStamp.h"
+#include "ItemStatusCache.h"
 #include "OverlayRule.h"
 
 namespace {
 
-// Explorer's thread waits for the database no longer than this; an item
-// asked about while the program holds the database gets no overlay.
-constexpr DWORD kMutexWaitMs = 200;
+// Explorer waits for every answer: the program's short holds of the
+// database are waited out, a longer one costs the item its overlay for now.
+constexpr DWORD kMutexWaitMs = 20;
+
+CItemStatusCache g_statuses;
 
 // Holds the storage mutex for one scope, when it could be taken.
 class CStorageHold {
@@ -33,17 +36,18 @@ private:
     bool m_held = false;
 };
 
-int OverlayForPath(HANDLE mutex, const wchar_t* database, const wchar_t* root, const wchar_t* path) {
+int OverlayForPath(HANDLE mutex, const wchar_t* database, const wchar_t* root, const wchar_t* path,
+                   LONG generation) {
     const wchar_t* relative = GetRelativePath(path, root);
     if (relative == path || relative[0] == L'\0') return 0;
     CStorageHold hold(mutex);
     if (!hold.IsHeld()) return 0;
     try {
-        CSQLiteConnection db;
-        db.OpenCurrent(database, OpenMode::ReadOnly);
-        return OverlayForItem(db, relative);
+        DatabaseState state{database, generation, {}};
+        if (!ReadDatabaseStamp(database, state.stamp)) return 0;
+        return OverlayForStatus(g_statuses.HighestStatus(state, relative));
     } catch (...) {
-        // No database yet, another schema, a locked file: no overlay.
+        // Out of memory: no overlay, and nothing thrown into Explorer.
         return 0;
     }
 }
@@ -55,14 +59,14 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// S_OK when `overlayId` is the overlay of `path`, else S_FALSE. The
-// database is opened read-only for each question, so nothing is kept that
-// a settings change (a new generation) could make stale.
+// S_OK when `overlayId` is the overlay of `path`, else S_FALSE. Answers
+// are kept for as long as the database file, its path and the settings
+// generation stay as they were; the file is read read-only, and never
+// while the program holds it.
 extern "C" __declspec(dllexport) HRESULT WINAPI IsMemberOf(int overlayId, HANDLE mutex, const wchar_t* database,
                                                           const wchar_t* root, const wchar_t* path, DWORD attributes,
                                                           LONG generation) {
     (void)attributes;
-    (void)generation;
     if (overlayId < 1 || overlayId > 3 || database == nullptr || root == nullptr || path == nullptr) return S_FALSE;
-    return OverlayForPath(mutex, database, root, path) == overlayId ? S_OK : S_FALSE;
+    return OverlayForPath(mutex, database, root, path, generation) == overlayId ? S_OK : S_FALSE;
 }

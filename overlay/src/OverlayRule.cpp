@@ -15,17 +15,10 @@
 // 1 < 2 < 6 < 7.
 #include "OverlayRule.h"
 
-#include <algorithm>
-
-#include "BrelioServices/SQLiteConnection.h"
 #include "BrelioServices/StorageRecords.h"
 
-int OverlayForItem(CSQLiteConnection& db, std::wstring_view relativeName) {
-    FileRecord row;
-    if (relativeName.empty() || !db.GetFile(relativeName, row)) return 0;
-    int status = row.status;
-    if (row.is_folder) status = std::max(status, db.GetFolderStatus(relativeName));
-    switch (status) {
+int OverlayForStatus(int highestStatus) {
+    switch (highestStatus) {
     case FILE_STATUS_SYNCED: return 1;
     case FILE_STATUS_CHANGED:
     case FILE_STATUS_RETRANSFER: return 2;

@@ -6,14 +6,15 @@
 extern "C" LONG BrelioOverlayCallFilter(EXCEPTION_POINTERS*, void*) { return EXCEPTION_EXECUTE_HANDLER; }
 
 // Alone in this file and never inlined: the guard's labels may appear once.
-__attribute__((noinline)) HRESULT GuardedIsMemberOf(OverlayIsMemberOfFunction isMemberOf, int overlayId, HANDLE mutex,
-                                                    const wchar_t* storage, const wchar_t* root, const wchar_t* path,
-                                                    DWORD attributes, LONG generation) {
-    // Stays S_FALSE when the call faults: control then resumes after the
-    // guarded statement without the assignment.
+__attribute__((noinline)) GuardedAnswer GuardedIsMemberOf(const OverlayQuestion& question, HANDLE mutex) {
+    // When the call faults, control resumes after the guarded statements
+    // without the assignments: S_FALSE, and not answered.
     volatile HRESULT result = S_FALSE;
+    volatile bool answered = false;
     __try1(BrelioOverlayCallFilter)
-    result = isMemberOf(overlayId, mutex, storage, root, path, attributes, generation);
+    result = question.isMemberOf(question.overlayId, mutex, question.storage.c_str(), question.root.c_str(),
+                                 question.path.c_str(), question.attributes, question.generation);
+    answered = true;
     __except1
-    return result;
+    return {result, !answered};
 }

@@ -8,7 +8,6 @@
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/PathHelpers.h"
 #include "ExtensionSettings.h"
-#include "GuardedOverlayCall.h"
 #include "SyncFolderPath.h"
 
 namespace {
@@ -33,7 +32,7 @@ std::wstring GetOverlayLibraryPath() {
 COverlayStatusProvider::COverlayStatusProvider(int overlayId)
     : m_overlayId(overlayId),
       m_libraryPath(GetOverlayLibraryPath()),
-      m_storageMutex(::CreateMutexW(nullptr, FALSE, kLocalStorageMutexName)) {}
+      m_worker(brelio::UniqueKernelHandle(::CreateMutexW(nullptr, FALSE, kLocalStorageMutexName))) {}
 
 HRESULT COverlayStatusProvider::IsMemberOf(const wchar_t* path, DWORD attributes) {
     if (path == nullptr || path[0] == L'\0') return S_FALSE;
@@ -56,9 +55,20 @@ HRESULT COverlayStatusProvider::CallIsMemberOf(const wchar_t* root, const wchar_
     wchar_t storage[kSettingPathCapacity] = L"";
     GetLocalStoragePath(storage, kSettingPathCapacity);
     if (storage[0] == L'\0') return S_FALSE;
-    const LONG generation = GetSettingsGeneration();
-    return GuardedIsMemberOf(m_isMemberOf, m_overlayId, m_storageMutex.Get(), storage, root, path, attributes,
-                             generation);
+    OverlayQuestion question;
+    question.isMemberOf = m_isMemberOf;
+    // The question's own reference: the library stays loaded while it is
+    // asked, whatever this provider does meanwhile.
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(m_isMemberOf),
+                              question.library.Put()))
+        return S_FALSE;
+    question.overlayId = m_overlayId;
+    question.storage = storage;
+    question.root = root;
+    question.path = path;
+    question.attributes = attributes;
+    question.generation = GetSettingsGeneration();
+    return m_worker.Ask(std::move(question));
 }
 
 void COverlayStatusProvider::LoadLibraryOnce() {

@@ -5,12 +5,8 @@
 
 #include "BrelioCore/JXSRWLock.h"
 #include "BrelioCore/UniqueHandle.h"
-
-// The export of the overlay library that decides whether an overlay
-// applies: (overlay id, storage mutex, database path, sync folder, path,
-// attributes, settings generation) -> S_OK to show it, S_FALSE not.
-using OverlayIsMemberOfFunction = HRESULT(WINAPI*)(int, HANDLE, const wchar_t*, const wchar_t*, const wchar_t*,
-                                                   DWORD, LONG);
+#include "OverlayCallWorker.h"
+#include "OverlayQuestion.h"
 
 // The file name of the overlay library, beside this library.
 inline constexpr wchar_t kOverlayLibraryName[] = L"BrelioIconOverlay.dll";
@@ -39,6 +35,7 @@ private:
     const int m_overlayId;
     const std::wstring m_libraryPath;
     brelio::UniqueModule m_library;
-    brelio::UniqueKernelHandle m_storageMutex;
     OverlayIsMemberOfFunction m_isMemberOf = nullptr;
+    // Owns the storage mutex; asks the library on its own thread.
+    COverlayCallWorker m_worker;
 };

@@ -6,13 +6,11 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <iostream>
 #include <string>
 
 #include "BrelioCore/TextConvert.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "ShellExtTest.h"
-#include "TempFolder.h"
 
 using namespace brelio::test;
 
@@ -41,37 +39,9 @@ protected:
 };
 
 // Runs one ShellExtInsideExplorer test in a copy of this program named
-// explorer.exe; its exit code, with its output printed.
-int RunAsExplorer(const char* test) {
-    CTempFolder folder;
-    if (!folder.Create()) return -1;
-    wchar_t self[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring program = folder / L"explorer.exe";
-    if (!::CopyFileW(self, program.c_str(), FALSE)) return -2;
-    const std::wstring outputPath = folder / L"output.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    brelio::UniqueKernelHandle output(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output) return -3;
-    std::wstring commandLine = L"\"" + program + L"\" --gtest_filter=ShellExtInsideExplorer." +
-                               std::wstring(test, test + strlen(test));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output.Get();
-    startup.hStdError = output.Get();
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &info))
-        return -4;
-    brelio::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
-    ::WaitForSingleObject(process.Get(), INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.Get(), &code);
-    output.Reset();
-    std::cout << ReadFileBytes(outputPath) << std::endl;
-    return static_cast<int>(code);
+// explorer.exe.
+ChildTestOutcome RunAsExplorer(const char* test) {
+    return RunTestInCopy(L"explorer.exe", std::string("ShellExtInsideExplorer.") + test);
 }
 
 }  // namespace
@@ -132,10 +102,50 @@ TEST_F(ShellExtInsideExplorer, TheWatcherHoldsTheLibraryWhileItRuns) {
     EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the watcher runs until the process ends";
 }
 
+// Explorer lives on after a stack overflow inside the overlay library, and
+// after the next one too: each finds the stack's guard page in place again.
+TEST_F(ShellExtInsideExplorer, AStackOverflowInTheLibraryCostsOnlyThatItemsOverlay) {
+    WriteAccountSettings(kRootA, kStorageA);
+    auto handler = CreateHandler(*kHandlerClasses[0].clsid);
+    ASSERT_TRUE(handler);
+    ASSERT_EQ(handler->IsMemberOf(L"C:\\SyncA\\x.txt", 0), S_OK);
+    for (int overflow = 1; overflow <= 3; ++overflow) {
+        SCOPED_TRACE(overflow);
+        SetAnswer(kRecordingStackOverflow);
+        EXPECT_EQ(handler->IsMemberOf(L"C:\\SyncA\\deep.txt", 0), S_FALSE);
+        SetAnswer(S_OK);
+        EXPECT_TRUE(Eventually([&] { return handler->IsMemberOf(L"C:\\SyncA\\x.txt", 0) == S_OK; }));
+    }
+}
+
+TEST(ShellExtAsExplorer, AStackOverflowInTheLibraryCostsOnlyThatItemsOverlay) {
+    EXPECT_EQ(RunAsExplorer("AStackOverflowInTheLibraryCostsOnlyThatItemsOverlay"), ChildTestOutcome::Passed);
+}
+
 TEST(ShellExtAsExplorer, ASettingsChangeRereadsTheSettingsWithTheNextGeneration) {
-    EXPECT_EQ(RunAsExplorer("ASettingsChangeRereadsTheSettingsWithTheNextGeneration"), 0);
+    EXPECT_EQ(RunAsExplorer("ASettingsChangeRereadsTheSettingsWithTheNextGeneration"), ChildTestOutcome::Passed);
 }
 
 TEST(ShellExtAsExplorer, TheWatcherHoldsTheLibraryWhileItRuns) {
-    EXPECT_EQ(RunAsExplorer("TheWatcherHoldsTheLibraryWhileItRuns"), 0);
+    EXPECT_EQ(RunAsExplorer("TheWatcherHoldsTheLibraryWhileItRuns"), ChildTestOutcome::Passed);
+}
+
+// A child ends with 0 also when it ran nothing or skipped what it was
+// asked to run; only its report tells.
+TEST(ShellExtAsExplorer, AChildThatRanNoTestHasNotPassed) {
+    const struct {
+        const wchar_t* program;
+        const char* test;
+        ChildTestOutcome outcome;
+    } cases[] = {
+        {L"explorer.exe", "ShellExtInsideExplorer.TheWatcherHoldsTheLibraryWhileItRuns", ChildTestOutcome::Passed},
+        {L"explorer.exe", "ShellExtInsideExplorer.NoSuchTest", ChildTestOutcome::NotRun},
+        {L"explorer.exe", "NoSuchSuite.TheWatcherHoldsTheLibraryWhileItRuns", ChildTestOutcome::NotRun},
+        // Not inside Explorer: the test skips itself.
+        {L"host.exe", "ShellExtInsideExplorer.TheWatcherHoldsTheLibraryWhileItRuns", ChildTestOutcome::Skipped},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.test);
+        EXPECT_EQ(RunTestInCopy(c.program, c.test), c.outcome);
+    }
 }

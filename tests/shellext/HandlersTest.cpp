@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "ShellExtTest.h"
 #include "TempFolder.h"
@@ -20,6 +23,64 @@ constexpr wchar_t kRoot[] = L"C:\\Sync";
 constexpr wchar_t kStorage[] = L"C:\\users\\me\\AppData\\Local\\BrelioDrive\\sync.db";
 
 class ShellExtHandlers : public ShellExtTest {};
+
+// Long enough for any answer that does not wait for a stalled library.
+constexpr DWORD kGenerousWaitMs = 30000;
+
+// Asks a handler on a thread of its own, so that a call that does not come
+// back cannot hold the test. The thread is waited for (a generous time)
+// when the object goes: let stalled calls go on first. A thread that still
+// has not come back by then is left with its question.
+class CQuestionOnItsOwnThread {
+public:
+    CQuestionOnItsOwnThread(IShellIconOverlayIdentifier* handler, std::wstring path)
+        : m_question(std::make_shared<Question>(handler, std::move(path))) {
+        auto threadsCopy = std::make_unique<std::shared_ptr<Question>>(m_question);
+        m_thread.Reset(::CreateThread(nullptr, 0, Ask, threadsCopy.get(), 0, nullptr));
+        if (m_thread) threadsCopy.release();
+    }
+    ~CQuestionOnItsOwnThread() {
+        if (m_thread) ::WaitForSingleObject(m_thread.Get(), kGenerousWaitMs);
+    }
+    CQuestionOnItsOwnThread(const CQuestionOnItsOwnThread&) = delete;
+    CQuestionOnItsOwnThread& operator=(const CQuestionOnItsOwnThread&) = delete;
+
+    bool AnsweredWithin(DWORD milliseconds) const {
+        return m_thread && ::WaitForSingleObject(m_thread.Get(), milliseconds) == WAIT_OBJECT_0;
+    }
+    // E_PENDING until the handler answered.
+    HRESULT Answer() const { return m_question->answer; }
+
+private:
+    struct Question {
+        Question(IShellIconOverlayIdentifier* h, std::wstring p) : handler(h), path(std::move(p)) {}
+        IShellIconOverlayIdentifier* handler;
+        const std::wstring path;
+        volatile HRESULT answer = E_PENDING;
+    };
+
+    static DWORD WINAPI Ask(void* param) {
+        const std::unique_ptr<std::shared_ptr<Question>> question(static_cast<std::shared_ptr<Question>*>(param));
+        (*question)->answer = (*question)->handler->IsMemberOf((*question)->path.c_str(), 0);
+        return 0;
+    }
+
+    std::shared_ptr<Question> m_question;
+    brelio::UniqueKernelHandle m_thread;
+};
+
+// Runs the action when the scope ends, also after a failed assertion.
+template <typename Action>
+class CAtScopeExit {
+public:
+    explicit CAtScopeExit(Action action) : m_action(std::move(action)) {}
+    ~CAtScopeExit() { m_action(); }
+    CAtScopeExit(const CAtScopeExit&) = delete;
+    CAtScopeExit& operator=(const CAtScopeExit&) = delete;
+
+private:
+    Action m_action;
+};
 
 }  // namespace
 
@@ -90,6 +151,80 @@ TEST_F(ShellExtHandlers, TheLibrarysAnswerComesBackUnchanged) {
         SetAnswer(c.answer);
         EXPECT_EQ(handler->IsMemberOf(L"C:\\Sync\\b.txt", 0), c.expected) << std::hex << c.answer;
     }
+}
+
+// A library that does not come back costs items their overlay, not the
+// caller's thread its time. It is not entered again while it is busy, and
+// it is asked again once it came back.
+TEST_F(ShellExtHandlers, ALibraryThatStallsIsAnsweredForWithNoOverlay) {
+    WriteAccountSettings(kRoot, kStorage);
+    auto handler = CreateHandler(*kHandlerClasses[0].clsid);
+    ASSERT_TRUE(handler);
+    ASSERT_EQ(handler->IsMemberOf(L"C:\\Sync\\a.txt", 0), S_OK);
+    std::unique_ptr<CQuestionOnItsOwnThread> question;
+    const CAtScopeExit letStallsGo([&] { ReleaseStall(); });
+    SetAnswer(kRecordingStall);
+    question = std::make_unique<CQuestionOnItsOwnThread>(handler.Get(), L"C:\\Sync\\b.txt");
+    ASSERT_TRUE(question->AnsweredWithin(kGenerousWaitMs)) << "the caller waited for the library";
+    EXPECT_EQ(question->Answer(), S_FALSE);
+    EXPECT_STREQ(LastCall().path, L"C:\\Sync\\b.txt") << "the library holds that question";
+
+    const LONG calls = LastCall().calls;
+    EXPECT_EQ(handler->IsMemberOf(L"C:\\Sync\\c.txt", 0), S_FALSE);
+    EXPECT_EQ(LastCall().calls, calls) << "not entered again while it is busy";
+
+    SetAnswer(S_OK);
+    ReleaseStall();
+    EXPECT_TRUE(Eventually([&] { return handler->IsMemberOf(L"C:\\Sync\\d.txt", 0) == S_OK; }));
+    EXPECT_STREQ(LastCall().path, L"C:\\Sync\\d.txt");
+}
+
+// The handler and the extension may go while the library still holds a
+// question: whatever is still running keeps what it needs loaded, and
+// lets go of it once the library came back.
+TEST_F(ShellExtHandlers, AHandlerLetGoWhileTheLibraryStallsLeavesNothingBehind) {
+    WriteAccountSettings(kRoot, kStorage);
+    auto handler = CreateHandler(*kHandlerClasses[1].clsid);
+    ASSERT_TRUE(handler);
+    ASSERT_EQ(handler->IsMemberOf(L"C:\\Sync\\a.txt", 0), S_OK);
+    std::unique_ptr<CQuestionOnItsOwnThread> question;
+    const CAtScopeExit letStallsGo([&] {
+        if (IsOverlayLibraryLoaded()) ReleaseStall();
+    });
+    SetAnswer(kRecordingStall);
+    question = std::make_unique<CQuestionOnItsOwnThread>(handler.Get(), L"C:\\Sync\\b.txt");
+    ASSERT_TRUE(question->AnsweredWithin(kGenerousWaitMs)) << "the caller waited for the library";
+    EXPECT_EQ(question->Answer(), S_FALSE);
+
+    handler.Reset();
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    ASSERT_TRUE(IsOverlayLibraryLoaded()) << "held by the question it still answers";
+    ReleaseStall();
+    EXPECT_TRUE(Eventually([&] {
+        ::CoFreeUnusedLibrariesEx(0, 0);
+        return !IsExtensionLoaded() && !IsOverlayLibraryLoaded();
+    }));
+}
+
+// A library that ends the thread it is asked on (as the system does with a
+// thread whose stack it cannot recover) costs that item its overlay; the
+// next items are asked on another thread.
+TEST_F(ShellExtHandlers, ALibraryThatEndsItsThreadIsAskedAgainOnAnother) {
+    WriteAccountSettings(kRoot, kStorage);
+    auto handler = CreateHandler(*kHandlerClasses[2].clsid);
+    ASSERT_TRUE(handler);
+    ASSERT_EQ(handler->IsMemberOf(L"C:\\Sync\\a.txt", 0), S_OK);
+    SetAnswer(kRecordingEndThread);
+    {
+        CQuestionOnItsOwnThread question(handler.Get(), L"C:\\Sync\\b.txt");
+        ASSERT_TRUE(question.AnsweredWithin(kGenerousWaitMs));
+        EXPECT_EQ(question.Answer(), S_FALSE) << "answered, on the thread that asked";
+    }
+    SetAnswer(S_OK);
+    CQuestionOnItsOwnThread again(handler.Get(), L"C:\\Sync\\c.txt");
+    ASSERT_TRUE(again.AnsweredWithin(kGenerousWaitMs)) << "the handler is still usable";
+    EXPECT_TRUE(Eventually([&] { return handler->IsMemberOf(L"C:\\Sync\\d.txt", 0) == S_OK; }));
+    EXPECT_STREQ(LastCall().path, L"C:\\Sync\\d.txt");
 }
 
 TEST_F(ShellExtHandlers, PathsAreTakenByWholeComponentsWithoutRegardToCase) {

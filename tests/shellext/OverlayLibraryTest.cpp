@@ -5,11 +5,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "BrelioCore/TextConvert.h"
 #include "BrelioServices/NamedMutex.h"
-#include "BrelioServices/SQLiteConnection.h"
 #include "BrelioServices/StorageRecords.h"
+#include "LocalDatabase.h"
 #include "ShellExtTest.h"
 #include "TempFolder.h"
 
@@ -20,39 +23,33 @@ namespace {
 
 using IsMemberOfFunction = HRESULT(WINAPI*)(int, HANDLE, const wchar_t*, const wchar_t*, const wchar_t*, DWORD, LONG);
 
-class OverlayLibrary : public ::testing::Test {
+class OverlayLibrary : public ::testing::Test, public LocalDatabaseFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_scratch.Create());
         m_root = m_scratch / L"Sync";
-        m_database = m_scratch / L"sync.db";
-        ASSERT_EQ(CSQLiteConnection::CreateDatabase(m_database.c_str()), 0);
+        ASSERT_NO_FATAL_FAILURE(SetUpDatabase(m_scratch.Path(), kLocalStorageMutexName));
         m_library.Reset(::LoadLibraryW(BuiltOverlayLibraryPath().c_str()));
         ASSERT_TRUE(m_library);
         m_isMemberOf = reinterpret_cast<IsMemberOfFunction>(
             reinterpret_cast<void*>(::GetProcAddress(m_library.Get(), "IsMemberOf")));
         ASSERT_NE(m_isMemberOf, nullptr);
-        ASSERT_TRUE(m_mutex);
     }
+    void TearDown() override { TearDownDatabase(); }
 
     void AddRow(uint64_t id, const wchar_t* name, bool folder, int status) {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadWrite);
-        FileRecord row;
-        row.file_id = id;
-        row.name = name;
-        row.is_folder = folder;
-        row.status = status;
-        db.InsertFile(row);
+        SeedRows({folder ? FolderRow(id, name, status) : FileRow(id, name, status)});
     }
 
     // The overlay the library gives the path: 1 to 3, or 0 when none of
     // the three applies. More than one is an error.
-    int OverlayOf(const std::wstring& path, const wchar_t* database = nullptr) {
+    int OverlayOf(const std::wstring& path, const wchar_t* database = nullptr, const std::wstring& root = {},
+                  LONG generation = 1) {
         int overlay = 0;
         for (int id = 1; id <= 3; ++id) {
-            const HRESULT hr = m_isMemberOf(id, m_mutex.Get(), database ? database : m_database.c_str(), m_root.c_str(),
-                                            path.c_str(), 0, 1);
+            const HRESULT hr = m_isMemberOf(id, m_mutex.Handle(), database ? database : m_database.c_str(),
+                                            root.empty() ? m_root.c_str() : root.c_str(), path.c_str(), 0,
+                                            generation);
             EXPECT_TRUE(hr == S_OK || hr == S_FALSE) << std::hex << hr;
             if (hr != S_OK) continue;
             EXPECT_EQ(overlay, 0) << "two overlays for " << std::string(path.begin(), path.end());
@@ -63,9 +60,7 @@ protected:
 
     CTempFolder m_scratch;
     std::wstring m_root;
-    std::wstring m_database;
     UniqueModule m_library;
-    UniqueKernelHandle m_mutex{::CreateMutexW(nullptr, FALSE, kLocalStorageMutexName)};
     IsMemberOfFunction m_isMemberOf = nullptr;
 };
 
@@ -121,7 +116,106 @@ TEST_F(OverlayLibrary, NoDatabaseOrTheDatabaseHeldGivesNoOverlay) {
         CStorageMutexHolder holder;
         EXPECT_EQ(OverlayOf(path), 0);
     }
+    {
+        // Held open by another program without sharing.
+        UniqueKernelHandle unshared(::CreateFileW(m_database.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(unshared);
+        EXPECT_EQ(OverlayOf(path), 0);
+    }
+    ASSERT_TRUE(WriteFileBytes(m_scratch / L"empty.db", ""));
+    EXPECT_EQ(OverlayOf(path, (m_scratch / L"empty.db").c_str()), 0);
+    EXPECT_EQ(ReadFileBytes(m_scratch / L"empty.db"), "") << "read only: nothing is written";
     EXPECT_EQ(OverlayOf(path), 1);
+}
+
+// The answers follow every write of the program, whatever the library
+// keeps between two questions: changed statuses, rows that come and go,
+// names in other letter cases, a database replaced by a new one, another
+// sync folder and another settings generation.
+TEST_F(OverlayLibrary, AnswersFollowEachWriteOfTheProgram) {
+    AddRow(1, L"docs", true, FILE_STATUS_SYNCED);
+    AddRow(2, L"docs\\a.txt", false, FILE_STATUS_SYNCED);
+    AddRow(3, L"docs\\sub", true, FILE_STATUS_SYNCED);
+    AddRow(4, L"docs\\sub\\b.txt", false, FILE_STATUS_SYNCED);
+    AddRow(5, L"top.txt", false, FILE_STATUS_SYNCED);
+    struct Expected {
+        const wchar_t* relative;
+        int overlay;
+    };
+    const struct {
+        const char* what;
+        std::function<void()> write;
+        std::vector<Expected> expected;
+        std::wstring root;
+        LONG generation;
+    } steps[] = {
+        {"as seeded", [] {}, {{L"docs", 1}, {L"docs\\sub", 1}, {L"docs\\a.txt", 1}, {L"top.txt", 1}}, {}, 1},
+        {"a file deep down fails",
+         [&] { Sql("UPDATE file SET status = 7 WHERE file_id = 4"); },
+         {{L"docs", 3}, {L"DOCS\\SUB", 3}, {L"docs\\sub\\b.txt", 3}, {L"docs\\a.txt", 1}, {L"top.txt", 1}},
+         {},
+         1},
+        {"it syncs, another waits",
+         [&] { Sql("UPDATE file SET status = 1 WHERE file_id = 4; UPDATE file SET status = 2 WHERE file_id = 2"); },
+         {{L"docs", 2}, {L"docs\\sub", 1}, {L"docs\\a.txt", 2}},
+         {},
+         1},
+        {"its row goes", [&] { Sql("DELETE FROM file WHERE file_id = 2"); },
+         {{L"docs", 1}, {L"docs\\a.txt", 0}, {L"docs\\sub", 1}},
+         {},
+         1},
+        {"a row in other letters", [&] { AddRow(6, L"DOCS\\Sub\\c.txt", false, FILE_STATUS_RETRANSFER); },
+         {{L"docs", 2}, {L"docs\\sub", 2}, {L"docs\\SUB\\C.TXT", 2}, {L"top.txt", 1}},
+         {},
+         1},
+        {"a new database in its place",
+         [&] {
+             ResetDatabase();
+             AddRow(7, L"docs", true, FILE_STATUS_LOCAL_FAILED);
+         },
+         {{L"docs", 3}, {L"docs\\sub", 0}, {L"top.txt", 0}},
+         {},
+         1},
+        // The same full path is another item under another sync folder.
+        {"another sync folder", [] {}, {{L"Sync\\docs", 0}, {L"docs", 3}, {L"", 0}}, m_scratch.Path(), 1},
+        {"another generation", [&] { AddRow(8, L"top.txt", false, FILE_STATUS_CHANGED); },
+         {{L"docs", 3}, {L"top.txt", 2}}, {}, 2},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        {
+            // The program writes under the storage mutex.
+            ASSERT_EQ(m_mutex.Lock(), static_cast<DWORD>(WAIT_OBJECT_0));
+            step.write();
+            m_mutex.Unlock();
+        }
+        const std::wstring root = step.root.empty() ? m_root : step.root;
+        for (const Expected& e : step.expected) {
+            const std::wstring path = e.relative[0] ? root + L"\\" + e.relative : root;
+            EXPECT_EQ(OverlayOf(path, nullptr, root, step.generation), e.overlay)
+                << WideToUtf8(path);
+        }
+    }
+}
+
+// More folders than the library keeps in memory: folders are then answered
+// one by one, by the same rule.
+TEST_F(OverlayLibrary, ATableOfVeryManyFoldersIsAnsweredByTheSameRule) {
+    Sql("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < 70000) "
+        "INSERT INTO file(file_id, name, is_folder, size, last_write_time, hash, revision, version, status) "
+        "SELECT 100 + i, printf('many\\d%05d', i), 1, 0, 1, '', 1, 1, 1 FROM n");
+    AddRow(1, L"many", true, FILE_STATUS_SYNCED);
+    AddRow(2, L"many\\d00005\\x.txt", false, FILE_STATUS_LOCAL_FAILED);
+    AddRow(3, L"other", true, FILE_STATUS_SYNCED);
+    AddRow(4, L"other\\y.txt", false, FILE_STATUS_CHANGED);
+    const struct {
+        const wchar_t* relative;
+        int overlay;
+    } cases[] = {
+        {L"many", 3}, {L"many\\d00005", 3}, {L"many\\d00006", 1}, {L"other", 2}, {L"other\\y.txt", 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(OverlayOf(m_root + L"\\" + c.relative), c.overlay) << WideToUtf8(c.relative);
 }
 
 TEST_F(OverlayLibrary, CarriesTheThreeOverlayIconsInTheOrderOfTheIds) {

@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <iostream>
+
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/RegistryKey.h"
 #include "BrelioServices/RegistryLayout.h"
@@ -132,6 +134,102 @@ CStorageMutexHolder::~CStorageMutexHolder() {
     if (m_thread) ::WaitForSingleObject(m_thread.Get(), INFINITE);
 }
 
+namespace {
+
+// A child that neither ends nor hangs up is given this long.
+constexpr DWORD kChildRunLimitMs = 300000;
+
+std::wstring Widened(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// What the child's XML report (GoogleTest's format) says of one test.
+ChildTestOutcome OutcomeInReport(const std::string& report, const std::string& testName) {
+    const size_t dot = testName.find('.');
+    if (dot == std::string::npos) return ChildTestOutcome::NotRun;
+    const std::string suite = testName.substr(0, dot);
+    const std::string start = "<testcase name=\"" + testName.substr(dot + 1) + "\"";
+    for (size_t at = report.find(start); at != std::string::npos; at = report.find(start, at + 1)) {
+        const size_t tagEnd = report.find('>', at);
+        if (tagEnd == std::string::npos) return ChildTestOutcome::NoReport;
+        const std::string tag = report.substr(at, tagEnd + 1 - at);
+        if (tag.find(" classname=\"" + suite + "\"") == std::string::npos) continue;
+        if (tag.find(" status=\"run\"") == std::string::npos) return ChildTestOutcome::NotRun;
+        std::string body;
+        if (tag.compare(tag.size() - 2, 2, "/>") != 0) {
+            const size_t end = report.find("</testcase>", tagEnd);
+            if (end == std::string::npos) return ChildTestOutcome::NoReport;
+            body = report.substr(tagEnd, end - tagEnd);
+        }
+        if (body.find("<failure") != std::string::npos) return ChildTestOutcome::Failed;
+        if (tag.find(" result=\"skipped\"") != std::string::npos) return ChildTestOutcome::Skipped;
+        if (tag.find(" result=\"completed\"") != std::string::npos) return ChildTestOutcome::Passed;
+        return ChildTestOutcome::Failed;
+    }
+    return ChildTestOutcome::NotRun;
+}
+
+// The child's output, for the parent's own output. ctest takes GoogleTest's
+// skip mark anywhere in a test's output for that test's own skip, so the
+// child's marks are shown in other letters.
+std::string ChildOutputToShow(std::string output) {
+    const std::string skipMark = "[  SKIPPED ]";
+    for (size_t at = output.find(skipMark); at != std::string::npos; at = output.find(skipMark, at))
+        output.replace(at, skipMark.size(), "[  skipped ]");
+    return "---- the child's output\n" + output + "\n---- end of the child's output";
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, ChildTestOutcome outcome) {
+    switch (outcome) {
+    case ChildTestOutcome::Passed: return out << "passed";
+    case ChildTestOutcome::Failed: return out << "failed";
+    case ChildTestOutcome::Skipped: return out << "skipped";
+    case ChildTestOutcome::NotRun: return out << "not run";
+    case ChildTestOutcome::NoReport: return out << "no report";
+    }
+    return out << "unknown";
+}
+
+ChildTestOutcome RunTestInCopy(const wchar_t* programName, const std::string& testName) {
+    CTempFolder folder;
+    if (!folder.Create()) return ChildTestOutcome::NoReport;
+    wchar_t self[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring program = folder / programName;
+    if (!::CopyFileW(self, program.c_str(), FALSE)) return ChildTestOutcome::NoReport;
+    const std::wstring outputPath = folder / L"output.txt";
+    const std::wstring reportPath = folder / L"report.xml";
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    UniqueKernelHandle output(::CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) return ChildTestOutcome::NoReport;
+    std::wstring commandLine = L"\"" + program + L"\" --gtest_filter=" + Widened(testName) +
+                               L" --gtest_output=xml:" + reportPath;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output.Get();
+    startup.hStdError = output.Get();
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &info))
+        return ChildTestOutcome::NoReport;
+    UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+    if (::WaitForSingleObject(process.Get(), kChildRunLimitMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.Get(), 1);
+        ::WaitForSingleObject(process.Get(), INFINITE);
+    }
+    DWORD code = 1;
+    ::GetExitCodeProcess(process.Get(), &code);
+    output.Reset();
+    std::cout << ChildOutputToShow(ReadFileBytes(outputPath)) << std::endl;
+    if (!FileExists(reportPath)) return ChildTestOutcome::NoReport;
+    const ChildTestOutcome outcome = OutcomeInReport(ReadFileBytes(reportPath), testName);
+    // A child that passed its test and then died on the way out has not passed.
+    if (outcome == ChildTestOutcome::Passed && code != 0) return ChildTestOutcome::Failed;
+    return outcome;
+}
+
 void ShellExtTest::SetUp() {
     m_overlayLibrary = BesideExtension(m_extension, L"BrelioIconOverlay.dll");
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
@@ -182,6 +280,15 @@ void ShellExtTest::SetAnswer(HRESULT answer) const {
         reinterpret_cast<void*>(::GetProcAddress(module, "SetOverlayAnswer")));
     ASSERT_NE(set, nullptr);
     set(answer);
+}
+
+void ShellExtTest::ReleaseStall() const {
+    HMODULE module = ::GetModuleHandleW(m_overlayLibrary.c_str());
+    ASSERT_NE(module, nullptr) << "the overlay library is loaded";
+    auto release = reinterpret_cast<ReleaseStallFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "ReleaseStall")));
+    ASSERT_NE(release, nullptr);
+    release();
 }
 
 }  // namespace brelio::test

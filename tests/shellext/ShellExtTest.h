@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "BrelioCore/ComPtr.h"
@@ -74,6 +75,17 @@ private:
     UniqueKernelHandle m_thread;
 };
 
+// How one test of this program went in a child copy of it.
+enum class ChildTestOutcome { Passed, Failed, Skipped, NotRun, NoReport };
+std::ostream& operator<<(std::ostream& out, ChildTestOutcome outcome);
+
+// Runs the test "Suite.Name" alone in a copy of this program named
+// `programName` (in a folder of its own) and prints the child's output.
+// Passed only when the child's own report lists that test as run and
+// passed and the child ended with 0: a child that ran no test, skipped
+// it or died before its report was written has not passed.
+ChildTestOutcome RunTestInCopy(const wchar_t* programName, const std::string& testName);
+
 // Waits for something another thread or process does after a
 // notification; the limit only ends a test that would otherwise hang.
 template <typename Condition>
@@ -101,6 +113,8 @@ protected:
     // The recording library's last call; calls 0 when it is not loaded.
     RecordedOverlayCall LastCall() const;
     void SetAnswer(HRESULT answer) const;
+    // Lets the calls held by kRecordingStall go on.
+    void ReleaseStall() const;
 
     std::wstring m_extension;
     std::wstring m_overlayLibrary;

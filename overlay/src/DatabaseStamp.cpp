@@ -1,0 +1,41 @@
+#include "DatabaseStamp.h"
+
+#include <cstring>
+
+#include "BrelioCore/UniqueHandle.h"
+
+namespace {
+
+// The start of every SQLite database file, and where its header keeps the
+// change counter (four bytes, most significant first).
+constexpr char kSqliteMagic[] = "SQLite format 3";
+constexpr DWORD kHeaderBytes = 100;
+constexpr size_t kChangeCounterOffset = 24;
+
+uint64_t Joined(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
+
+}  // namespace
+
+bool ReadDatabaseStamp(const wchar_t* path, DatabaseStamp& stamp) {
+    // A file held without sharing is answered for at once, instead of after
+    // the retries with which SQLite would open it.
+    const brelio::UniqueKernelHandle file(::CreateFileW(path, GENERIC_READ,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!::GetFileInformationByHandle(file.Get(), &information)) return false;
+    unsigned char header[kHeaderBytes] = {};
+    DWORD read = 0;
+    if (!::ReadFile(file.Get(), header, kHeaderBytes, &read, nullptr) || read != kHeaderBytes) return false;
+    if (std::memcmp(header, kSqliteMagic, sizeof(kSqliteMagic)) != 0) return false;
+    const unsigned char* counter = header + kChangeCounterOffset;
+    stamp.volume = information.dwVolumeSerialNumber;
+    stamp.indexHigh = information.nFileIndexHigh;
+    stamp.indexLow = information.nFileIndexLow;
+    stamp.size = Joined(information.nFileSizeHigh, information.nFileSizeLow);
+    stamp.lastWrite = Joined(information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime);
+    stamp.changeCounter = (static_cast<uint32_t>(counter[0]) << 24) | (static_cast<uint32_t>(counter[1]) << 16) |
+                          (static_cast<uint32_t>(counter[2]) << 8) | counter[3];
+    return true;
+}
