@@ -62,15 +62,23 @@ void CRawHttp::Receive(HINTERNET request) {
     if (status != 200) Fail("HTTP status", status);
 }
 
+DWORD CRawHttp::ReadArrived(HINTERNET request, char* buffer, DWORD room) {
+    // As the platform's own samples read: what has arrived, at most the
+    // room at a time. Asked for more than the rest of a small body, a read
+    // under Wine waits before it returns.
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available)) Fail("WinHttpQueryDataAvailable", GetLastError());
+    if (available == 0) return 0;
+    DWORD read = 0;
+    if (!WinHttpReadData(request, buffer, available < room ? available : room, &read))
+        Fail("WinHttpReadData", GetLastError());
+    return read;
+}
+
 std::string CRawHttp::ReadAll(HINTERNET request) {
     std::string body;
     char buffer[16384];
-    for (;;) {
-        DWORD read = 0;
-        if (!WinHttpReadData(request, buffer, sizeof(buffer), &read)) Fail("WinHttpReadData", GetLastError());
-        if (read == 0) break;
-        body.append(buffer, read);
-    }
+    while (const DWORD read = ReadArrived(request, buffer, sizeof(buffer))) body.append(buffer, read);
     return body;
 }
 
@@ -88,10 +96,7 @@ void CRawHttp::GetToFile(const std::wstring& path, HANDLE file, DWORD chunk) {
     Send(request, L"", nullptr, 0, 0);
     Receive(request);
     std::vector<char> buffer(chunk);
-    for (;;) {
-        DWORD read = 0;
-        if (!WinHttpReadData(request, buffer.data(), chunk, &read)) Fail("WinHttpReadData", GetLastError());
-        if (read == 0) break;
+    while (const DWORD read = ReadArrived(request, buffer.data(), chunk)) {
         DWORD written = 0;
         if (!WriteFile(file, buffer.data(), read, &written, nullptr) || written != read) Fail("WriteFile", GetLastError());
     }

@@ -29,6 +29,8 @@ private:
     HINTERNET Open(const wchar_t* verb, const std::wstring& path);
     void Send(HINTERNET request, const std::wstring& headers, const void* body, DWORD length, DWORD total);
     void Receive(HINTERNET request);
+    // Up to `room` bytes of what has arrived; 0 at the end of the body.
+    DWORD ReadArrived(HINTERNET request, char* buffer, DWORD room);
     std::string ReadAll(HINTERNET request);
 
     HINTERNET m_session = nullptr;

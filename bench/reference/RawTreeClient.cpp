@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     else
         Up(http, counts, Widen(argv[5]));
     const double seconds = Now() - start;
-    std::printf("files %d\nfolders %d\nseconds %.2f\nfiles/s %.1f\n", counts.files, counts.folders, seconds,
+    std::printf("files %d\nfolders %d\nseconds %.2f s\nfiles/s %.1f files/s\n", counts.files, counts.folders, seconds,
                 counts.files / seconds);
     return 0;
 }
