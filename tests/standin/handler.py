@@ -172,7 +172,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except ApiError as exc:
                 response = Response.error(exc)
 
-        self._record(account, req, response, fault)
+        entry = self._record(account, req, response, fault)
         if response is None:
             self.close_connection = True
             try:
@@ -186,6 +186,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                         unframed=action == "unframed")
         finally:
             response.close()
+            with self.store.lock:
+                entry["answering"] = False
 
     def _record(self, account, req, response, fault):
         entry = {
@@ -197,6 +199,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "fault": fault.describe() if fault else None,
             # The client's port tells whether requests shared a connection.
             "peerPort": self.client_address[1],
+            "answering": response is not None,
         }
         for name, value in req.headers.items():
             entry["headers"][name] = (entry["headers"][name] + ", " + value
@@ -206,6 +209,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             note = " [fault %s]" % fault.action if fault else ""
             self.log_message("%s %s %s%s -> %s%s", req.method, req.host, req.path,
                              "?" + req.query if req.query else "", entry["status"], note)
+        return entry
 
     # --- answer ----------------------------------------------------------
 

@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 import blobs
@@ -837,6 +838,30 @@ class ReleaseTest(unittest.TestCase):
             with self.subTest(spec=spec):
                 status, out = control("POST", "faults", dict(spec, host=UPDATE))
                 self.assertEqual((status, out["ok"]), (400, False))
+
+    def test_the_log_tells_whether_an_answer_is_still_going_out(self):
+        ok_control("POST", "update/manifest", {"body": '{"version": "2.0.0.2"}'})
+        ok_control("POST", "faults", {"host": UPDATE, "path": "^/release/drive/win$",
+                                      "trickleMs": 200})
+        ok_control("POST", "log/clear?host=" + UPDATE, {})
+
+        def answering():
+            return [e["answering"] for e in ok_control("GET", "log?host=" + UPDATE)["entries"]]
+
+        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+        conn.request("GET", "/release/drive/win", headers={"Host": UPDATE})
+        resp = conn.getresponse()
+        resp.read1(1)
+        self.assertEqual(answering(), [True])
+        # The client goes away: the next byte finds nobody to take it.
+        conn.close()
+        deadline = time.monotonic() + 30
+        while answering() != [False] and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(answering(), [False])
+
+        self.assertEqual(self.get("/release/drive/win")[0], 200)
+        self.assertEqual(answering(), [False, False])
 
     def test_requests_are_logged_and_faulted_by_host(self):
         ok_control("POST", "update/manifest", {"body": "{}"})

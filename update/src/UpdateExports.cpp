@@ -3,6 +3,8 @@
 // in three processes and meet only in the work directory.
 #include <windows.h>
 
+#include "BrelioCore/JXHttpRequest.h"
+#include "BrelioFramework/Module.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
 #include "BrelioUpdate/InstallLeftovers.h"
@@ -19,6 +21,29 @@ namespace {
 
 constexpr int kPeriodicCheck = 2;
 constexpr int kNoUpdate = 1;
+// How long a call waits, at its end, for WinHTTP to be done with it. On
+// Windows a closed request is reported closed at once; under Wine one cut
+// short while the host holds its answer only when the host next sends.
+constexpr DWORD kRequestsClosedWaitMs = 2000;
+
+// Each export begins with one. The program frees this library as soon as
+// the call returns, and WinHTTP reports on threads of its own, also after
+// a request was closed: a report into a freed library is a crash. So the
+// call returns once WinHTTP calls nothing of it any more, or else the
+// library stays loaded until the process ends.
+class CReturnAfterWinHttp {
+public:
+    CReturnAfterWinHttp() = default;
+    CReturnAfterWinHttp(const CReturnAfterWinHttp&) = delete;
+    CReturnAfterWinHttp& operator=(const CReturnAfterWinHttp&) = delete;
+    ~CReturnAfterWinHttp() {
+        if (CJXHttpRequest::WaitUntilAllClosed(kRequestsClosedWaitMs)) return;
+        HMODULE self = nullptr;
+        if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                 reinterpret_cast<LPCWSTR>(ATL::GetModuleInstance()), &self))
+            Log(L"A request is still open: the update library stays loaded.");
+    }
+};
 
 HRESULT ShowFailure(HRESULT result) {
     if (FAILED(result)) ShowMessageId(IDS_UPDATE_FAILED, kBoxError);
@@ -44,6 +69,7 @@ void RestartAfterFailure(CUpdateManager& manager, const std::wstring& program) {
 // user declined; E_FAIL when the check failed; another failure when the
 // download or the start failed (the user has been told).
 extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
+    const CReturnAfterWinHttp afterWinHttp;
     // This runs in the installed program, at its start and now and then:
     // what an earlier install could not remove may be free by now.
     RemoveInstallLeftovers(GetModuleDirectory());
@@ -76,6 +102,7 @@ extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
 // was installed, without the update check after a failure (once the user
 // has been told).
 extern "C" __declspec(dllexport) int ApplyUpdate(const wchar_t* installDir) {
+    const CReturnAfterWinHttp afterWinHttp;
     const std::wstring install = installDir ? installDir : L"";
     CUpdateManager manager(GetModuleDirectory());
     (void)manager.SetIniValue(kIniInstallDirKey, install);
@@ -96,6 +123,7 @@ extern "C" __declspec(dllexport) int ApplyUpdate(const wchar_t* installDir) {
 // Stage 3, inside the launcher: installs the work directory. The result is
 // the launcher's exit code (see UpdateFileExitCode).
 extern "C" __declspec(dllexport) int UpdateFile() {
+    const CReturnAfterWinHttp afterWinHttp;
     const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     CUpdateManager manager(GetModuleDirectory());
     const HRESULT result = manager.UpdateFiles();

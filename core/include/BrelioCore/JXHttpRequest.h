@@ -64,6 +64,14 @@ public:
     // have done what it asked. Null events: no checks.
     static void SetThreadCancelEvent(HANDLE event, HANDLE otherEvent = nullptr);
 
+    // WinHTTP reports on its own threads, and may do so after a request
+    // was closed (a read still pending ends when the server next sends):
+    // a library that is unloaded after a call must not return before it
+    // is done. True once WinHTTP has reported every request of this module
+    // closed, after which it calls nothing of it; false when some are still
+    // open after `milliseconds`.
+    [[nodiscard]] static bool WaitUntilAllClosed(DWORD milliseconds);
+
     DWORD GetStatusCode() const { return m_statusCode; }
     // The Location header of the last response, as the server sent it;
     // empty when it had none.

@@ -3,7 +3,8 @@
 // installations and cabinets.
 //   (no arguments)               the start after an update: reports "start"
 //   -CheckUpdate <mode> [event]  stage 1; with an event name it ends only
-//                                once that event is set, as a slow exit would
+//                                once that event is set, as a slow exit would,
+//                                and reports "exit" when it has lived so long
 //   -ApplyUpdate <folder>        stage 2
 //   (any other argument)         a start without the checks, as BrelioDrive
 //                                makes it: reports "run"
@@ -49,6 +50,7 @@ int Run(int argc, wchar_t** argv) {
         if (argc >= 4) {
             const brelio::UniqueKernelHandle release(::OpenEventW(SYNCHRONIZE, FALSE, argv[3]));
             if (release) ::WaitForSingleObject(release.Get(), 120000);
+            Report(L"exit", result);
         }
         return result;
     }

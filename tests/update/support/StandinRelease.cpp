@@ -1,5 +1,7 @@
 #include "StandinRelease.h"
 
+#include <windows.h>
+
 #include "StandinControl.h"
 
 namespace brelio::test {
@@ -52,6 +54,18 @@ Json::Value UpdateHostRequests() { return ControlGet(std::string("/log?host=") +
 
 void ClearUpdateHostRequests() {
     ControlPost(std::string("/log/clear?host=") + kUpdateHost, Json::Value(Json::objectValue));
+}
+
+bool WaitUntilUpdateHostAnswered(size_t requests, unsigned long timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        const Json::Value entries = UpdateHostRequests();
+        bool answering = false;
+        for (const Json::Value& entry : entries) answering = answering || entry["answering"].asBool();
+        if (entries.size() >= requests && !answering) return true;
+        if (::GetTickCount64() > deadline) return false;
+        ::Sleep(50);
+    }
 }
 
 Json::Value ForeignHostRequests() { return ControlGet(std::string("/log?host=") + kForeignHost)["entries"]; }

@@ -30,6 +30,10 @@ std::string ForeignHostLink(const std::string& path);
 // Requests to the update host since the last clear.
 Json::Value UpdateHostRequests();
 void ClearUpdateHostRequests();
+// Waits (bounded) until the update host has answered `requests` requests
+// since the last clear and has nothing more to send: every answer went out
+// whole or lost its client. False after the bound.
+bool WaitUntilUpdateHostAnswered(size_t requests, unsigned long timeoutMs = 120000);
 // Requests that reached the foreign host since the last clear.
 Json::Value ForeignHostRequests();
 void ClearForeignHostRequests();
