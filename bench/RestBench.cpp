@@ -19,19 +19,13 @@
 #include <cstdio>
 #include <string>
 
+#include "BenchClock.h"
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/FileTransfer.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 int Failed(const char* what, HRESULT hr) {
     std::printf("%s failed: 0x%08lx\n", what, static_cast<unsigned long>(hr));
@@ -41,11 +35,11 @@ int Failed(const char* what, HRESULT hr) {
 int Metadata(uint64_t fileId, int count) {
     RequestStatus status;
     ChangeInfo change;
-    const double start = Now();
+    const double start = BenchNow();
     for (int i = 0; i < count; ++i) {
         if (HRESULT hr = GetFileMeta(status, fileId, change); hr != 0) return Failed("metadata request", hr);
     }
-    std::printf("metadata %.0f requests/s\n", count / (Now() - start));
+    std::printf("metadata %.0f requests/s\n", count / (BenchNow() - start));
     return 0;
 }
 
@@ -58,7 +52,7 @@ int SmallAnswers(uint64_t fileId, int count, bool toFile) {
     CJXUri uri(DriveApiBase());
     uri.AppendFormat(L"/files/%llu?media=meta", static_cast<unsigned long long>(fileId));
     const std::wstring session = GetAuthHeader();
-    const double start = Now();
+    const double start = BenchNow();
     for (int i = 0; i < count; ++i) {
         CJXHttpRequest request;
         request.AddHeaders(session.c_str());
@@ -69,7 +63,7 @@ int SmallAnswers(uint64_t fileId, int count, bool toFile) {
                         : request.GetResponse(uri, CJXHttpRequest::kRead, nullptr, 0, &body, 0x80000200);
         if (FAILED(hr) || request.GetStatusCode() != 200) return Failed("small request", hr);
     }
-    std::printf("%s %.0f requests/s\n", toFile ? "small-to-file" : "small-to-memory", count / (Now() - start));
+    std::printf("%s %.0f requests/s\n", toFile ? "small-to-file" : "small-to-memory", count / (BenchNow() - start));
     return 0;
 }
 
@@ -77,18 +71,18 @@ int Upload(const wchar_t* path, const wchar_t* requestName) {
     FileInfo uploaded;
     uint64_t size = 0;
     FILETIME time = {};
-    double start = Now();
+    double start = BenchNow();
     if (HRESULT hr = UploadFile(0, path, 0, uploaded, size, time); hr != 0) return Failed("upload", hr);
-    std::printf("upload %.1f MB/s\n", size / 1e6 / (Now() - start));
+    std::printf("upload %.1f MB/s\n", size / 1e6 / (BenchNow() - start));
 
     const brelio::UniqueKernelHandle file(
         ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return Failed("opening the file", HRESULT_FROM_WIN32(::GetLastError()));
     RequestStatus status;
-    start = Now();
+    start = BenchNow();
     if (HRESULT hr = UploadWholeFile(status, 0, requestName, 0, nullptr, file.Get(), uploaded); hr != 0)
         return Failed("upload request", hr);
-    std::printf("upload-request %.1f MB/s\n", size / 1e6 / (Now() - start));
+    std::printf("upload-request %.1f MB/s\n", size / 1e6 / (BenchNow() - start));
     std::printf("uploaded-id %llu\n", static_cast<unsigned long long>(uploaded.id));
     return 0;
 }
@@ -96,9 +90,9 @@ int Upload(const wchar_t* path, const wchar_t* requestName) {
 int Download(uint64_t fileId, const wchar_t* path) {
     uint64_t size = 0;
     FILETIME time = {};
-    const double start = Now();
+    const double start = BenchNow();
     if (HRESULT hr = DownloadFile(fileId, path, size, time); hr != 0) return Failed("download", hr);
-    std::printf("download %.1f MB/s\n", size / 1e6 / (Now() - start));
+    std::printf("download %.1f MB/s\n", size / 1e6 / (BenchNow() - start));
     return 0;
 }
 

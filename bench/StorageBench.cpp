@@ -13,18 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "BrelioServices/LocalStorage.h"
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/SQLiteConnection.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Step {
     const char* name;
@@ -139,9 +133,9 @@ int wmain(int argc, wchar_t** argv) {
     int counter = 0;
     for (int round = 0; round < rounds; ++round) {
         for (size_t s = 0; s < steps.size(); ++s) {
-            const double start = Now();
+            const double start = BenchNow();
             for (int i = 0; i < kBatch; ++i) steps[s].run(counter++);
-            perCall[s].push_back((Now() - start) * 1000.0 / kBatch);
+            perCall[s].push_back((BenchNow() - start) * 1000.0 / kBatch);
         }
     }
     for (size_t s = 0; s < steps.size(); ++s) {

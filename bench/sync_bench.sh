@@ -85,34 +85,27 @@ engine() { "$build/wine-run.sh" "$build/bench/SyncBench.exe" "$@"; }
 raw() { "$build/wine-run.sh" "$build/bench/RawTreeClient.exe" "$port" "$@"; }
 py() { python3 "$top/bench/python_sync_client.py" "$1" "$port" "${@:2}"; }
 
-# One first sync down and one up for a contender: "who files folders".
-sync_down() {
-  local who=$1 n=$2 f=$3 t s d dir
-  read -r t s d <<<"$(account "$who")"; seed_tree "$s" "$n" "$f"
-  dir="$work/$t"; mkdir -p "$dir"
-  case $who in
-    engine) run engine down engine full "$t" "$s" "$(winpath "$dir")" "$n" ;;
-    raw) run raw down raw "$s" "$d" down "$(winpath "$dir")" ;;
-    py) run py down py down "$s" "$d" "$dir" ;;
-  esac
-  rm -rf "$dir"
-}
-sync_up() {
-  local who=$1 n=$2 f=$3 t s d dir
+# One first sync of a contender: "down|up who files folders". Down fills
+# the drive and syncs into an empty folder; up syncs a filled folder to an
+# empty drive.
+first_sync() {
+  local direction=$1 who=$2 n=$3 f=$4 t s d dir
   read -r t s d <<<"$(account "$who")"
-  dir="$work/$t"; make_tree "$dir" "$n" "$f"
+  dir="$work/$t"
+  if [ "$direction" = down ]; then seed_tree "$s" "$n" "$f"; mkdir -p "$dir"; else make_tree "$dir" "$n" "$f"; fi
   case $who in
-    engine) run engine up engine full "$t" "$s" "$(winpath "$dir")" "$n" ;;
-    raw) run raw up raw "$s" "$d" up "$(winpath "$dir")" ;;
-    py) run py up py up "$s" "$d" "$dir" ;;
+    engine) run engine "$direction" engine full "$t" "$s" "$(winpath "$dir")" "$n" ;;
+    raw) run raw "$direction" raw "$s" "$d" "$direction" "$(winpath "$dir")" ;;
+    py) run py "$direction" py "$direction" "$s" "$d" "$dir" ;;
   esac
   rm -rf "$dir"
 }
 
 for round in $(seq 1 "$rounds"); do
   echo "== round $round of $rounds" >&2
-  for who in raw engine py; do sync_down "$who" "$files" "$folders"; done
-  for who in raw engine py; do sync_up "$who" "$files" "$folders"; done
+  for direction in down up; do
+    for who in raw engine py; do first_sync "$direction" "$who" "$files" "$folders"; done
+  done
 done
 
 scale="$work/scale.txt"
@@ -122,8 +115,8 @@ for n in $sizes; do
   echo "== scale: $n files" >&2
   figures="$work/scale-$n.txt"
   : > "$figures"
-  sync_down engine "$n" $((n / 10))
-  sync_up engine "$n" $((n / 10))
+  first_sync down engine "$n" $((n / 10))
+  first_sync up engine "$n" $((n / 10))
   sed "s/^engine /$n /" "$figures" >> "$scale"
 done
 figures=$main_figures

@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
                   L"SESSION: " + Widen(argv[2]) + L"\r\nBrelio-Tenant-Domain: " + Widen(argv[3]));
     const std::wstring path = L"/files/" + Widen(argv[4]) + L"?media=meta";
     const int count = std::atoi(argv[5]);
-    const double start = Now();
+    const double start = BenchNow();
     for (int i = 0; i < count; ++i) http.Get(path);
-    std::printf("metadata %.0f requests/s\n", count / (Now() - start));
+    std::printf("metadata %.0f requests/s\n", count / (BenchNow() - start));
     return 0;
 }

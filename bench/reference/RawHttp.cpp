@@ -4,13 +4,6 @@
 #include <cstdlib>
 #include <vector>
 
-double Now() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 std::wstring Widen(const char* text) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     std::wstring wide(length > 0 ? length - 1 : 0, L'\0');

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "../BenchClock.h"
+
 class CRawHttp {
 public:
     // Every request carries the session headers ("Name: value" lines).
@@ -38,8 +40,6 @@ private:
     std::wstring m_headers;
 };
 
-// Seconds on the performance counter.
-double Now();
 // "Z:\..." paths and numbers from the command line.
 std::wstring Widen(const char* text);
 [[noreturn]] void Fail(const char* what, DWORD error);

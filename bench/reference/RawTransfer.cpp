@@ -41,12 +41,12 @@ int main(int argc, char** argv) {
         const int pieceKiB = std::atoi(argv[6]);
         HANDLE file = OpenFile(argv[5], false);
         const ULONGLONG size = SizeOf(file);
-        const double start = Now();
+        const double start = BenchNow();
         const std::string answer =
             http.PostFile(L"/files?parentId=root",
                           L"Content-Type: application/octet-stream\r\nFilename: " + Widen(argv[7]),
                           file, static_cast<DWORD>(pieceKiB) * 1024);
-        const double seconds = Now() - start;
+        const double seconds = BenchNow() - start;
         CloseHandle(file);
         std::printf("upload-%dk %.1f MB/s\n", pieceKiB, size / 1e6 / seconds);
         // The new file's id, for the download that follows.
@@ -60,9 +60,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     HANDLE file = OpenFile(argv[6], true);
-    const double start = Now();
+    const double start = BenchNow();
     http.GetToFile(L"/files/" + Widen(argv[5]) + L"?media=raw", file, 1 << 20);
-    const double seconds = Now() - start;
+    const double seconds = BenchNow() - start;
     const ULONGLONG size = SizeOf(file);
     CloseHandle(file);
     std::printf("download %.1f MB/s\n", size / 1e6 / seconds);

@@ -127,12 +127,12 @@ int main(int argc, char** argv) {
     CRawHttp http(L"drive-api.localhost", static_cast<INTERNET_PORT>(std::atoi(argv[1])),
                   L"SESSION: " + Widen(argv[2]) + L"\r\nBrelio-Tenant-Domain: " + Widen(argv[3]));
     Counts counts;
-    const double start = Now();
+    const double start = BenchNow();
     if (std::strcmp(argv[4], "down") == 0)
         Down(http, counts, Widen(argv[5]));
     else
         Up(http, counts, Widen(argv[5]));
-    const double seconds = Now() - start;
+    const double seconds = BenchNow() - start;
     std::printf("files %d\nfolders %d\nseconds %.2f s\nfiles/s %.1f files/s\n", counts.files, counts.folders, seconds,
                 counts.files / seconds);
     return 0;
