@@ -80,12 +80,15 @@ CWindowCloser::~CWindowCloser() {
 
 DWORD WINAPI CWindowCloser::Watch(void* param) {
     auto* self = static_cast<CWindowCloser*>(param);
+    // Each window is told once: on a loaded machine one may still show a
+    // while after it was told, and is not a second window.
+    HWND told = nullptr;
     while (::InterlockedCompareExchange(&self->m_stop, 0, 0) == 0) {
         const HWND window = ::FindWindowW(self->m_className.c_str(), nullptr);
-        if (window != nullptr && ::IsWindowVisible(window)) {
+        if (window != nullptr && window != told && ::IsWindowVisible(window)) {
             ::PostMessageW(window, WM_CLOSE, 0, 0);
             ::InterlockedIncrement(&self->m_closed);
-            ::Sleep(500);
+            told = window;
         }
         ::Sleep(50);
     }

@@ -34,6 +34,7 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 3000
 
 // Closes every window of the class that appears, from a thread of its
 // own, for as long as it lives (a sign-in window a test does not drive).
+// Closed() counts the windows it told to close, each once.
 class CWindowCloser {
 public:
     explicit CWindowCloser(const wchar_t* className);

@@ -190,14 +190,16 @@ TEST_F(SyncPass, AFailedFetchStoresNoRevisionAndTheNextPassFetchesAgain) {
 
 TEST_F(SyncPass, AChangeMadeElsewhereDuringAPassIsFetchedByTheNext) {
     Seed({FileItem("/a.bin", 300)});
+    // a.bin's download is held while the drive changes.
     Json::Value slow;
     slow["method"] = "GET";
-    slow["path"] = "content";
+    slow["path"] = "media=raw";
     slow["delayMs"] = 1500;
     AddFault(slow);
     std::thread pass;
     RunPassBeside(pass);
-    ::Sleep(500);
+    // The download is held: the pass has read the changes it will carry out.
+    EXPECT_TRUE(WaitForFaultsTaken()) << "the download reached the stand-in";
     Json::Value upload;
     upload["op"] = "upload";
     upload["path"] = "/b.bin";
@@ -247,7 +249,9 @@ TEST_F(SyncPass, AStopKeepsTheLocalChangesNotCarriedOutAndTheRemoteOnesUnstored)
     AddFault(slow);
     std::thread pass;
     RunPassBeside(pass);
-    ::Sleep(500);
+    // The first upload is held: the stop comes while the pass carries out
+    // the local changes.
+    EXPECT_TRUE(WaitForFaultsTaken()) << "the upload reached the stand-in";
     m_stop.SetEvent();
     pass.join();
     EXPECT_FALSE(PathExists(Local(L"remote.bin")));

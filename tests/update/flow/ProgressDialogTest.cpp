@@ -40,6 +40,47 @@ std::wstring StatusOf(HWND dialog) {
     return ::testing::AssertionFailure() << "off centre by " << dx << ", " << dy;
 }
 
+// What a capture of the dialog shows.
+struct DialogPixels {
+    bool captured = false;
+    int statusInk = 0;  // the status line's glyphs
+    int strayInk = 0;   // anything drawn below the status line but in the bar
+    int block = 0;      // the marquee's block: the bar's pixels of the highlight colour
+    int barArea = 0;
+    int blockLeft = -1;  // the block's first column in the bar's middle row, -1 for none
+};
+
+DialogPixels CaptureDialog(HWND dialog) {
+    DialogPixels seen;
+    CWindowPixels pixels;
+    seen.captured = pixels.Capture(dialog);
+    if (!seen.captured) return seen;
+    const COLORREF face = ::GetSysColor(COLOR_3DFACE);
+    const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+    const RECT status = PlaceIn(dialog, ::GetDlgItem(dialog, IDC_UPDATE_STATUS));
+    const RECT bar = PlaceIn(dialog, ::GetDlgItem(dialog, IDC_UPDATE_PROGRESS));
+    seen.statusInk = pixels.CountDrawn(status, face);
+    seen.strayInk = pixels.CountDrawn({0, status.bottom, pixels.Width(), bar.top}, face) +
+                    pixels.CountDrawn({0, bar.bottom, pixels.Width(), pixels.Height()}, face);
+    seen.block = pixels.CountNear(bar, highlight, 16);
+    seen.barArea = (bar.right - bar.left) * (bar.bottom - bar.top);
+    for (int x = bar.left; x < bar.right && seen.blockLeft < 0; ++x)
+        if (pixels.CountNear({x, (bar.top + bar.bottom) / 2, x + 1, (bar.top + bar.bottom) / 2 + 1}, highlight, 16))
+            seen.blockLeft = x - bar.left;
+    return seen;
+}
+
+// A block of the marquee, not a filled bar, with the status line drawn
+// in its place and nothing else.
+void ExpectStatusOverMarquee(const DialogPixels& seen) {
+    ASSERT_TRUE(seen.captured);
+    EXPECT_GE(seen.statusInk, 20) << "the status text";
+    EXPECT_EQ(seen.strayInk, 0) << "nothing drawn outside the two parts";
+    EXPECT_GE(seen.block, 10) << "the marquee's block";
+    EXPECT_LT(seen.block, seen.barArea / 4) << "a block, not a filled bar";
+    EXPECT_GE(seen.blockLeft, 0);
+}
+
 void PumpMessages() {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -55,6 +96,18 @@ TEST(ProgressDlg, ShowsItsStatusOverARunningMarquee) {
     EXPECT_EQ(StatusOf(dialog.m_hWnd), L"first");
     EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(dialog.m_hWnd, IDC_UPDATE_PROGRESS), GWL_STYLE) & PBS_MARQUEE);
     EXPECT_TRUE(IsCentredOnWorkArea(dialog.m_hWnd));
+    const DialogPixels first = CaptureDialog(dialog.m_hWnd);
+    ExpectStatusOverMarquee(first);
+    // The marquee runs on the dialog's thread: its block moves on while
+    // the thread handles its messages.
+    DialogPixels later = first;
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (later.blockLeft == first.blockLeft && ::GetTickCount64() < deadline) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        PumpMessages();
+        later = CaptureDialog(dialog.m_hWnd);
+    }
+    EXPECT_NE(later.blockLeft, first.blockLeft) << "the marquee runs";
     dialog.SetStatus(L"second");
     EXPECT_EQ(StatusOf(dialog.m_hWnd), L"second");
     const HWND window = dialog.m_hWnd;
@@ -92,6 +145,7 @@ public:
     HWND dialog = nullptr;
     bool centred = false;
     std::wstring shot;
+    DialogPixels pixels;
     // The status line's texts in order, the first one as found.
     std::vector<std::wstring> statuses;
 
@@ -115,6 +169,7 @@ private:
         statuses.push_back(StatusOf(dialog));
         centred = IsCentredOnWorkArea(dialog);
         shot = SaveWindowShot(dialog, L"update-progress");
+        pixels = CaptureDialog(dialog);
         s_statusProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
             ::GetDlgItem(dialog, IDC_UPDATE_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StatusProc)));
     }
@@ -136,6 +191,8 @@ TEST_F(ProgressDuringDownload, TheDialogShowsEachStepAndCloses) {
     ASSERT_NE(watch.dialog, nullptr) << "the dialog was up while the thread's messages were drained";
     EXPECT_TRUE(watch.centred);
     EXPECT_NE(watch.shot, L"") << "screenshot in the build folder";
+    // What the shot shows: the downloading line over the marquee.
+    ExpectStatusOverMarquee(watch.pixels);
     EXPECT_FALSE(::IsWindow(watch.dialog)) << "gone once the download is done";
 
     // Downloading, then an empty line, then each file of the cabinet by name.
