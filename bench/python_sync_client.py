@@ -106,8 +106,8 @@ def main():
     seconds = time.perf_counter() - start
     print("files %d" % files)
     print("folders %d" % folders)
-    print("seconds %.2f" % seconds)
-    print("files/s %.1f" % (files / seconds))
+    print("seconds %.2f s" % seconds)
+    print("files/s %.1f files/s" % (files / seconds))
 
 
 if __name__ == "__main__":

@@ -1,8 +1,8 @@
 #include "AwaitedRequest.h"
 
 #include <atomic>
+#include <memory>
 #include <new>
-#include <vector>
 
 namespace brelio {
 namespace {
@@ -41,15 +41,24 @@ struct AwaitedCallState {
     // First, so that the state counts as gone only once all of it is.
     LiveStateCount live;
     std::atomic<int> references{1};
-    UniqueKernelHandle done{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE completed = CONDITION_VARIABLE_INIT;
+    // Under the lock: the call's outcome, set once it completed.
+    bool done = false;
     DWORD error = ERROR_SUCCESS;
     DWORD bytes = 0;
-    std::vector<unsigned char> buffer;
+    std::unique_ptr<unsigned char[]> buffer;
+    DWORD capacity = 0;
 
     void Complete(DWORD result, DWORD count) {
+        ::AcquireSRWLockExclusive(&lock);
         error = result;
         bytes = count;
-        ::SetEvent(done.Get());
+        done = true;
+        // Woken under the lock: the waiter cannot return, and its request
+        // let go of the state, before this call is over.
+        ::WakeConditionVariable(&completed);
+        ::ReleaseSRWLockExclusive(&lock);
     }
     void Release() {
         if (references.fetch_sub(1) == 1) delete this;
@@ -110,7 +119,10 @@ bool WaitUntilNoAwaitedCallStates(DWORD milliseconds) {
 }
 
 CAwaitedRequest::CAwaitedRequest(HANDLE cancelEvent, HANDLE otherCancelEvent)
-    : m_cancel{cancelEvent, otherCancelEvent}, m_state(new AwaitedCallState) {}
+    : m_cancel{}, m_state(new AwaitedCallState) {
+    for (const HANDLE event : {cancelEvent, otherCancelEvent})
+        if (event != nullptr) m_cancel[m_cancelCount++] = event;
+}
 
 CAwaitedRequest::~CAwaitedRequest() {
     m_request.Reset();
@@ -118,7 +130,6 @@ CAwaitedRequest::~CAwaitedRequest() {
 }
 
 HRESULT CAwaitedRequest::Open(HINTERNET connection, const wchar_t* verb, const wchar_t* object, DWORD flags) {
-    if (!m_state->done) return LastError();
     m_request.Reset(::WinHttpOpenRequest(connection, verb, object, nullptr, WINHTTP_NO_REFERER,
                                          WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     if (!m_request) return LastError();
@@ -143,47 +154,56 @@ HRESULT CAwaitedRequest::Open(HINTERNET connection, const wchar_t* verb, const w
 }
 
 unsigned char* CAwaitedRequest::Buffer(DWORD size) {
-    if (m_state->buffer.size() < size) {
-        try {
-            m_state->buffer.resize(size);
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
+    if (m_state->capacity < size) {
+        // Not cleared: every byte is written before it is read.
+        m_state->buffer.reset(new (std::nothrow) unsigned char[size]);
+        m_state->capacity = m_state->buffer ? size : 0;
     }
-    return m_state->buffer.data();
+    return m_state->buffer.get();
 }
 
-const unsigned char* CAwaitedRequest::Data() const { return m_state->buffer.data(); }
+const unsigned char* CAwaitedRequest::Data() const { return m_state->buffer.get(); }
 
-bool CAwaitedRequest::IsCancelled() const {
-    for (const HANDLE event : m_cancel)
-        if (event != nullptr && ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0) return true;
-    return false;
+bool CAwaitedRequest::IsCancelled() {
+    m_lastCancelCheck = ::GetTickCount64();
+    if (m_cancelCount == 0) return false;
+    const DWORD waited = ::WaitForMultipleObjects(m_cancelCount, m_cancel, FALSE, 0);
+    return waited < WAIT_OBJECT_0 + m_cancelCount;
 }
 
-HRESULT CAwaitedRequest::CheckCancel() {
-    if (!m_request) return E_ABORT;
-    if (!IsCancelled()) return S_OK;
+HRESULT CAwaitedRequest::Abort() {
+    // Closing the request ends a pending call; WinHTTP may still finish it
+    // later into the state, which outlives this object as long as needed.
     m_request.Reset();
     return E_ABORT;
 }
 
-HRESULT CAwaitedRequest::Await(BOOL started) {
+HRESULT CAwaitedRequest::CheckCancel() {
+    if (!m_request) return E_ABORT;
+    if (::GetTickCount64() - m_lastCancelCheck < kCancelPollMs) return S_OK;
+    return IsCancelled() ? Abort() : S_OK;
+}
+
+HRESULT CAwaitedRequest::Await(BOOL started, DWORD* bytes) {
     if (!started) return LastError();
-    HANDLE handles[3] = {m_state->done.Get()};
-    DWORD count = 1;
-    for (const HANDLE event : m_cancel)
-        if (event != nullptr) handles[count++] = event;
-    // The completion comes first in the list: a call that completed as the
-    // stop came still counts.
-    const DWORD waited = ::WaitForMultipleObjects(count, handles, FALSE, INFINITE);
-    if (waited == WAIT_OBJECT_0)
-        return m_state->error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(m_state->error);
-    const HRESULT result = waited == WAIT_FAILED ? LastError() : E_ABORT;
-    // Closing the request ends the pending call; WinHTTP may still finish
-    // it later into the state, which outlives this object as long as needed.
-    m_request.Reset();
-    return result;
+    AwaitedCallState& state = *m_state;
+    ::AcquireSRWLockExclusive(&state.lock);
+    while (!state.done) {
+        const ULONGLONG waited = ::GetTickCount64() - m_lastCancelCheck;
+        if (waited >= kCancelPollMs) {
+            ::ReleaseSRWLockExclusive(&state.lock);
+            if (IsCancelled()) return Abort();
+            ::AcquireSRWLockExclusive(&state.lock);
+            continue;
+        }
+        ::SleepConditionVariableSRW(&state.completed, &state.lock, static_cast<DWORD>(kCancelPollMs - waited), 0);
+    }
+    // A call that completed as the stop came still counts.
+    state.done = false;
+    const DWORD error = state.error;
+    if (bytes != nullptr) *bytes = state.bytes;
+    ::ReleaseSRWLockExclusive(&state.lock);
+    return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
 HRESULT CAwaitedRequest::Send(const wchar_t* headers, DWORD inlineLength, DWORD totalLength) {
@@ -192,7 +212,7 @@ HRESULT CAwaitedRequest::Send(const wchar_t* headers, DWORD inlineLength, DWORD 
     const bool hasHeaders = headers != nullptr && *headers != L'\0';
     return Await(::WinHttpSendRequest(m_request.Get(), hasHeaders ? headers : WINHTTP_NO_ADDITIONAL_HEADERS,
                                       hasHeaders ? static_cast<DWORD>(-1) : 0,
-                                      inlineLength > 0 ? m_state->buffer.data() : WINHTTP_NO_REQUEST_DATA,
+                                      inlineLength > 0 ? m_state->buffer.get() : WINHTTP_NO_REQUEST_DATA,
                                       inlineLength, totalLength, reinterpret_cast<DWORD_PTR>(m_state)));
 }
 
@@ -200,9 +220,7 @@ HRESULT CAwaitedRequest::Write(DWORD length, DWORD& written) {
     written = 0;
     const HRESULT cancelled = CheckCancel();
     if (FAILED(cancelled)) return cancelled;
-    const HRESULT hr = Await(::WinHttpWriteData(m_request.Get(), m_state->buffer.data(), length, nullptr));
-    if (SUCCEEDED(hr)) written = m_state->bytes;
-    return hr;
+    return Await(::WinHttpWriteData(m_request.Get(), m_state->buffer.get(), length, nullptr), &written);
 }
 
 HRESULT CAwaitedRequest::ReceiveResponse() {
@@ -216,18 +234,16 @@ HRESULT CAwaitedRequest::Read(DWORD room, DWORD& read) {
     const HRESULT cancelled = CheckCancel();
     if (FAILED(cancelled)) return cancelled;
     if (Buffer(room) == nullptr) return E_OUTOFMEMORY;
-    const HRESULT hr = Await(::WinHttpReadData(m_request.Get(), m_state->buffer.data(), room, nullptr));
-    if (SUCCEEDED(hr)) read = m_state->bytes;
-    return hr;
+    return Await(::WinHttpReadData(m_request.Get(), m_state->buffer.get(), room, nullptr), &read);
 }
 
 HRESULT CAwaitedRequest::ReadArrived(DWORD room, DWORD& read) {
     read = 0;
     HRESULT hr = CheckCancel();
     if (FAILED(hr)) return hr;
-    hr = Await(::WinHttpQueryDataAvailable(m_request.Get(), nullptr));
+    DWORD available = 0;
+    hr = Await(::WinHttpQueryDataAvailable(m_request.Get(), nullptr), &available);
     if (FAILED(hr)) return hr;
-    const DWORD available = m_state->bytes;
     if (available == 0) return S_OK;
     return Read(available < room ? available : room, read);
 }

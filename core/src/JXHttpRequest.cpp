@@ -276,11 +276,15 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
     // Answers read into memory are small; a large buffer for each of them
     // costs more than the answer itself. They are read as they arrive, so
     // that a cancel ends even one that trickles in; a file's body comes in
-    // whole chunks, for speed.
-    const DWORD room = sink.file != nullptr ? kChunk : kSmallChunk;
+    // whole chunks, for speed. No read asks for more than the announced
+    // rest of the body, so that a small body never takes a large buffer.
+    const DWORD chunk = sink.file != nullptr ? kChunk : kSmallChunk;
     ULONGLONG received = 0;
-    for (;;) {
+    // With a length, the body ends when it is all there: asking once more
+    // for its end would be one more call for nothing.
+    while (!haveLength || received < expected) {
         if (sink.progress != nullptr && sink.progress->IsCancelled()) return E_ABORT;
+        const DWORD room = haveLength && expected - received < chunk ? static_cast<DWORD>(expected - received) : chunk;
         DWORD read = 0;
         hr = sink.file != nullptr ? request.Read(room, read) : request.ReadArrived(room, read);
         if (FAILED(hr)) return hr;

@@ -2,8 +2,8 @@
 // three overlays applies to an item of the sync folder.
 #include <windows.h>
 
+#include "BrelioServices/DatabaseStamp.h"
 #include "BrelioServices/RelativePath.h"
-#include "DatabaseStamp.h"
 #include "ItemStatusCache.h"
 #include "OverlayRule.h"
 

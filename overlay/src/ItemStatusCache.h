@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "BrelioCore/JXSRWLock.h"
-#include "DatabaseStamp.h"
+#include "BrelioServices/DatabaseStamp.h"
 
 class CSQLiteConnection;
 

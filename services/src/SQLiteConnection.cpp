@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "BrelioServices/SQLiteText.h"
+#include "CurrentSchemaStamps.h"
 
 namespace {
 
@@ -69,14 +70,39 @@ void CSQLiteConnection::Open(const wchar_t* path, OpenMode mode) {
     sqltext::Check(result);
 }
 
+bool CSQLiteConnection::ReadStamp(DatabaseStamp& stamp) {
+    HANDLE file = nullptr;
+    if (sqlite3_file_control(m_connection, "main", SQLITE_FCNTL_WIN32_GET_HANDLE, &file) != SQLITE_OK ||
+        file == nullptr || file == INVALID_HANDLE_VALUE)
+        return false;
+    return ReadDatabaseStamp(file, stamp);
+}
+
 void CSQLiteConnection::OpenCurrent(const wchar_t* path, OpenMode mode) {
     Open(path, mode);
-    if (!TableExists(kConfigTable) || ReadSchemaVersion() != kLocalStorageSchemaVersion)
-        throw sqltext::kSchemaMismatch;
+    // The file as it stands now: one that this process found current and
+    // that nobody wrote since needs no second look. The state is read
+    // before the check, so that a write coming between the two makes the
+    // remembered state an old one, which the next open checks again.
+    DatabaseStamp stamp;
+    const bool stamped = ReadStamp(stamp);
+    if (!stamped || !IsKnownCurrent(stamp)) {
+        if (!TableExists(kConfigTable) || ReadSchemaVersion() != kLocalStorageSchemaVersion)
+            throw sqltext::kSchemaMismatch;
+        if (stamped) RememberCurrent(stamp);
+    }
+    m_current = true;
 }
 
 void CSQLiteConnection::Close() {
     if (m_connection == nullptr) return;
+    // What this connection wrote into a current file leaves it current: its
+    // new state is remembered, so that the next operation is not checked
+    // again for our own writes. Every writer holds the storage mutex, as
+    // this one does, so nobody else wrote in between.
+    DatabaseStamp stamp;
+    if (m_current && sqlite3_total_changes(m_connection) > 0 && ReadStamp(stamp)) RememberCurrent(stamp);
+    m_current = false;
     sqlite3_close(m_connection);
     m_connection = nullptr;
 }

@@ -7,6 +7,7 @@
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/FileTimes.h"
+#include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/StopMarker.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -15,13 +16,6 @@
 // item did not just move. Anything else wins over the deletion.
 
 namespace {
-
-// The path equals the folder or lies below it, letter case aside.
-bool IsSameOrBelow(const std::wstring& path, const std::wstring& folder) {
-    if (folder.empty() || path.size() < folder.size()) return false;
-    if (_wcsnicmp(path.c_str(), folder.c_str(), folder.size()) != 0) return false;
-    return path.size() == folder.size() || path[folder.size()] == L'\\';
-}
 
 enum class RemoteState { Gone, Alive, Unknown };
 
@@ -64,6 +58,17 @@ bool CFileSyncThread::IsRenamePending(uint64_t fileId, const wchar_t* relativeNa
         if (fileId != 0 && change.file_id == fileId) return true;
         if (!name.empty() && (IsSameOrBelow(name, change.old_name) || IsSameOrBelow(name, change.name))) return true;
     }
+    return false;
+}
+
+bool CFileSyncThread::IsMoveIntoPending(const wchar_t* folderName) {
+    ChangeRecordList changes;
+    if (!ReadPendingChanges(changes)) return true;
+    const std::wstring folder = folderName;
+    for (const ChangeRecord& change : changes)
+        if (change.action == CHANGE_ACTION_RENAMED && change.name.size() > folder.size() &&
+            IsSameOrBelow(change.name, folder) && !IsSameOrBelow(change.old_name, folder))
+            return true;
     return false;
 }
 
@@ -156,7 +161,8 @@ HRESULT CFileSyncThread::DeleteLocalFolderChecked(const wchar_t* path, const WIN
     if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, true, S_FALSE, L"local rename pending");
     HRESULT outcome = S_OK;
     if (!IsRemoteItemGone(path, true, row.file_id, outcome)) return outcome;
-    if (!HasLocalChangesBelow(path)) return DeleteLocalFolder(path);
+    // An item moved in here and not yet sent is a change inside too.
+    if (!HasLocalChangesBelow(path) && !IsMoveIntoPending(Relative(path))) return DeleteLocalFolder(path);
     // Something inside changed since the last sync: the folder goes up
     // again holding what changed; the rest follows the deletion.
     return RecreateRemoteFolder(path, data, folderId);

@@ -46,7 +46,8 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
             // Never synced while its path is this long: the user is told.
             const std::wstring shown = std::wstring(folderPath) + L"\\" + data.cFileName;
             Log(L"%s - path too long.", shown.c_str());
-            m_env.syncManager->NotifyResult(shown.c_str(), isFolder, HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+            // A failed item: the pass did not bring everything into agreement.
+            NotifyResult(shown.c_str(), isFolder, HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
             continue;
         }
         result = isFolder ? SyncLocalFolder(path.c_str(), data, folderId, listing)

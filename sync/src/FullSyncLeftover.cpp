@@ -63,6 +63,10 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
         [[fallthrough]];
     }
     case FILE_STATUS_NONE:
+        // The old item of a move sent as a copy by a run cut short (no row
+        // has its id since the copy took it over): the move's record
+        // finishes it; brought back here, it would stand on both sides twice.
+        if (IsRenamePending(entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local move pending");
         // Something of that name appeared here during the walk: it is
         // compared on the next pass instead of being overwritten now.
         if (::PathFileExistsW(path.c_str()))
@@ -111,6 +115,13 @@ HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInf
     if (deletedHere && !movedThere && IsRemoteSubtreeAsRecorded(storage, entry.id, row.name))
         return DeleteRemoteEntry(entry, Relative(path));
     if (movedThere) {
+        // Its new folder comes with a later remote change: the rows stay as
+        // they are until then, or the move would no longer show in them.
+        const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
+        if (!::PathIsDirectoryW(folder.c_str())) {
+            Log(L"%s - waits for its folder.", path);
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        }
         // The rows beneath follow the folder to its new name, so that each
         // item inside is judged at its own place.
         const HRESULT renamed = storage.SetFileName(row, rowPath.c_str(), path, row.hash, row.revision);

@@ -32,16 +32,22 @@ bool IsFolderMissingOrEmpty(const wchar_t* folder) {
     return empty;
 }
 
-// Some remote item of the folder is recorded in sync: the local side had it.
-bool HasSyncedRemoteItems(CLocalStorage& storage, uint64_t folderId) {
+// Whether some remote item of the folder is recorded in sync: the local side
+// had it. Fails when the drive's listing cannot be read.
+HRESULT HasSyncedRemoteItems(CLocalStorage& storage, uint64_t folderId, bool& synced) {
+    synced = false;
     RequestStatus status;
     FileInfoList listing;
-    if (FAILED(GetFiles(status, folderId, listing, false))) return false;
+    const HRESULT listed = GetFiles(status, folderId, listing, false);
+    if (FAILED(listed)) return listed;
     for (const FileInfo& entry : listing) {
         int itemStatus = FILE_STATUS_NONE;
-        if (SUCCEEDED(storage.GetFileStatus(entry.id, itemStatus)) && itemStatus == FILE_STATUS_SYNCED) return true;
+        if (SUCCEEDED(storage.GetFileStatus(entry.id, itemStatus)) && itemStatus == FILE_STATUS_SYNCED) {
+            synced = true;
+            break;
+        }
     }
-    return false;
+    return S_OK;
 }
 
 constexpr HRESULT kSyncFolderGone = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
@@ -67,22 +73,43 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         return kSyncFolderGone;
     };
     if (!::PathIsDirectoryW(root)) return refuse(root);
+    CLocalStorage storage = Storage();
+    // S_OK when the folder may be walked. An empty folder whose drive
+    // listing cannot be read may be a lost folder as well: no walk on a
+    // guess, whose rows would all read as deletions.
+    auto mayWalk = [&](const wchar_t* folder, uint64_t folderId) -> HRESULT {
+        if (!IsFolderMissingOrEmpty(folder)) return S_OK;
+        bool recorded = false;
+        const HRESULT listed = HasSyncedRemoteItems(storage, folderId, recorded);
+        // A folder the drive no longer has leaves nothing there to take
+        // for deleted; the walk tells the user about it as before.
+        if (listed == API_E_ITEM_NOT_FOUND) return S_OK;
+        if (FAILED(listed)) {
+            Log(L"%s - the folder is empty and the drive's items could not be listed(0x%x); the full sync stopped.",
+                folder, static_cast<unsigned>(listed));
+            NotifyResult(folder, true, listed);
+            return listed;
+        }
+        return recorded ? refuse(folder) : S_OK;
+    };
     // Before the walk, which must never take them for the user's files.
     RemoveDownloadLeftovers(root);
 
     const std::vector<SyncFolderEntry> selected =
         m_env.selectedFolders != nullptr ? m_env.selectedFolders->GetEntries() : std::vector<SyncFolderEntry>();
-    CLocalStorage storage = Storage();
     if (selected.empty()) {
-        if (IsFolderMissingOrEmpty(root) && HasSyncedRemoteItems(storage, 0)) return refuse(root);
+        const HRESULT may = mayWalk(root, 0);
+        if (may != S_OK) return may;
         return FullSyncFolder(root, 0);
     }
     HRESULT result = S_OK;
     for (const SyncFolderEntry& entry : selected) {
         if (CheckStop()) break;
         const std::wstring folder = RootJoin(entry.path);
-        if (!folder.empty() && IsFolderMissingOrEmpty(folder.c_str()) && HasSyncedRemoteItems(storage, entry.folderId))
-            return refuse(folder.c_str());
+        if (!folder.empty()) {
+            const HRESULT may = mayWalk(folder.c_str(), entry.folderId);
+            if (may != S_OK) return may;
+        }
         result = SyncSelectedFolder(entry.path.c_str(), entry.folderId);
         // A selected folder left out of the walk leaves its changes unseen.
         if (result != S_OK) m_passIncomplete = true;

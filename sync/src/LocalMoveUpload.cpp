@@ -10,7 +10,9 @@
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
 #include "BrelioSync/LocalName.h"
+#include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/StopMarker.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -34,34 +36,62 @@ HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRela
     if (FAILED(hr)) return hr;
     if (hr == S_FALSE || parentId == kUnknownParentId)
         return ReportSkipped(fullPath, isFolder, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
-    Log(L"%s - moved here from %s; it goes up anew and the old item goes to the trash.", fullPath, oldRelativeName);
+    // The old item's row, with the content recorded for it. When no row has
+    // its id any more, a run that sent this move was cut short (a kill, a
+    // crash, a failed trash) after the copy, or part of it, went up and
+    // took the row of the new place over: the move goes on from there.
     FileRecord row;
-    const bool known = Storage().GetFile(oldId, row) == S_OK;
+    hr = Storage().GetFile(oldId, row);
+    if (FAILED(hr)) return hr;
+    bool known = hr == S_OK;
+    bool resumed = false;
+    if (!known) {
+        hr = Storage().GetFile(fullPath, row);
+        if (FAILED(hr)) return hr;
+        known = resumed = hr == S_OK;
+    }
+    if (isFolder && !resumed) {
+        // Where the new place stands on the drive now, before anything
+        // goes up into it.
+        ChangeInfo folderMeta;
+        bool loops = false;
+        hr = FindMoveLoop(oldId, fullPath, folderMeta, loops);
+        if (FAILED(hr)) return ReportSkipped(fullPath, true, hr, L"remote state unknown");
+        if (loops) return UndoLoopingMove(folderMeta, fullPath);
+    }
+    Log(resumed ? L"%s - moved here from %s; its copy, cut short, goes on."
+                : L"%s - moved here from %s; it goes up anew and the old item goes to the trash.",
+        fullPath, oldRelativeName);
     m_movingIds.insert(oldId);
     if (isFolder) {
         // What changed in the old folder on the drive comes into the moved
         // one first, so that nothing of it goes to the trash with the old
-        // folder.
-        hr = FullSyncFolder(fullPath, oldId);
+        // folder. (A copy cut short has rows of both trees below: the
+        // copy settles those on its own.)
+        if (!resumed) hr = FullSyncFolder(fullPath, oldId);
         if (SUCCEEDED(hr)) hr = CopyFolderUp(fullPath, parentId, oldId);
-    } else {
+    } else if (!resumed) {
         hr = UploadFile(parentId, fullPath, 0, true, false);
     }
     m_movingIds.erase(oldId);
     if (FAILED(hr)) return hr;
     m_replacedIds.insert(oldId);
-    if (!isFolder && known) {
-        // Changed on the drive meanwhile: that content is not the one that
-        // went up, so the old item stays.
-        RequestStatus status;
-        ChangeInfo meta;
-        if (FAILED(GetFileMeta(status, oldId, meta)) || _stricmp(meta.file.hash.c_str(), row.hash.c_str()) != 0) {
-            Log(L"%s - changed on the drive meanwhile, kept there.", oldRelativeName);
-            return S_OK;
-        }
-    }
     // Last, and only once the item stands at its new place.
-    return DeleteRemote(oldId, oldRelativeName, isFolder);
+    if (isFolder) return TrashOldFolder(oldId, oldRelativeName, fullPath, parentId);
+    RequestStatus status;
+    ChangeInfo meta;
+    hr = GetFileMeta(status, oldId, meta);
+    if (hr == API_E_ITEM_NOT_FOUND || (SUCCEEDED(hr) && meta.changeType == "deleted")) return S_OK;
+    // Changed on the drive meanwhile: that content is not the one that
+    // went up, so the old item stays. The copy of a run cut short is the
+    // newer item: an older old one is what went up, or an earlier state.
+    const bool changedThere = FAILED(hr) || (known && _stricmp(meta.file.hash.c_str(), row.hash.c_str()) != 0 &&
+                                             (!resumed || meta.file.revision > row.revision));
+    if (changedThere) {
+        Log(L"%s - changed on the drive meanwhile, kept there.", oldRelativeName);
+        return S_OK;
+    }
+    return DeleteRemote(oldId, oldRelativeName, false);
 }
 
 HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId) {
@@ -80,6 +110,9 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
         if (FAILED(found)) return found;
         const bool isFolder = !IsFileType(entry.type.c_str());
         if (found == S_FALSE) {
+            // The old item of a move of its own, sent as a copy that is not
+            // finished: its own record settles it.
+            if (IsRenamePending(entry.id, nullptr)) continue;
             std::wstring path;
             if (FAILED(JoinRemoteName(folderPath, entry.name.c_str(), path)) || ::PathFileExistsW(path.c_str())) continue;
             hr = isFolder ? CreateLocalFolder(entry, path.c_str(), true) : Download(entry, path.c_str(), true, false);
@@ -93,12 +126,12 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
         }
     }
 
-    WIN32_FIND_DATAW data = {};
-    if (!brelio::UniqueFindHandle(::FindFirstFileW(folderPath, &data))) return HRESULT_FROM_WIN32(::GetLastError());
     uint64_t folderId = 0;
-    hr = CreateRemoteFolder(parentId, folderPath, data, folderId);
+    FileInfoList copied;
+    hr = PlaceFolderCopy(folderPath, parentId, oldFolderId, folderId, copied);
     if (FAILED(hr)) return hr;
 
+    WIN32_FIND_DATAW data = {};
     std::wstring pattern;
     if (!JoinName(folderPath, L"*.*", pattern)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     const brelio::UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
@@ -117,7 +150,20 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
         FileRecord row;
         const bool known = Storage().GetFile(path.c_str(), row) == S_OK;
         HRESULT item = S_OK;
-        if (!known || held.count(row.file_id)) {
+        const auto standing = FindRemoteEntry(copied, data.cFileName, isFolder);
+        if (standing != copied.end() && known && row.file_id == standing->id) {
+            // Went up before the run that sent the move was cut short; what
+            // a folder of it holds may not have.
+            if (isFolder) {
+                const auto old = FindRemoteEntry(oldListing, data.cFileName, true);
+                item = old != oldListing.end() ? CopyFolderUp(path.c_str(), folderId, old->id)
+                                               : FullSyncFolder(path.c_str(), standing->id);
+            }
+        } else if (standing != copied.end() && !isFolder && RecordIfSameContent(*standing, path.c_str()) == S_OK) {
+            // Its upload went through just before the run was cut short,
+            // before its row could be written.
+            if (known) m_replacedIds.insert(row.file_id);
+        } else if (!known || held.count(row.file_id)) {
             // In the old folder on the drive (or new here): it goes up anew,
             // and the old one goes to the trash with the old folder.
             if (known) m_replacedIds.insert(row.file_id);
@@ -141,4 +187,54 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
         if (FAILED(item)) result = item;
     } while (::FindNextFileW(find.Get(), &data));
     return result;
+}
+
+HRESULT CFileSyncThread::PlaceFolderCopy(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId,
+                                         uint64_t& folderId, FileInfoList& copied) {
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(folderPath, row);
+    if (FAILED(hr)) return hr;
+    RequestStatus status;
+    if (hr == S_OK && row.file_id != oldFolderId) {
+        // Made by a run cut short: its row names it already.
+        folderId = row.file_id;
+        return GetFiles(status, folderId, copied, false);
+    }
+    WIN32_FIND_DATAW data = {};
+    if (!brelio::UniqueFindHandle(::FindFirstFileW(folderPath, &data))) return HRESULT_FROM_WIN32(::GetLastError());
+    hr = CreateRemoteFolder(parentId, folderPath, data, folderId);
+    if (FAILED(hr)) return hr;
+    if (folderId != oldFolderId) return S_OK;
+    // The name is taken at the new place, and the row still names the old
+    // folder: a run cut short made the copy there before it could record
+    // it. The drive's listing names it; the old folder itself is never the
+    // copy.
+    FileInfoList siblings;
+    hr = GetFiles(status, parentId, siblings, true);
+    if (FAILED(hr)) return hr;
+    const auto made = FindRemoteEntry(siblings, data.cFileName, true);
+    if (made == siblings.end() || made->id == oldFolderId)
+        return ReportSkipped(folderPath, true, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS), L"the new place holds the old folder");
+    hr = Storage().InsertFile(*made, folderPath, 0, FileTimeToTicks(data.ftLastWriteTime), FILE_STATUS_SYNCED);
+    if (FAILED(hr)) return hr;
+    folderId = made->id;
+    return GetFiles(status, folderId, copied, false);
+}
+
+HRESULT CFileSyncThread::ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath) {
+    FileRecord row;
+    HRESULT hr = Storage().GetFile(fullPath, row);
+    // No copy stands for it here: the item was settled some other way.
+    if (hr != S_OK || row.file_id == record.file_id) return FAILED(hr) ? hr : S_OK;
+    RequestStatus status;
+    ChangeInfo meta;
+    hr = GetFileMeta(status, record.file_id, meta);
+    // The old item is gone: the move was finished but for striking it off.
+    if (hr == API_E_ITEM_NOT_FOUND || (SUCCEEDED(hr) && meta.changeType == "deleted")) return S_OK;
+    if (FAILED(hr)) return ReportSkipped(fullPath, record.is_folder, hr, L"remote state unknown");
+    const bool isFolder = !IsFileType(meta.file.type.c_str());
+    const std::wstring oldName = RemotePathToRowName(meta.file.path);
+    if (isFolder != (::PathIsDirectoryW(fullPath) != FALSE) || _wcsicmp(oldName.c_str(), record.name.c_str()) == 0)
+        return S_OK;
+    return MoveRemoteByCopy(record.file_id, oldName.c_str(), fullPath, isFolder);
 }

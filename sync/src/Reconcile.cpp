@@ -201,12 +201,19 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             if (record.file_id != 0) {
                 int status = FILE_STATUS_NONE;
                 if (FAILED(storage.GetFileStatus(record.file_id, status))) return S_OK;
+                // In sync already: sent by a run cut short before it could
+                // strike the record off, or only its content went up since
+                // (an edit uploaded ahead of a move that could not go yet).
                 // An edit sent under the old name (the same name to the file
-                // system) marks the row in sync; the new letter case is
-                // still to be sent, and the drive's name tells whether it is.
+                // system) marks the row in sync too; the new letter case is
+                // still to be sent. The drive's place tells which.
                 const bool letterCase = DiffersOnlyInLetterCase(record.name, record.old_name);
-                if (status == FILE_STATUS_CHANGED || (letterCase && status != FILE_STATUS_NONE))
+                if (status == FILE_STATUS_CHANGED || status == FILE_STATUS_SYNCED ||
+                    (letterCase && status != FILE_STATUS_NONE))
                     return SendLocalRename(record, full.c_str());
+                // No row has the item's id any more: a copy to its new place
+                // took it over.
+                if (status == FILE_STATUS_NONE) return ResumeMoveByCopy(record, full.c_str());
                 return S_OK;
             }
             if (record.is_folder) {

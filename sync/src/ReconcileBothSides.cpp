@@ -189,6 +189,8 @@ HRESULT CFileSyncThread::SettleLocalFolderRemoval(const ChangeRecord& record, co
     FileRecord row;
     hr = Storage().GetFile(record.file_id, row);
     if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+    hr = SettleMovesOutOf(row.name, RemotePathToRowName(meta.file.path));
+    if (FAILED(hr)) return hr;
     std::wstring place;
     hr = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(meta.file.path), place);
     if (FAILED(hr)) return ReportSkipped(fullPath, true, hr, L"unusable remote path");
@@ -226,6 +228,13 @@ HRESULT CFileSyncThread::SettleVanishedItem(const ChangeRecord& record) {
     // Changed on the drive too: a change beats the delete, and the remote
     // phase brings it back at its remote place.
     if (remote != nullptr) return S_OK;
+    // A folder's own revision does not tell whether anything in it changed
+    // on the drive: what did comes back, the rest goes to the trash.
+    if (row.is_folder) {
+        ChangeRecord removed = record;
+        removed.name = row.name;
+        return SettleLocalFolderRemoval(removed, place.c_str());
+    }
     // Gone with a folder deleted here, unchanged there: a plain deletion.
     Log(L"%s - gone here with its folder.", place.c_str());
     return DeleteRemote(record.file_id, row.name.c_str(), row.is_folder);

@@ -23,6 +23,12 @@ std::wstring RemotePathToRowName(const std::wstring& remotePath) {
     return name;
 }
 
+bool IsSameOrBelow(const std::wstring& name, const std::wstring& folder) {
+    if (folder.empty() || name.size() < folder.size()) return false;
+    if (_wcsnicmp(name.c_str(), folder.c_str(), folder.size()) != 0) return false;
+    return name.size() == folder.size() || name[folder.size()] == L'\\';
+}
+
 ChangeInfo* FindRemoteChange(ChangeInfoList& remoteChanges, const ChangeRecord& record) {
     for (ChangeInfo& change : remoteChanges) {
         if (record.file_id != 0 && change.file.id == record.file_id) return &change;

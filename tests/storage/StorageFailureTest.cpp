@@ -1,5 +1,6 @@
 #include <sqlite3.h>
 
+#include <functional>
 #include <thread>
 
 #include "BrelioCore/TextConvert.h"
@@ -79,6 +80,51 @@ TEST_F(LocalStorageFailure, FilesThatAreNotOurDatabaseAreRefusedAndLeftUntouched
         EXPECT_EQ(log.find("inserted"), std::string::npos) << c.kind;
         EXPECT_TRUE(MutexIsFree(m_mutex)) << c.kind;
         EXPECT_TRUE(DatabaseIsClosed(m_database)) << c.kind;
+    }
+}
+
+// A file is checked once while it stays as it was; one replaced by another
+// file, or written by anyone else since, is looked at again.
+TEST_F(LocalStorageFailure, ADatabaseReplacedOrWrittenSinceItsLastCheckIsCheckedAgain) {
+    const std::wstring other = m_database + L".other";
+    const struct Case {
+        const char* kind;
+        std::function<void()> change;
+    } cases[] = {
+        {"its version rewritten in place", [&] { Sql("UPDATE config SET version=65540"); }},
+        {"replaced by another program's file",
+         [&] {
+             ASSERT_EQ(CSQLiteConnection::CreateDatabase(other.c_str()), 0);
+             CSQLiteConnection db;
+             db.Open(other.c_str(), OpenMode::ReadWrite);
+             db.Exec(L"DROP TABLE config");
+             db.Close();
+             ASSERT_TRUE(::MoveFileExW(other.c_str(), m_database.c_str(), MOVEFILE_REPLACE_EXISTING));
+         }},
+        {"deleted and made anew, of a newer version",
+         [&] {
+             ASSERT_TRUE(::DeleteFileW(m_database.c_str()));
+             ASSERT_EQ(CSQLiteConnection::CreateDatabase(m_database.c_str()), 0);
+             Sql("UPDATE config SET version=65540");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        ResetDatabase();
+        CLocalStorage storage = Storage();
+        FileRecord record;
+        ASSERT_EQ(storage.InsertFile(AnyFile(1), Path(L"a.txt").c_str(), 0, 0, FILE_STATUS_SYNCED), S_OK);
+        ASSERT_EQ(storage.GetFile(Path(L"a.txt").c_str(), record), S_OK);
+        ASSERT_NO_FATAL_FAILURE(c.change());
+        ::DeleteFileW(m_log.c_str());
+        const std::string before = ReadFileBytes(m_database);
+
+        EXPECT_EQ(storage.GetFile(Path(L"a.txt").c_str(), record), E_FAIL);
+        EXPECT_EQ(storage.InsertFile(AnyFile(2), Path(L"b.txt").c_str(), 0, 0, FILE_STATUS_SYNCED), E_FAIL);
+        EXPECT_EQ(ReadFileBytes(m_database), before);
+        const std::string log = LogText();
+        EXPECT_NE(log.find(ExceptionLine("GetFile", 24)), std::string::npos) << log;
+        EXPECT_NE(log.find(ExceptionLine("InsertFile", 24)), std::string::npos) << log;
     }
 }
 

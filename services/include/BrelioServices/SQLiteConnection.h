@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BrelioServices/DatabaseStamp.h"
 #include "BrelioServices/SQLiteStatement.h"
 #include "BrelioServices/StorageRecords.h"
 
@@ -36,6 +37,8 @@ public:
     void Open(const wchar_t* path, OpenMode mode);
     // Opens and refuses (kSchemaMismatch, or the SQLite error) a file that
     // is not a database of our schema version, before anything is written.
+    // A file is looked at once while it stays as this process last saw it
+    // (see CurrentSchemaStamps.h), not at every open.
     void OpenCurrent(const wchar_t* path, OpenMode mode);
     void Close();
 
@@ -136,7 +139,12 @@ public:
     void SetLatestRevision(uint64_t revision);
 
 private:
+    // The state of the open file; false when it cannot be read.
+    bool ReadStamp(DatabaseStamp& stamp);
+
     sqlite3* m_connection = nullptr;
+    // Opened by OpenCurrent, and found current.
+    bool m_current = false;
 };
 
 // Makes the statements between its start and Commit one unit: all of them

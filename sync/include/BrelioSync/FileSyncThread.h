@@ -14,6 +14,7 @@
 #include "BrelioServices/SyncFolderList.h"
 
 class CSyncManager;
+struct OldFolderContent;
 
 // What a sync pass works on, taken from the settings and the application
 // object when the thread starts.
@@ -195,8 +196,31 @@ private:
     // the old one goes to the trash.
     HRESULT MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, bool isFolder);
     HRESULT CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId);
+    // The folder of the copy at its new place, made now or found made by a
+    // run cut short, and what it holds already.
+    HRESULT PlaceFolderCopy(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId, uint64_t& folderId,
+                            FileInfoList& copied);
+    // The old folder once its copy stands: to the trash as far as nothing
+    // in it is held nowhere else.
+    HRESULT TrashOldFolder(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, uint64_t parentId);
+    HRESULT JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolderId, OldFolderContent& content, int depth);
+    HRESULT TrashMovedParts(const OldFolderContent& content);
+    // The folder moved here to the full path would, with the drive's moves
+    // followed here, lie inside itself: some folder on the way to the new
+    // place lies inside it on the drive. The folder's state on the drive
+    // comes with it.
+    HRESULT FindMoveLoop(uint64_t folderId, const wchar_t* fullPath, ChangeInfo& folderMeta, bool& loops);
+    // The folder goes back to its place on the drive.
+    HRESULT UndoLoopingMove(const ChangeInfo& folderMeta, const wchar_t* fullPath);
+    // A move sent as a copy by a run that was cut short: the row of the
+    // new place names the copy, and the old item may still be there.
+    HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath);
     HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath);
     HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath);
+    // The remote changes of items the drive moved out of a folder (a row
+    // name, and its name on the drive) that was deleted here, carried out
+    // ahead of the deletion.
+    HRESULT SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName);
     // A remote deletion met with the checks of the full walk.
     HRESULT DeleteLocalChecked(const wchar_t* path, bool isFolder);
     // The local folder anew on the drive, each item in it settled on its own.
@@ -226,6 +250,9 @@ private:
     // A rename or removal of the item in the change table (the record
     // being carried out aside): a record that decides where it is.
     bool IsPlaceChangePending(uint64_t fileId);
+    // A rename in the change table that moved an item into the folder (a
+    // row name) from outside it.
+    bool IsMoveIntoPending(const wchar_t* folderName);
     // A rename of the item recorded after the record being carried out.
     bool IsRenamedLater(uint64_t fileId);
     // The change table without the record being carried out; false when it

@@ -15,6 +15,9 @@ void RemoveRemoteChange(ChangeInfoList& remoteChanges, const ChangeInfo* change)
 uint64_t GetPrivateDriveLatestRevision(const DriveInfoList& drives);
 // A remote path ("/a/b/", forward slashes) as a row name ("a\b").
 std::wstring RemotePathToRowName(const std::wstring& remotePath);
+// The row name equals the folder's or lies below it, letter case aside; an
+// empty folder holds nothing.
+bool IsSameOrBelow(const std::wstring& name, const std::wstring& folder);
 // Two row names of one place spelled alike: the same folder, letter case
 // aside, and the same last name exactly. A last name that differs only in
 // letter case is a rename still to be made on the other side.

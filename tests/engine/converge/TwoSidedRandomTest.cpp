@@ -2,9 +2,12 @@
 // folders on both sides of a synced tree, the passes after each round, and
 // the three rules checked against a model of what each side did.
 //
-// The default run is short. BRELIO_TWO_SIDED_RUNS asks for more seeds (1 to
-// N), BRELIO_TWO_SIDED_ROUNDS for more rounds, and BRELIO_TWO_SIDED_SEED
-// replays one seed alone. A failing run prints its seed and operations.
+// The default run, which CI runs, takes seeds 1 to 16 of three rounds each:
+// a seed is its own test of one to three seconds alone (up to about fifteen
+// with the rest of the suite running beside it). BRELIO_TWO_SIDED_RUNS asks for more
+// seeds (1 to N), BRELIO_TWO_SIDED_ROUNDS for more rounds, and
+// BRELIO_TWO_SIDED_SEED replays one seed alone. A failing run prints its
+// seed and operations.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -39,7 +42,7 @@ std::vector<unsigned> Seeds() {
     const int replay = EnvironmentNumber("BRELIO_TWO_SIDED_SEED", 0);
     if (replay != 0) return {static_cast<unsigned>(replay)};
     std::vector<unsigned> seeds;
-    const int runs = EnvironmentNumber("BRELIO_TWO_SIDED_RUNS", 3);
+    const int runs = EnvironmentNumber("BRELIO_TWO_SIDED_RUNS", 16);
     for (int seed = 1; seed <= runs; ++seed) seeds.push_back(static_cast<unsigned>(seed));
     return seeds;
 }
@@ -122,9 +125,30 @@ protected:
         return ids[std::uniform_int_distribution<size_t>(0, ids.size() - 1)(m_random)];
     }
 
+    // Under Wine a watched folder that was renamed keeps reporting what
+    // happens inside it under its old path (Windows reports the new one):
+    // local changes keep out of folders renamed or moved here earlier in
+    // the same round.
+    bool IsInsideRenamedHere(int id) const {
+        for (const int folder : m_renamedHere)
+            if (id != folder && IsWithin(kLocal, id, folder)) return true;
+        return false;
+    }
+    // A folder where a local change may go: not one renamed this round,
+    // nor inside one.
+    bool IsOpenTarget(int s, int folder) const {
+        return s != kLocal || folder == kRoot || (!m_renamedHere.count(folder) && !IsInsideRenamedHere(folder));
+    }
+    std::vector<int> Changeable(int s, std::function<bool(const ModelItem&)> keep) const {
+        std::vector<int> ids = Alive(s, keep);
+        if (s == kLocal) std::erase_if(ids, [&](int id) { return IsInsideRenamedHere(id); });
+        return ids;
+    }
+
     // A folder to put something in: the root or a live folder.
     int PickFolder(int s) {
         std::vector<int> folders = Alive(s, [](const ModelItem& item) { return item.folder; });
+        std::erase_if(folders, [&](int folder) { return !IsOpenTarget(s, folder); });
         folders.push_back(kRoot);
         return Pick(folders);
     }
@@ -146,8 +170,8 @@ protected:
     // One random operation on one side, done for real and in the model.
     void Operate(int s) {
         const int kind = std::uniform_int_distribution<int>(0, 12)(m_random);
-        const std::vector<int> files = Alive(s, [](const ModelItem& item) { return !item.folder; });
-        const std::vector<int> any = Alive(s, [](const ModelItem&) { return true; });
+        const std::vector<int> files = Changeable(s, [](const ModelItem& item) { return !item.folder; });
+        const std::vector<int> any = Changeable(s, [](const ModelItem&) { return true; });
         if (kind <= 2 || any.empty()) return Create(s, false);
         if (kind == 3) return Create(s, true);
         if (kind <= 6 && !files.empty()) return Edit(s, Pick(files));
@@ -192,6 +216,7 @@ protected:
         const std::string path = PathOn(s, id);
         ModelItem::SideView& view = m_items[id].side[s];
         view.name = NewName(m_items[id].folder);
+        if (s == kLocal && m_items[id].folder) m_renamedHere.insert(id);
         Note(s, "rename " + path + " to " + view.name);
         if (s == kLocal) return LocalMove(path, PathOn(s, id));
         RemoteRename(path, view.name);
@@ -201,10 +226,12 @@ protected:
         std::vector<int> targets = Alive(s, [](const ModelItem& item) { return item.folder; });
         targets.push_back(kRoot);
         std::erase_if(targets, [&](int target) {
-            return target == m_items[id].side[s].parent || (target != kRoot && IsWithin(s, target, id));
+            return target == m_items[id].side[s].parent || (target != kRoot && IsWithin(s, target, id)) ||
+                   !IsOpenTarget(s, target);
         });
         if (targets.empty()) return Rename(s, id);
         const int target = Pick(targets);
+        if (s == kLocal && m_items[id].folder) m_renamedHere.insert(id);
         const std::string path = PathOn(s, id);
         m_items[id].side[s].parent = target;
         const std::string targetPath = PathOn(s, target);
@@ -333,6 +360,8 @@ protected:
     }
 
     std::map<int, ModelItem> m_items;
+    // Folders renamed or moved on the local side in the round under way.
+    std::set<int> m_renamedHere;
     int m_nextId = 1;
     int m_round = 0;
     int m_serial = 0;
@@ -353,6 +382,7 @@ TEST_P(TwoSidedRandom, EveryRoundConvergesLosesNothingAndKeepsTheUsersActions) {
 
     const int rounds = EnvironmentNumber("BRELIO_TWO_SIDED_ROUNDS", 3);
     for (m_round = 1; m_round <= rounds; ++m_round) {
+        m_renamedHere.clear();
         for (int s : {kLocal, kRemote}) {
             const int count = std::uniform_int_distribution<int>(1, 3)(m_random);
             for (int op = 0; op < count; ++op) ASSERT_NO_FATAL_FAILURE(Operate(s));
@@ -362,20 +392,20 @@ TEST_P(TwoSidedRandom, EveryRoundConvergesLosesNothingAndKeepsTheUsersActions) {
         EXPECT_TRUE(converged) << "after round " << m_round;
         const DriveTree state = LocalState();
         CheckRules(state);
-        if (HasFailure()) {
-            std::cout << "Seed " << GetParam() << " failed in round " << m_round
-                      << " (replay: BRELIO_TWO_SIDED_SEED=" << GetParam() << "); operations:\n"
-                      << m_operations.str();
-            return;
-        }
         for (const auto& [id, item] : m_items)
             for (int s : {kLocal, kRemote})
                 if (!item.folder && item.side[s].present) contents[Sha256Hex(item.side[s].content)] = item.side[s].content;
         std::set<std::string> seen;
         for (const auto& [path, hash] : state) {
             if (hash == kFolderMark) continue;
-            ASSERT_TRUE(contents.count(hash)) << path << " holds a content nobody wrote";
-            ASSERT_TRUE(seen.insert(hash).second) << path << " duplicates the content of another file";
+            EXPECT_TRUE(contents.count(hash)) << path << " holds a content nobody wrote";
+            EXPECT_TRUE(seen.insert(hash).second) << path << " duplicates the content of another file";
+        }
+        if (HasFailure()) {
+            std::cout << "Seed " << GetParam() << " failed in round " << m_round
+                      << " (replay: BRELIO_TWO_SIDED_SEED=" << GetParam() << "); operations:\n"
+                      << m_operations.str();
+            return;
         }
         LoadBase(state, contents);
     }

@@ -29,6 +29,8 @@ struct TwoSidedCase {
     ExpectedTree expected;
     // Every content written on either side, which must survive.
     std::vector<std::string> written;
+    // The synced tree the case starts from, when not kStart.
+    const ExpectedTree* start = nullptr;
 };
 
 void Nothing(TwoSidedTest&) {}
@@ -189,7 +191,7 @@ class TwoSidedScenario : public TwoSidedTest, public ::testing::WithParamInterfa
 
 TEST_P(TwoSidedScenario, ConvergesLosesNothingAndKeepsTheUsersAction) {
     const TwoSidedCase& row = GetParam();
-    ASSERT_NO_FATAL_FAILURE(StartSynced(kStart));
+    ASSERT_NO_FATAL_FAILURE(StartSynced(row.start != nullptr ? *row.start : kStart));
     ASSERT_NO_FATAL_FAILURE(row.local(*this));
     ASSERT_NO_FATAL_FAILURE(row.remote(*this));
     bool convergedAfterPartials = false;
@@ -201,6 +203,100 @@ TEST_P(TwoSidedScenario, ConvergesLosesNothingAndKeepsTheUsersAction) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TwoSidedScenario, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<TwoSidedCase>& info) { return info.param.name; });
+
+// Folders moved into one another on the two sides.
+const ExpectedTree kThreeFolders = {{"E", kFolderMark}, {"E/e1.txt", "e1 base"}, {"X", kFolderMark},
+                                    {"X/x1.txt", "x1 base"}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}};
+
+const ExpectedTree kNestedFolders = {{"P", kFolderMark}, {"P/p1.txt", "p1 base"}, {"P/K", kFolderMark},
+                                     {"P/K/k1.txt", "k1 base"}};
+
+const TwoSidedCase kFolderMoveCases[] = {
+    // Moves that together would put a folder inside itself: the drive's
+    // moves stand, the local move that closes the loop is undone, and
+    // every item is kept.
+    {"LocalMoveIntoAFolderTheDriveMovedInsideIt",
+     [](TwoSidedTest& t) { t.LocalMove("E", "X/E"); },
+     [](TwoSidedTest& t) { t.RemoteMove("X", "E"); },
+     {{"E", kFolderMark}, {"E/e1.txt", "e1 base"}, {"E/X", kFolderMark}, {"E/X/x1.txt", "x1 base"},
+      {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {},
+     &kThreeFolders},
+    {"LocalMoveClosingALoopThroughAThirdFolder",
+     [](TwoSidedTest& t) { t.LocalMove("E", "X/E"); },
+     [](TwoSidedTest& t) {
+         t.RemoteMove("X", "C");
+         t.RemoteMove("C", "E");
+     },
+     {{"E", kFolderMark}, {"E/e1.txt", "e1 base"}, {"E/C", kFolderMark}, {"E/C/c1.txt", "c1 base"},
+      {"E/C/X", kFolderMark}, {"E/C/X/x1.txt", "x1 base"}},
+     {},
+     &kThreeFolders},
+    {"LocalMovesClosingALoopWithADriveMove",
+     [](TwoSidedTest& t) {
+         t.LocalMove("X", "C/X");
+         t.LocalMove("C", "E/C");
+     },
+     [](TwoSidedTest& t) { t.RemoteMove("E", "X"); },
+     {{"X", kFolderMark}, {"X/x1.txt", "x1 base"}, {"X/E", kFolderMark}, {"X/E/e1.txt", "e1 base"},
+      {"X/E/C", kFolderMark}, {"X/E/C/c1.txt", "c1 base"}},
+     {},
+     &kThreeFolders},
+    // Not a loop: the inner folder comes out first. The drive's addition
+    // inside it follows it, once.
+    {"LocalInnerFolderMovedOutAndItsParentMovedIntoIt",
+     [](TwoSidedTest& t) {
+         t.LocalMove("P/K", "K");
+         t.LocalMove("P", "K/P");
+     },
+     [](TwoSidedTest& t) { t.RemoteWrite("P/K/k2.txt", "k2 remote"); },
+     {{"K", kFolderMark}, {"K/k1.txt", "k1 base"}, {"K/k2.txt", "k2 remote"}, {"K/P", kFolderMark},
+      {"K/P/p1.txt", "p1 base"}},
+     {"k2 remote"},
+     &kNestedFolders},
+    // Deleted here, while the drive moved a folder out of it: as against a
+    // rename, the moved folder survives, holding only what changed.
+    {"LocalFolderDeleteAgainstRemoteMoveOfAFolderOutOfIt",
+     [](TwoSidedTest& t) { t.LocalDelete("P"); },
+     [](TwoSidedTest& t) { t.RemoteMove("P/K", ""); },
+     {{"K", kFolderMark}},
+     {},
+     &kNestedFolders},
+    {"LocalFolderDeleteAgainstRemoteMoveIntoAFolderRenamedAfter",
+     [](TwoSidedTest& t) { t.LocalDelete("E"); },
+     [](TwoSidedTest& t) {
+         t.RemoteMove("E", "X");
+         t.RemoteRename("X", "Y");
+     },
+     {{"Y", kFolderMark}, {"Y/E", kFolderMark}, {"Y/x1.txt", "x1 base"}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {},
+     &kThreeFolders},
+    // Moved and edited here into a folder the drive trashed: the folder
+    // comes back holding it.
+    {"LocalMoveAndEditIntoAFolderTrashedOnTheDrive",
+     [](TwoSidedTest& t) {
+         t.LocalMove("X/x1.txt", "E/x1.txt");
+         t.LocalWrite("E/x1.txt", "x1 local");
+     },
+     [](TwoSidedTest& t) { t.RemoteTrash("E"); },
+     {{"E", kFolderMark}, {"E/x1.txt", "x1 local"}, {"X", kFolderMark}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {"x1 local"},
+     &kThreeFolders},
+    // Moved into a folder that is then deleted here: an edit made inside on
+    // the drive beats the delete.
+    {"LocalFolderMovedIntoAFolderDeletedAfterAgainstRemoteEditInside",
+     [](TwoSidedTest& t) {
+         t.LocalMove("E", "X/E");
+         t.LocalDelete("X");
+     },
+     [](TwoSidedTest& t) { t.RemoteWrite("E/e1.txt", "e1 remote"); },
+     {{"E", kFolderMark}, {"E/e1.txt", "e1 remote"}, {"C", kFolderMark}, {"C/c1.txt", "c1 base"}},
+     {"e1 remote"},
+     &kThreeFolders},
+};
+
+INSTANTIATE_TEST_SUITE_P(FolderMoves, TwoSidedScenario, ::testing::ValuesIn(kFolderMoveCases),
                          [](const ::testing::TestParamInfo<TwoSidedCase>& info) { return info.param.name; });
 
 class TwoSidedTransfer : public TwoSidedTest {};
@@ -233,6 +329,47 @@ TEST_F(TwoSidedTransfer, ALocalSaveDuringTheDownloadOfTheSameFileSurvives) {
                        {"A/a1.txt", "a1 remote"},
                        {kConflictOfA1, "a1 saved during the download"},
                        {"A/a2.txt", "a2 base"}}));
+}
+
+// The drive adds a file to a folder while the folder's move here goes up
+// as a copy: the file comes along into the copy, and the old folder goes
+// to the trash only after that.
+TEST_F(TwoSidedTransfer, AFileTheDriveAddsWhileAMovedFolderIsCopiedComesAlong) {
+    ASSERT_NO_FATAL_FAILURE(StartSynced(kStart));
+    LocalMakeFolder("N");
+    LocalMove("A", "N/A");
+    // The second folder made on the drive is the copy of A (N is the
+    // first): it is held while the drive adds to the old A.
+    Json::Value first;
+    first["method"] = "POST";
+    first["path"] = "/create-folder$";
+    first["delayMs"] = 1;
+    AddFault(first);
+    Json::Value copy = first;
+    copy["delayMs"] = 3000;
+    AddFault(copy);
+    Known("a3 remote");
+    std::atomic<bool> added{false};
+    std::thread other([&] {
+        if (!WaitForFaultsTaken(60000)) return;
+        Json::Value change;
+        change["op"] = "upload";
+        change["path"] = "/A/a3.txt";
+        change["content"] = Base64("a3 remote");
+        added = Remote(change).isObject();
+    });
+    RecordLocalChanges();
+    RunPartial();
+    other.join();
+    ASSERT_TRUE(added) << "the drive's file did not land during the copy";
+    RunPasses();
+    EXPECT_TRUE(Converged());
+    EXPECT_TRUE(Kept({"a3 remote"}));
+    EXPECT_TRUE(Holds({{"N", kFolderMark},
+                       {"N/A", kFolderMark},
+                       {"N/A/a1.txt", "a1 base"},
+                       {"N/A/a2.txt", "a2 base"},
+                       {"N/A/a3.txt", "a3 remote"}}));
 }
 
 // A conflict keeps the local content as one copy, however many polls the

@@ -138,8 +138,6 @@ private:
     // folder), or for a while at most.
     void WaitUntilRecorded();
     void HoldTransfer(const KillPlan& plan);
-    // A driver with the engine's threads running.
-    void StartEngine(CDriverProcess& driver);
     // Requests a partial pass and kills the driver at the instant; the
     // anchor, when given, is the item path ending the instant counts from.
     void KillDuringPass(CDriverProcess& driver, const std::wstring& anchor, DWORD killMs);
@@ -257,20 +255,6 @@ void CrashRecovery::HoldTransfer(const KillPlan& plan) {
     AddFault(fault);
 }
 
-void CrashRecovery::StartEngine(CDriverProcess& driver) {
-    ASSERT_TRUE(driver.Start());
-    ASSERT_TRUE(driver.Send("start\n"));
-    std::string result;
-    ASSERT_TRUE(driver.WaitForLine(
-        [&](const Json::Value& line) {
-            if (!IsEvent(line, "started")) return false;
-            result = line["result"].asString();
-            return true;
-        },
-        kLongWaitMs));
-    ASSERT_EQ(result, "0x00000000") << "the engine's threads started";
-}
-
 void CrashRecovery::KillDuringPass(CDriverProcess& driver, const std::wstring& anchor, DWORD killMs) {
     ASSERT_TRUE(driver.Send("partial\n"));
     ASSERT_TRUE(driver.WaitForLine([](const Json::Value& line) { return IsEvent(line, "partial-requested"); },
@@ -337,12 +321,8 @@ void CrashRecovery::RunSeed(uint32_t seed) {
         CDriverProcess driver;
         StartEngine(driver);
         if (HasFatalFailure()) return;
-        // Under Wine the monitor misses changes in folders that were there
-        // before it started watching: the synced start comes after.
-        const ULONGLONG deadline = ::GetTickCount64() + 30000;
-        while (ReadFileBytes(log.path).find("FileMonitorThread started(") == std::string::npos &&
-               ::GetTickCount64() < deadline)
-            ::Sleep(20);
+        // The synced start comes once the monitor watches.
+        WaitUntilWatching();
         ASSERT_TRUE(driver.Send("full\nwait\n"));
         ASSERT_TRUE(driver.WaitForLine([](const Json::Value& line) { return IsEvent(line, "idle"); }, kLongWaitMs));
         ASSERT_EQ(TreeDifference(TreeAfter(StartSteps()), LocalTree(m_root)), "") << "the synced start";

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "BrelioCore/TextConvert.h"
+#include "BrelioServices/PathHelpers.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioServices/RestFrame.h"
 #include "BrelioServices/Settings.h"
@@ -42,6 +43,27 @@ void DriverTest::UseNewAccount(const std::wstring& folderName) {
 
 void DriverTest::RemoveDatabase() {
     if (!m_database.empty()) ::DeleteFileW(m_database.c_str());
+}
+
+void DriverTest::StartEngine(CDriverProcess& driver) {
+    ASSERT_TRUE(driver.Start());
+    ASSERT_TRUE(driver.Send("start\n"));
+    std::string result;
+    ASSERT_TRUE(driver.WaitForLine(
+        [&](const Json::Value& line) {
+            if (!line.isObject() || line["event"].asString() != "started") return false;
+            result = line["result"].asString();
+            return true;
+        },
+        120000));
+    ASSERT_EQ(result, "0x00000000") << "the engine's threads started";
+}
+
+void DriverTest::WaitUntilWatching() {
+    const std::wstring log = GetLogFilePath();
+    const ULONGLONG deadline = ::GetTickCount64() + 30000;
+    while (ReadFileBytes(log).find("FileMonitorThread started(") == std::string::npos && ::GetTickCount64() < deadline)
+        ::Sleep(20);
 }
 
 std::vector<Json::Value> DriverTest::Lines(const std::vector<Json::Value>& all, const char* key) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverProcess.h"
 #include "StandinTest.h"
 
 namespace brelio::test {
@@ -22,6 +23,14 @@ protected:
     // A fresh account of the stand-in, signed in, with fresh settings.
     void UseNewAccount(const std::wstring& folderName);
     void RemoveDatabase();
+
+    // A driver with the engine's threads running.
+    void StartEngine(CDriverProcess& driver);
+    // Until the engine's log (written with "EnableLogging" on) says the
+    // change monitor watches. Under Wine the monitor misses changes in
+    // folders that were there before it started watching: a test makes its
+    // folders after this.
+    void WaitUntilWatching();
 
     // The values of the lines that have the key.
     static std::vector<Json::Value> Lines(const std::vector<Json::Value>& all, const char* key);

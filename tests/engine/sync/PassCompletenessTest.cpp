@@ -139,6 +139,22 @@ TEST_F(PassCompleteness, AfterARefusedWalkTheNextStartBringsTheDriveBackAndTrash
     EXPECT_EQ(TreeDifference(expected, LocalTree(m_root)), "");
 }
 
+// An empty folder whose drive listing cannot be read may be a lost folder:
+// the walk does not run on a guess, and the drive keeps every item.
+TEST_F(PassCompleteness, AnEmptyFolderIsNotWalkedWhileTheDrivesListingCannotBeRead) {
+    const Json::Value seeded = Seed({FileWithContent("/a.txt", "a"), FileWithContent("/b.txt", "b")});
+    SeedRows({SyncedRow(seeded[0], L"a.txt"), SyncedRow(seeded[1], L"b.txt")});
+    {
+        CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+        ASSERT_EQ(storage.SetLatestRevision(DriveRevision()), S_OK);
+    }
+    const DriveTree drive = RemoteTree(m_account.session);
+    Fail("GET", "^/files\\?parentId=", 1);  // the first look at the drive's top folder fails
+    m_engine.FullSync();
+    EXPECT_TRUE(m_engine.IsPassIncomplete());
+    EXPECT_EQ(TreeDifference(drive, RemoteTree(m_account.session)), "") << "nothing was trashed";
+}
+
 TEST(SettledRevision, NeverPassesAChangeLeftUndone) {
     struct Case {
         uint64_t stored, highestFetched, lowestUnsettled, expected;

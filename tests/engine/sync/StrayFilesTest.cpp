@@ -223,6 +223,7 @@ TEST_F(StrayFiles, ALocalPathTooLongIsAFailedItem) {
     EXPECT_NE(LogText().find(brelio::WideToAnsi(tooLong) + " - path too long."), std::string::npos);
     EXPECT_FALSE(RemoteHas("much-too-long-a-name.txt"));
     EXPECT_TRUE(RemoteHas("short.txt"));
+    EXPECT_TRUE(m_engine.IsPassIncomplete()) << "a pass that left an item out does not say the sync completed";
     ::DeleteFileW(LongForm(tooLong).c_str());
 }
 

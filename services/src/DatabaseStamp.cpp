@@ -1,4 +1,4 @@
-#include "DatabaseStamp.h"
+#include "BrelioServices/DatabaseStamp.h"
 
 #include <cstring>
 
@@ -12,8 +12,6 @@ constexpr char kSqliteMagic[] = "SQLite format 3";
 constexpr DWORD kHeaderBytes = 100;
 constexpr size_t kChangeCounterOffset = 24;
 
-uint64_t Joined(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
-
 }  // namespace
 
 bool ReadDatabaseStamp(const wchar_t* path, DatabaseStamp& stamp) {
@@ -23,18 +21,25 @@ bool ReadDatabaseStamp(const wchar_t* path, DatabaseStamp& stamp) {
                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    BY_HANDLE_FILE_INFORMATION information = {};
-    if (!::GetFileInformationByHandle(file.Get(), &information)) return false;
+    return ReadDatabaseStamp(file.Get(), stamp);
+}
+
+bool ReadDatabaseStamp(HANDLE file, DatabaseStamp& stamp) {
+    FILE_BASIC_INFO times = {};
+    FILE_STANDARD_INFO standard = {};
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof(times)) ||
+        !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)))
+        return false;
     unsigned char header[kHeaderBytes] = {};
     DWORD read = 0;
-    if (!::ReadFile(file.Get(), header, kHeaderBytes, &read, nullptr) || read != kHeaderBytes) return false;
+    OVERLAPPED atStart = {};
+    if (!::ReadFile(file, header, kHeaderBytes, &read, &atStart) || read != kHeaderBytes) return false;
     if (std::memcmp(header, kSqliteMagic, sizeof(kSqliteMagic)) != 0) return false;
     const unsigned char* counter = header + kChangeCounterOffset;
-    stamp.volume = information.dwVolumeSerialNumber;
-    stamp.indexHigh = information.nFileIndexHigh;
-    stamp.indexLow = information.nFileIndexLow;
-    stamp.size = Joined(information.nFileSizeHigh, information.nFileSizeLow);
-    stamp.lastWrite = Joined(information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime);
+    stamp.creation = static_cast<uint64_t>(times.CreationTime.QuadPart);
+    stamp.change = static_cast<uint64_t>(times.ChangeTime.QuadPart);
+    stamp.lastWrite = static_cast<uint64_t>(times.LastWriteTime.QuadPart);
+    stamp.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
     stamp.changeCounter = (static_cast<uint32_t>(counter[0]) << 24) | (static_cast<uint32_t>(counter[1]) << 16) |
                           (static_cast<uint32_t>(counter[2]) << 8) | counter[3];
     return true;
