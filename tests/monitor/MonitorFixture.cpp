@@ -1,5 +1,7 @@
 #include "MonitorFixture.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <memory>
 
 #include "BrelioServices/RelativePath.h"
@@ -53,8 +55,31 @@ void MonitorTest::Remove(const std::wstring& relative) {
     ASSERT_TRUE(removed) << ::GetLastError();
 }
 
+namespace {
+
+// True when `path` lies inside folder `folder` (both relative, letter case
+// aside, as the file system compares them).
+bool IsInside(const wchar_t* path, const std::wstring& folder) {
+    return path != nullptr && ::wcslen(path) > folder.size() && path[folder.size()] == L'\\' &&
+           ::_wcsnicmp(path, folder.c_str(), folder.size()) == 0;
+}
+
+}  // namespace
+
 void MonitorTest::Run(const std::vector<Step>& steps) {
+    // The folders these steps made that the monitor has not reported yet.
+    std::vector<std::wstring> unreported;
     for (const Step& step : steps) {
+        for (auto folder = unreported.begin(); folder != unreported.end();) {
+            if (!IsInside(step.a, *folder) && !IsInside(step.b, *folder)) {
+                ++folder;
+                continue;
+            }
+            ASSERT_TRUE(WaitUntilFolderReported(*folder))
+                << "the monitor never reported " << std::string(folder->begin(), folder->end()) << " made";
+            folder = unreported.erase(folder);
+        }
+        if (step.op == 'd' && m_watching) unreported.push_back(step.a);
         switch (step.op) {
             case 'w': {
                 const std::wstring bytes = step.b != nullptr ? step.b : L"x";
@@ -86,13 +111,32 @@ void MonitorTest::StartMonitor() {
     m_ignoreList.Add(probe.c_str());
     ::Sleep(100);
     m_queue.Clear();
+    m_taken.clear();
+    m_watching = true;
 }
 
-void MonitorTest::StopMonitor() { ASSERT_EQ(m_monitor.Stop(4000), S_OK); }
+void MonitorTest::StopMonitor() {
+    m_watching = false;
+    ASSERT_EQ(m_monitor.Stop(4000), S_OK);
+}
 
 std::vector<Queued> MonitorTest::StopAndTake() {
     StopMonitor();
-    return TakeQueued(m_queue, m_root);
+    std::vector<Queued> taken = std::move(m_taken);
+    m_taken.clear();
+    for (Queued& change : TakeQueued(m_queue, m_root)) taken.push_back(std::move(change));
+    return taken;
+}
+
+bool MonitorTest::WaitUntilFolderReported(const std::wstring& relative) {
+    const Queued made{FILE_ACTION_ADDED, relative, true};
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        for (Queued& change : TakeQueued(m_queue, m_root)) m_taken.push_back(std::move(change));
+        if (std::find(m_taken.begin(), m_taken.end(), made) != m_taken.end()) return true;
+        if (::GetTickCount64() - start >= kWatchWait) return false;
+        m_queue.Wait(100);
+    }
 }
 
 }  // namespace brelio::test

@@ -47,7 +47,10 @@ struct Step {
 //   after StartMonitor;
 // - a watched folder that is renamed keeps reporting the changes inside it
 //   under its old path: a test makes no change inside a folder it renamed
-//   before.
+//   before;
+// - a folder made while the monitor watches is watched only once Wine has
+//   read its creation, which on a busy machine can come after the next
+//   step: Run waits for the folder's report before it makes anything in it.
 class MonitorTest : public ::testing::Test {
 protected:
     explicit MonitorTest(DWORD changeBufferBytes = CFileMonitorThread::kChangeBufferBytes)
@@ -61,6 +64,9 @@ protected:
     void Rename(const std::wstring& from, const std::wstring& to);
     void Remove(const std::wstring& relative);
     void Run(const std::vector<Step>& steps);
+    // Waits until the monitor has reported folder `relative` made; false
+    // after the bound. Taken off the queue here, StopAndTake still gives it.
+    virtual bool WaitUntilFolderReported(const std::wstring& relative);
 
     // Starts the monitor and returns once it reads the folder's changes:
     // a change made before that would go unseen.
@@ -74,6 +80,9 @@ protected:
     CTempFolder m_folder;
     std::wstring m_root;
     CFileChangeQueue m_queue;
+    // Taken off the queue while the monitor ran, before StopAndTake.
+    std::vector<Queued> m_taken;
+    bool m_watching = false;
     CIgnoreList m_ignoreList;
     CJXEvent m_fullSync{false, false, nullptr};
     CFileMonitorThread m_monitor;

@@ -80,6 +80,15 @@ void StorageUpdateTest::StopThreads() {
     StopStorage();
 }
 
+bool StorageUpdateTest::WaitUntilFolderReported(const std::wstring& relative) {
+    if (!m_storage.IsRunning()) return MonitorTest::WaitUntilFolderReported(relative);
+    return WaitFor([&] {
+        for (const ChangeRow& change : Changes())
+            if (change.name == relative && change.action == CHANGE_ACTION_ADDED) return true;
+        return false;
+    });
+}
+
 std::vector<ChangeRow> StorageUpdateTest::Changes() {
     ChangeRecordList records;
     CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());

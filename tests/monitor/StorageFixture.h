@@ -49,6 +49,10 @@ protected:
     void StartThreads();
     void StopThreads();
 
+    // With the storage thread running, the folder's report is its row in
+    // the change table.
+    bool WaitUntilFolderReported(const std::wstring& relative) override;
+
     std::vector<ChangeRow> Changes();
     // Polls the condition until it holds or the time is up.
     static bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);

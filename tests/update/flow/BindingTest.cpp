@@ -65,7 +65,8 @@ TEST_F(UpdateBinding, EachCallLeavesTheLibraryUnloaded) {
         const std::wstring linger = UniqueEventName(L"BrelioLinger");
         const UniqueKernelHandle lingerEvent(::CreateEventW(nullptr, TRUE, FALSE, linger.c_str()));
         CProgram program;
-        ASSERT_TRUE(program.Start(folder + L"\\BrelioDrive.exe", L"-CheckUpdate 1 " + linger));
+        ASSERT_TRUE(program.Start(folder + L"\\BrelioDrive.exe", L"-CheckUpdate 1 " + linger))
+            << "error " << ::GetLastError();
         EXPECT_NE(report.WaitForLine("check"), "");
         EXPECT_TRUE(WaitUntilUpdateHostAnswered(c.requests));
         EXPECT_EQ(UpdateHostRequests().size(), c.requests);
