@@ -9,5 +9,10 @@ namespace brelio::test {
 
 // Empty when neither variable is set.
 std::vector<uint32_t> SeedsFromEnvironment(const char* oneVariable, const char* rangeVariable);
+// The same, seeds 1 to the default count when neither variable names any.
+std::vector<uint32_t> SeedsFromEnvironment(const char* oneVariable, const char* rangeVariable, uint32_t defaultCount);
+// A positive number the environment gives (a count of rounds, say), else
+// the fallback.
+int PositiveFromEnvironment(const char* variable, int fallback);
 
 }  // namespace brelio::test

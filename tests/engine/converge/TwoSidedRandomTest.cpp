@@ -4,13 +4,12 @@
 //
 // The default run, which CI runs, takes seeds 1 to 16 of three rounds each:
 // a seed is its own test of one to three seconds alone (up to about fifteen
-// with the rest of the suite running beside it). BRELIO_TWO_SIDED_RUNS asks for more
-// seeds (1 to N), BRELIO_TWO_SIDED_ROUNDS for more rounds, and
-// BRELIO_TWO_SIDED_SEED replays one seed alone. A failing run prints its
-// seed and operations.
+// with the rest of the suite running beside it). BRELIO_TWO_SIDED_RUNS asks
+// for more seeds (1 to N, or <first>-<last>), BRELIO_TWO_SIDED_ROUNDS for
+// more rounds, and BRELIO_TWO_SIDED_SEED replays one seed alone. A failing
+// run prints its seed and operations.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -19,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "Seeds.h"
 #include "Sha256.h"
 #include "TwoSidedTest.h"
 
@@ -30,22 +30,6 @@ constexpr int kLocal = 0;
 constexpr int kRemote = 1;
 constexpr int kRoot = 0;
 const char* const kSideNames[] = {"local", "remote"};
-
-int EnvironmentNumber(const char* name, int fallback) {
-    const char* text = std::getenv(name);
-    if (text == nullptr || *text == '\0') return fallback;
-    const int value = std::atoi(text);
-    return value > 0 ? value : fallback;
-}
-
-std::vector<unsigned> Seeds() {
-    const int replay = EnvironmentNumber("BRELIO_TWO_SIDED_SEED", 0);
-    if (replay != 0) return {static_cast<unsigned>(replay)};
-    std::vector<unsigned> seeds;
-    const int runs = EnvironmentNumber("BRELIO_TWO_SIDED_RUNS", 16);
-    for (int seed = 1; seed <= runs; ++seed) seeds.push_back(static_cast<unsigned>(seed));
-    return seeds;
-}
 
 // One item of the tree during a round, as each side sees it.
 struct ModelItem {
@@ -74,7 +58,7 @@ struct ModelItem {
     }
 };
 
-class TwoSidedRandom : public TwoSidedTest, public ::testing::WithParamInterface<unsigned> {
+class TwoSidedRandom : public TwoSidedTest, public ::testing::WithParamInterface<uint32_t> {
 protected:
     // The converged tree becomes the base of the next round.
     void LoadBase(const DriveTree& state, const std::map<std::string, std::string>& contents) {
@@ -380,7 +364,7 @@ TEST_P(TwoSidedRandom, EveryRoundConvergesLosesNothingAndKeepsTheUsersActions) {
         if (content != kFolderMark) contents[Sha256Hex(content)] = content;
     LoadBase(LocalState(), contents);
 
-    const int rounds = EnvironmentNumber("BRELIO_TWO_SIDED_ROUNDS", 3);
+    const int rounds = PositiveFromEnvironment("BRELIO_TWO_SIDED_ROUNDS", 3);
     for (m_round = 1; m_round <= rounds; ++m_round) {
         m_renamedHere.clear();
         for (int s : {kLocal, kRemote}) {
@@ -411,8 +395,8 @@ TEST_P(TwoSidedRandom, EveryRoundConvergesLosesNothingAndKeepsTheUsersActions) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, TwoSidedRandom, ::testing::ValuesIn(Seeds()),
-                         [](const ::testing::TestParamInfo<unsigned>& info) {
+INSTANTIATE_TEST_SUITE_P(Seeds, TwoSidedRandom, ::testing::ValuesIn(SeedsFromEnvironment("BRELIO_TWO_SIDED_SEED", "BRELIO_TWO_SIDED_RUNS", 16)),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
                              return "Seed" + std::to_string(info.param);
                          });
 
