@@ -113,6 +113,18 @@ size_t LocalDatabaseFixture::RowCount() {
     return static_cast<size_t>(count);
 }
 
+size_t LocalDatabaseFixture::ChangeCount() {
+    int count = 0;
+    try {
+        CSQLiteConnection db;
+        db.Open(m_database.c_str(), OpenMode::ReadOnly);
+        db.Exec(L"SELECT COUNT(*) FROM change", &count);
+    } catch (int code) {
+        ADD_FAILURE() << "counting changes failed with " << code;
+    }
+    return static_cast<size_t>(count);
+}
+
 std::vector<std::wstring> LocalDatabaseFixture::Names() {
     std::vector<std::wstring> names;
     for (const RowSummary& row : Rows()) names.push_back(row.name);

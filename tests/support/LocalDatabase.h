@@ -46,6 +46,8 @@ public:
     FileRecord Row(const std::wstring& name);
     FileRecord Row(uint64_t fileId);
     size_t RowCount();
+    // Rows of the change table: local changes not yet carried out.
+    size_t ChangeCount();
     std::vector<std::wstring> Names();  // every file row, sorted
     std::vector<RowSummary> Rows();     // by name
     std::string LogText() const;

@@ -399,4 +399,57 @@ TEST_F(TwoSidedTransfer, ADownloadThatKeepsFailingAfterAConflictCopyMakesOneCopy
                        {"A/a2.txt", "a2 base"}}));
 }
 
+// A pass cut short once an upload of a new item stands on the drive but
+// before the engine learnt of it (its answer lost) leaves the record; the
+// next pass finds the name taken by that very upload. The record is settled
+// by it, not failed on every partial pass until a full walk comes.
+struct LostUploadCase {
+    const char* name;
+    Change local;
+    Change remote;
+    ExpectedTree expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const LostUploadCase& row) { return out << row.name; }
+
+const LostUploadCase kLostUploads[] = {
+    {"NewFile",
+     [](TwoSidedTest& t) { t.LocalWrite("A/a3.txt", "a3 local"); },
+     Nothing,
+     {{"A", kFolderMark}, {"A/a1.txt", "a1 base"}, {"A/a2.txt", "a2 base"}, {"A/a3.txt", "a3 local"}}},
+    // Renamed here, trashed on the drive: it goes up anew under its new name.
+    {"RenameAgainstATrash",
+     [](TwoSidedTest& t) { t.LocalMove("A/a1.txt", "A/b1.txt"); },
+     [](TwoSidedTest& t) { t.RemoteTrash("A/a1.txt"); },
+     {{"A", kFolderMark}, {"A/b1.txt", "a1 base"}, {"A/a2.txt", "a2 base"}}},
+};
+
+class LostUploadAnswer : public TwoSidedTest, public ::testing::WithParamInterface<LostUploadCase> {};
+
+TEST_P(LostUploadAnswer, TheNextPartialPassSettlesTheRecord) {
+    const LostUploadCase& row = GetParam();
+    ASSERT_NO_FATAL_FAILURE(StartSynced(kStart));
+    ASSERT_NO_FATAL_FAILURE(row.local(*this));
+    ASSERT_NO_FATAL_FAILURE(row.remote(*this));
+    Json::Value lost;
+    lost["method"] = "POST";
+    lost["path"] = "^/files\\?parentId=";
+    lost["truncate"] = 0;
+    AddFault(lost);
+    RecordLocalChanges();
+    RunPartial();
+    ASSERT_TRUE(WaitForFaultsTaken(1000)) << "the upload went out";
+    ASSERT_NE(ChangeCount(), 0u) << "the cut pass leaves its record";
+    RunPartial();
+    EXPECT_EQ(ChangeCount(), 0u) << "the record is settled";
+    EXPECT_FALSE(m_engine.IsPassIncomplete()) << "the pass did all it had to";
+    EXPECT_TRUE(Converged());
+    EXPECT_TRUE(Holds(row.expected));
+    RunPasses();
+    EXPECT_TRUE(Holds(row.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LostUploadAnswer, ::testing::ValuesIn(kLostUploads),
+                         [](const ::testing::TestParamInfo<LostUploadCase>& info) { return info.param.name; });
+
 }  // namespace
