@@ -175,6 +175,19 @@ ActionPlan PlanRenamedAgainstDeletion(const RenamedAgainstDeletionFacts& facts) 
                 L"parent folder not synced yet");
         return plan;
     }
+    if (!record.is_folder && facts.standing != nullptr) {
+        // The name is taken on the drive: sent again, the upload would fail
+        // on every pass. The same content there is the upload itself, and
+        // only the row is left to write; another content is a conflict,
+        // and both survive.
+        SyncAction& resolve = plan.Add(ActionKind::ResolveBothModified);
+        resolve.remote = facts.standing->file;
+        resolve.path = facts.fullPath;
+        resolve.insert = true;
+        resolve.remoteChange = facts.standing;
+        resolve.takesRemoteChange = true;
+        return plan;
+    }
     if (!record.is_folder) {
         SyncAction& upload = plan.Add(ActionKind::UploadNew);
         upload.targetId = facts.parentId;

@@ -265,6 +265,8 @@ struct DeletionCase {
     uint64_t parentId;
     bool found;
     const char* kinds;
+    // The drive has a file at the new name already, in this pass's changes.
+    bool standing = false;
 };
 
 const DeletionCase kDeletionCases[] = {
@@ -274,6 +276,10 @@ const DeletionCase kDeletionCases[] = {
     {"its parent not synced yet: it waits", false, S_FALSE, 0, false, "Note,Skip"},
     {"its parent unknown: it waits", false, S_OK, kUnknownParentId, false, "Note,Skip"},
     {"its parent unreadable", false, E_FAIL, 0, false, "Note,Fail"},
+    {"a file whose name the drive holds already: that item is met, not a second upload", false, S_OK, 3, false,
+     "Note,ResolveBothModified", true},
+    {"a folder whose name the drive holds already goes up as before", true, S_OK, 3, true,
+     "Note,RecreateRemoteFolder", true},
 };
 
 class RenamedAgainstDeletionPlan : public ::testing::TestWithParam<DeletionCase> {};
@@ -287,7 +293,32 @@ TEST_P(RenamedAgainstDeletionPlan, PlansTheActionsOfTheCase) {
     facts.parentFound = row.parentFound;
     facts.parentId = row.parentId;
     facts.found = row.found;
+    ChangeInfo standing;
+    standing.changeType = "updated";
+    standing.file = DriveFile(L"/docs/notes.txt", "h1");
+    standing.file.id = 12;
+    if (row.standing) facts.standing = &standing;
     EXPECT_EQ(KindsOf(PlanRenamedAgainstDeletion(facts)), row.kinds) << row.what;
+}
+
+TEST(RenamedAgainstDeletionDetail, TheItemStandingAtTheNewNameIsMetAsANewRowAndTakesItsRemoteChange) {
+    RenamedAgainstDeletionFacts facts;
+    facts.record = Renamed(L"docs\notes.txt", L"docs\report.txt");
+    facts.fullPath = L"C:\\Sync\\docs\\notes.txt";
+    facts.parentFound = S_OK;
+    facts.parentId = 3;
+    ChangeInfo standing;
+    standing.changeType = "updated";
+    standing.file = DriveFile(L"/docs/notes.txt", "h1");
+    standing.file.id = 12;
+    facts.standing = &standing;
+    const ActionPlan plan = PlanRenamedAgainstDeletion(facts);
+    ASSERT_EQ(plan.steps.size(), 2u);
+    const SyncAction& resolve = plan.steps[1];
+    EXPECT_EQ(resolve.remote.id, 12u);
+    EXPECT_TRUE(resolve.insert);
+    EXPECT_EQ(resolve.remoteChange, &standing);
+    EXPECT_TRUE(resolve.takesRemoteChange);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RenamedAgainstDeletionPlan, ::testing::ValuesIn(kDeletionCases));

@@ -6,7 +6,8 @@
 //   unless it is the content both sides last agreed on (the other side's
 //   user removed or replaced exactly that);
 // - the same records carried out a second time, as after a pass cut short
-//   before it could strike them off, change nothing.
+//   before it could strike them off, change nothing, and each record the
+//   first run carried out is carried out again.
 // A failure names its seed; to run it again:
 //   BRELIO_PLAN_SEED=<seed> ctest -R PlanProperty.RequestedSeeds
 // More seeds than the default run's: BRELIO_PLAN_SEEDS=<count> or <first>-<last>
@@ -387,6 +388,10 @@ private:
                 facts.fullPath = action.path;
                 facts.parentFound = S_OK;
                 facts.parentId = 1;
+                for (ChangeInfo& change : m_remoteChanges)
+                    if (change.changeType == "updated" && change.file.id != action.record.file_id &&
+                        RemotePathToRowName(change.file.path) == action.record.name)
+                        facts.standing = &change;
                 return Execute(PlanRenamedAgainstDeletion(facts));
             }
             case ActionKind::SettleVanishedItem: {
@@ -506,15 +511,18 @@ Round MakeRound(uint32_t seed) {
 // The local phase of one reconciliation over the model, as Reconcile runs
 // it: each record classified against the remote changes, planned and
 // carried out, its matched remote change taken out of the list.
+// Each record's result goes into `results`, in order.
 std::string RunLocalPhase(Model& model, ChangeRecordList records, ChangeInfoList remoteChanges,
-                          std::vector<std::string>& destroyed, std::string& unmodelled) {
+                          std::vector<std::string>& destroyed, std::string& unmodelled,
+                          std::vector<HRESULT>& results) {
     CFileSyncThread classifier;
     ModelRun run(model, remoteChanges);
     ChangeRecordList coalesced = CoalesceLocalChanges(records);
+    results.clear();
     for (const ChangeRecord& record : coalesced) {
         ChangeInfo* matched = nullptr;
         const uint32_t code = classifier.ClassifyLocalChange(record, remoteChanges, matched);
-        run.ActOnRecord(code, record, matched);
+        results.push_back(run.ActOnRecord(code, record, matched));
         if (matched != nullptr) RemoveRemoteChange(remoteChanges, matched);
     }
     destroyed = run.Destroyed();
@@ -535,7 +543,10 @@ void RunSeed(uint32_t seed) {
     SCOPED_TRACE(round.story);
     std::vector<std::string> destroyed;
     std::string unmodelled;
-    const std::string trace = RunLocalPhase(round.model, round.records, round.remoteChanges, destroyed, unmodelled);
+    std::vector<HRESULT> results;
+    const Model before = round.model;
+    const std::string trace =
+        RunLocalPhase(round.model, round.records, round.remoteChanges, destroyed, unmodelled, results);
     SCOPED_TRACE("actions: " + trace);
     ASSERT_EQ(unmodelled, "") << "an action this model does not carry";
     for (const std::string& content : destroyed)
@@ -543,18 +554,37 @@ void RunSeed(uint32_t seed) {
 
     // Carried out again, as after a pass cut short before the records were
     // struck off: the remote changes come again but for the updates whose
-    // revision the rows hold by now.
+    // revision the rows hold by now, and with them the items the first run
+    // made on the drive, which the feed shows since.
     ChangeInfoList again = round.remoteChanges;
     std::erase_if(again, [&](const ChangeInfo& change) {
         const auto row = round.model.rows.find(change.file.id);
         return change.changeType == "updated" && row != round.model.rows.end() &&
                row->second.revision >= change.file.revision;
     });
+    for (const auto& [id, item] : round.model.drive) {
+        if (before.drive.count(id) || item.trashed) continue;
+        ChangeInfo made;
+        made.changeType = "updated";
+        made.revision = item.revision;
+        made.file = InfoOf(id, item);
+        again.push_back(made);
+    }
     const Model once = round.model;
     std::vector<std::string> destroyedAgain;
-    const std::string traceAgain = RunLocalPhase(round.model, round.records, again, destroyedAgain, unmodelled);
+    std::vector<HRESULT> resultsAgain;
+    const std::string traceAgain =
+        RunLocalPhase(round.model, round.records, again, destroyedAgain, unmodelled, resultsAgain);
     EXPECT_TRUE(round.model == once) << "the second run changed the sides; its actions: " << traceAgain;
     EXPECT_TRUE(destroyedAgain.empty()) << "the second run destroyed content; its actions: " << traceAgain;
+    // What the first run carried out, the second finds done: a record is
+    // never left failing on every pass after.
+    ASSERT_EQ(results.size(), resultsAgain.size());
+    for (size_t i = 0; i < results.size(); ++i)
+        if (SUCCEEDED(results[i]))
+            EXPECT_TRUE(SUCCEEDED(resultsAgain[i]))
+                << "record " << i << " settled once fails the second time (0x" << std::hex
+                << static_cast<unsigned>(resultsAgain[i]) << std::dec << "); its actions: " << traceAgain;
 }
 
 // Enough seeds to meet every pair of changes on the two sides several
