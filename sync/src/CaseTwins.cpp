@@ -10,6 +10,8 @@
 #include <cwchar>
 
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/RemoteChangePlan.h"
+#include "BrelioSync/SyncAction.h"
 
 FileInfoList::iterator CFileSyncThread::FindEntryOfLocalItem(FileInfoList& listing, const wchar_t* path,
                                                             const wchar_t* name, bool isFolder) {
@@ -24,17 +26,20 @@ FileInfoList::iterator CFileSyncThread::FindEntryOfLocalItem(FileInfoList& listi
 }
 
 bool CFileSyncThread::IsNameTakenFrom(const wchar_t* path, const FileInfo& remote) {
+    LocalNameFacts local;
     const DWORD attributes = ::GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    local.present = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!local.present) return false;
+    local.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     FileRecord row;
-    if (Storage().GetFile(path, row) == S_OK) return row.file_id != remote.id;
-    // A local item without a row of the same kind meets the drive's item
-    // as a conflict of contents; one of the other kind cannot meet it.
-    const bool localFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return localFolder == IsFileType(remote.type.c_str());
+    local.rowFound = Storage().GetFile(path, row) == S_OK ? S_OK : S_FALSE;
+    local.rowId = row.file_id;
+    return IsNameTaken(local, remote);
 }
 
 HRESULT CFileSyncThread::RefuseTakenName(const wchar_t* path, bool isFolder) {
-    return ReportSkipped(path, isFolder, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
-                         L"another item has the same name but for letter case");
+    ActionPlan plan;
+    AddTakenNameRefusal(plan, path, isFolder);
+    LocalPassContext none;
+    return ExecutePlan(plan, none);
 }

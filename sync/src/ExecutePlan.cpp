@@ -66,6 +66,8 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pa
             return Download(action.remote, path, action.insert, false);
         case ActionKind::DownloadById:
             return DownloadById(action.fileId, path, action.insert);
+        case ActionKind::CreateLocalFolder:
+            return CreateLocalFolder(action.remote, path, false);
         case ActionKind::ResolveBothModified:
             return ResolveBothModified(action.remote, path, action.insert);
         case ActionKind::MoveLocal:
@@ -78,6 +80,9 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pa
             // Gone on both sides: only the row is left to go.
             Storage().SetFileStatus(action.fileId, action.isFolder, FILE_STATUS_DELETE);
             NotifyResult(path, action.isFolder, S_OK);
+            return S_OK;
+        case ActionKind::ReportFailed:
+            NotifyResult(path, action.isFolder, action.result);
             return S_OK;
         case ActionKind::DeleteRemote:
             return DeleteRemote(action.fileId, action.name.c_str(), action.isFolder);
@@ -103,6 +108,8 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pa
             return SettleVanishedItem(action.record, pass);
         case ActionKind::ResumeMoveByCopy:
             return ResumeMoveByCopy(action.record, path, pass);
+        case ActionKind::DeleteLocalChecked:
+            return DeleteLocalChecked(path, action.isFolder);
     }
     return E_UNEXPECTED;
 }

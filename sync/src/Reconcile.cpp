@@ -11,6 +11,7 @@
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/LocalChangePlan.h"
 #include "BrelioSync/LocalName.h"
+#include "BrelioSync/RemoteChangePlan.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -169,53 +170,25 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
 }
 
 HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath) {
+    // What the decision for the code looks at, read before deciding.
+    RemoteActFacts facts;
+    facts.root = m_env.syncRoot;
+    facts.code = code;
+    facts.change = change;
+    facts.fullPath = fullPath;
     const FileInfo& remote = change.file;
-    const bool isFolder = !IsFileType(remote.type.c_str());
-    switch (code) {
-        case CHANGE_ADDED_REMOTE:
-            if (isFolder) return CreateLocalFolder(remote, fullPath.c_str(), false);
-            return Download(remote, fullPath.c_str(), true, false);
-        case CHANGE_MODIFIED_REMOTE:
-            return Download(remote, fullPath.c_str(), false, false);
-        case CHANGE_MODIFIED_BOTH: {
-            int status = FILE_STATUS_NONE;
-            const bool hasRow = SUCCEEDED(Storage().GetFileStatus(remote.id, status)) && status != FILE_STATUS_NONE;
-            return ResolveBothModified(remote, fullPath.c_str(), !hasRow);
-        }
-        case CHANGE_REMOVED_REMOTE:
-            // The same checks as the full walk: work not uploaded yet, or an
-            // edit made while the program was not running, is not recycled.
-            return DeleteLocalChecked(fullPath.c_str(), isFolder);
-        case CHANGE_MOVED_REMOTE:
-        case CHANGE_MOVED_BOTH: {
-            // Not at its remote place here: moved there, or removed here.
-            // The row says which, and what each side did to the content.
-            FileRecord row;
-            const HRESULT found = Storage().GetFile(remote.id, row);
-            if (found != S_OK) return FAILED(found) ? found : S_OK;
-            // The change was fetched before this pass sent its own renames
-            // (a folder renamed here moves what is inside): its place is
-            // asked again.
+    if (code == CHANGE_MODIFIED_BOTH) {
+        int status = FILE_STATUS_NONE;
+        facts.hasRow = SUCCEEDED(Storage().GetFileStatus(remote.id, status)) && status != FILE_STATUS_NONE;
+    } else if (code == CHANGE_MOVED_REMOTE || code == CHANGE_MOVED_BOTH) {
+        facts.rowFound = Storage().GetFile(remote.id, facts.row);
+        if (NeedsDriveStateNow(facts)) {
             RequestStatus status;
-            ChangeInfo now;
-            const HRESULT asked = GetFileMeta(status, remote.id, now);
-            if (FAILED(asked) && asked != API_E_ITEM_NOT_FOUND) return asked;
-            if (FAILED(asked) || now.changeType == "deleted") return S_OK;  // the next pass meets the deletion
-            std::wstring place;
-            const HRESULT joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(now.file.path), place);
-            if (FAILED(joined)) return ReportSkipped(fullPath.c_str(), isFolder, joined, L"unusable remote path");
-            return RemoveRemoteLeftover(place.c_str(), now.file, row);
+            facts.metaResult = GetFileMeta(status, remote.id, facts.now);
         }
-        case CHANGE_FAILED_LOCAL:
-            NotifyResult(fullPath.c_str(), isFolder, E_FAIL);
-            return S_OK;
-        case CHANGE_NAME_TAKEN:
-            return RefuseTakenName(fullPath.c_str(), isFolder);
-        case CHANGE_MODIFIED_REVISION:
-            return Storage().SetFileRevision(remote.id, remote.revision, remote.version);
-        default:
-            return S_OK;
     }
+    LocalPassContext none;
+    return ExecutePlan(PlanRemoteChange(facts), none);
 }
 
 HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert) {

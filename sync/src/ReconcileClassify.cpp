@@ -4,6 +4,7 @@
 #include "BrelioSync/ChangeCodes.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/FileTimes.h"
+#include "BrelioSync/RemoteChangePlan.h"
 #include "BrelioSync/RemoteLookups.h"
 
 namespace {
@@ -44,53 +45,33 @@ uint32_t CFileSyncThread::ClassifyLocalChange(const ChangeRecord& record, Change
 }
 
 uint32_t CFileSyncThread::ClassifyRemoteChange(std::wstring& fullPath, const ChangeInfo& change) {
+    // What the classification looks at, read before deciding.
+    RemoteChangeFacts facts;
+    facts.change = change;
+    facts.fullPath = fullPath;
     const FileInfo& remote = change.file;
-    uint32_t code = CHANGE_NONE;
     CLocalStorage storage = Storage();
     if (IsChangeType(change, "deleted")) {
-        FileRecord row;
-        code = CHANGE_NO_STORAGE_ROW;
-        if (storage.GetFile(remote.id, row) == S_OK) {
-            const std::wstring stored = RootJoin(row.name);
-            if (!stored.empty()) {
-                fullPath = stored;
-                code = CHANGE_REMOVED_REMOTE;
-            }
-        }
-    } else if (IsChangeType(change, "updated") && !::PathFileExistsW(fullPath.c_str())) {
-        int status = FILE_STATUS_NONE;
-        if (SUCCEEDED(storage.GetFileStatus(remote.id, status))) {
-            switch (status) {
-                case FILE_STATUS_NONE: code = CHANGE_ADDED_REMOTE; break;
-                case FILE_STATUS_SYNCED: code = CHANGE_MOVED_REMOTE; break;
-                case FILE_STATUS_CHANGED: code = CHANGE_MOVED_BOTH; break;
-                case FILE_STATUS_RETRANSFER: code = CHANGE_MODIFIED_REMOTE; break;
-                case FILE_STATUS_LOCAL_FAILED: code = CHANGE_FAILED_LOCAL; break;
-                default: break;
-            }
-        }
-    } else if (IsChangeType(change, "updated") && IsNameTakenFrom(fullPath.c_str(), remote)) {
-        // Another item holds the name here, letter case aside.
-        code = CHANGE_NAME_TAKEN;
+        facts.rowFound = storage.GetFile(remote.id, facts.row);
+        if (facts.rowFound == S_OK) facts.rowPath = RootJoin(facts.row.name);
     } else if (IsChangeType(change, "updated")) {
-        FileRecord row;
-        if (SUCCEEDED(storage.GetFile(remote.id, row))) {
-            // Renamed on the drive in letter case alone: the local name,
-            // the same to the file system, is still to follow.
-            if (DiffersOnlyInLetterCase(row.name, RemotePathToRowName(remote.path)))
-                code = CHANGE_MOVED_REMOTE;
-            else if (!IsFileType(remote.type.c_str()))
-                code = remote.revision == row.revision ? CHANGE_NONE : CHANGE_MODIFIED_REVISION;
-            else if (IsLocalFileChanged(fullPath.c_str(), TicksToFileTime(row.last_write_time), row.size))
-                code = CHANGE_MODIFIED_BOTH;
-            else if (remote.hash != row.hash)
-                code = CHANGE_MODIFIED_REMOTE;
-            else
-                code = remote.revision == row.revision ? CHANGE_NONE : CHANGE_MODIFIED_REVISION;
+        facts.exists = ::PathFileExistsW(fullPath.c_str()) != FALSE;
+        if (!facts.exists) {
+            facts.statusRead = SUCCEEDED(storage.GetFileStatus(remote.id, facts.status));
+        } else {
+            facts.nameTaken = IsNameTakenFrom(fullPath.c_str(), remote);
+            if (!facts.nameTaken) {
+                facts.rowFound = storage.GetFile(remote.id, facts.row);
+                facts.changedHere = SUCCEEDED(facts.rowFound) && IsFileType(remote.type.c_str()) &&
+                                    IsLocalFileChanged(fullPath.c_str(), TicksToFileTime(facts.row.last_write_time),
+                                                       facts.row.size);
+            }
         }
     }
-    LogChangeCode(code, fullPath.c_str());
-    return code;
+    RemoteClassification classified = ClassifyRemote(facts);
+    fullPath = std::move(classified.fullPath);
+    LogChangeCode(classified.code, fullPath.c_str());
+    return classified.code;
 }
 
 bool CFileSyncThread::IsLocalFileChanged(const wchar_t* path, const FILETIME& storedTime, uint64_t storedSize) {

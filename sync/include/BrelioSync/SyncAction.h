@@ -38,6 +38,8 @@ enum class ActionKind {
     RecreateRemoteFolder,
     // The drive's content of `remote` into `path` (`insert`: a new row).
     Download,
+    // The drive's folder `remote` made here at `path`, its row in sync.
+    CreateLocalFolder,
     // The same for the item `fileId`, its state asked of the drive first.
     DownloadById,
     // Both sides edited the file at `path`: the drive's content keeps the
@@ -52,6 +54,8 @@ enum class ActionKind {
     MarkSynced,
     // The row of `fileId` goes, the item being gone on both sides.
     MarkDeleted,
+    // The item at `path` reported with `result`, nothing else done.
+    ReportFailed,
     // The drive's item `fileId` to the trash (`name`: its row name).
     DeleteRemote,
     // The drive's item `fileId` renamed from `oldName` to `name`.
@@ -74,6 +78,9 @@ enum class ActionKind {
     SettleLocalFolderRemoval,
     SettleVanishedItem,
     ResumeMoveByCopy,
+    // The drive trashed the item at `path`: it goes here too, with the
+    // checks of the full walk.
+    DeleteLocalChecked,
 };
 
 // The side an action changes.

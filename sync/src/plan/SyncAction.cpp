@@ -5,6 +5,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::Note:
         case ActionKind::Fail:
         case ActionKind::Skip:
+        case ActionKind::ReportFailed:
         case ActionKind::RememberSyncedName:
         case ActionKind::RememberRenamedAway:
             return ActionSide::None;
@@ -21,6 +22,7 @@ ActionSide SideOf(ActionKind kind) {
             return ActionSide::Drive;
         case ActionKind::Download:
         case ActionKind::DownloadById:
+        case ActionKind::CreateLocalFolder:
         case ActionKind::ResolveBothModified:
         case ActionKind::MoveLocal:
             return ActionSide::Local;
@@ -36,6 +38,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::SettleLocalFolderRemoval:
         case ActionKind::SettleVanishedItem:
         case ActionKind::ResumeMoveByCopy:
+        case ActionKind::DeleteLocalChecked:
             return ActionSide::Decision;
     }
     return ActionSide::None;

@@ -422,6 +422,10 @@ private:
             case ActionKind::SettleMovesOutOf:
             case ActionKind::RemoveRemoteLeftover:
             case ActionKind::SettleLocalFolderRemoval:
+            // The remote phase's actions are not in this model.
+            case ActionKind::CreateLocalFolder:
+            case ActionKind::ReportFailed:
+            case ActionKind::DeleteLocalChecked:
                 m_unmodelled = KindName(action.kind);
                 return E_NOTIMPL;
         }

@@ -17,11 +17,13 @@ const char* KindName(ActionKind kind) {
         case ActionKind::RecreateRemoteFolder: return "RecreateRemoteFolder";
         case ActionKind::Download: return "Download";
         case ActionKind::DownloadById: return "DownloadById";
+        case ActionKind::CreateLocalFolder: return "CreateLocalFolder";
         case ActionKind::ResolveBothModified: return "ResolveBothModified";
         case ActionKind::MoveLocal: return "MoveLocal";
         case ActionKind::SetRevision: return "SetRevision";
         case ActionKind::MarkSynced: return "MarkSynced";
         case ActionKind::MarkDeleted: return "MarkDeleted";
+        case ActionKind::ReportFailed: return "ReportFailed";
         case ActionKind::DeleteRemote: return "DeleteRemote";
         case ActionKind::RenameRemote: return "RenameRemote";
         case ActionKind::MoveRemoteByCopy: return "MoveRemoteByCopy";
@@ -34,6 +36,7 @@ const char* KindName(ActionKind kind) {
         case ActionKind::SettleLocalFolderRemoval: return "SettleLocalFolderRemoval";
         case ActionKind::SettleVanishedItem: return "SettleVanishedItem";
         case ActionKind::ResumeMoveByCopy: return "ResumeMoveByCopy";
+        case ActionKind::DeleteLocalChecked: return "DeleteLocalChecked";
     }
     return "?";
 }
