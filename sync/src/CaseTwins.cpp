@@ -40,6 +40,6 @@ bool CFileSyncThread::IsNameTakenFrom(const wchar_t* path, const FileInfo& remot
 HRESULT CFileSyncThread::RefuseTakenName(const wchar_t* path, bool isFolder) {
     ActionPlan plan;
     AddTakenNameRefusal(plan, path, isFolder);
-    LocalPassContext none;
+    PassContext none;
     return ExecutePlan(plan, none);
 }

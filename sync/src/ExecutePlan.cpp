@@ -5,7 +5,7 @@
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/SyncAction.h"
 
-HRESULT CFileSyncThread::ExecutePlan(const ActionPlan& plan, LocalPassContext& pass) {
+HRESULT CFileSyncThread::ExecutePlan(const ActionPlan& plan, PassContext& pass) {
     if (plan.leavesRemoteChange) pass.remoteChangeLeft = true;
     HRESULT result = S_OK;
     for (const SyncAction& action : plan.steps) {
@@ -18,13 +18,13 @@ HRESULT CFileSyncThread::ExecutePlan(const ActionPlan& plan, LocalPassContext& p
             continue;
         }
         if (FAILED(result)) return result;
-        if (action.takesRemoteChange && action.remoteChange != nullptr && m_remoteChanges != nullptr)
-            RemoveRemoteChange(*m_remoteChanges, action.remoteChange);
+        if (action.takesRemoteChange && action.remoteChange != nullptr && pass.remoteChanges != nullptr)
+            RemoveRemoteChange(*pass.remoteChanges, action.remoteChange);
     }
     return result;
 }
 
-HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pass) {
+HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
     const wchar_t* path = action.path.c_str();
     switch (action.kind) {
         case ActionKind::Note:
@@ -89,9 +89,9 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pa
         case ActionKind::RenameRemote:
             return RenameRemote(action.fileId, action.name.c_str(), action.oldName.c_str());
         case ActionKind::MoveRemoteByCopy:
-            return MoveRemoteByCopy(action.fileId, action.oldName.c_str(), path, action.isFolder);
+            return MoveRemoteByCopy(action.fileId, action.oldName.c_str(), path, action.isFolder, pass);
         case ActionKind::SettleMovesOutOf:
-            return SettleMovesOutOf(action.name, action.oldName);
+            return SettleMovesOutOf(action.name, action.oldName, pass);
         case ActionKind::RemoveRemoteLeftover:
             return RemoveRemoteLeftover(path, action.remote, action.row);
         case ActionKind::FollowRemoteMove:

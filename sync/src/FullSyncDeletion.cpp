@@ -39,8 +39,8 @@ bool IsRowFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
 bool CFileSyncThread::ReadPendingChanges(ChangeRecordList& pending) {
     if (FAILED(Storage().GetChanges(pending, false))) return false;
     // The record being carried out is what is being done, not pending.
-    if (m_currentRecord != nullptr) {
-        const std::vector<int64_t>& current = m_currentRecord->row_ids;
+    if (const ChangeRecord* record = CurrentRecord(); record != nullptr) {
+        const std::vector<int64_t>& current = record->row_ids;
         std::erase_if(pending, [&](const ChangeRecord& change) {
             return !change.row_ids.empty() &&
                    std::find(current.begin(), current.end(), change.row_ids.front()) != current.end();
@@ -82,11 +82,12 @@ bool CFileSyncThread::IsPlaceChangePending(uint64_t fileId) {
     return false;
 }
 
-bool CFileSyncThread::IsRenamedLater(uint64_t fileId) {
-    if (m_currentRecord == nullptr || m_currentRecord->row_ids.empty()) return false;
+bool CFileSyncThread::IsRenamedLater(uint64_t fileId, const PassContext& pass) {
+    const ChangeRecord* record = pass.currentRecord;
+    if (record == nullptr || record->row_ids.empty()) return false;
     ChangeRecordList changes;
     if (!ReadPendingChanges(changes)) return false;
-    const int64_t current = *std::max_element(m_currentRecord->row_ids.begin(), m_currentRecord->row_ids.end());
+    const int64_t current = *std::max_element(record->row_ids.begin(), record->row_ids.end());
     for (const ChangeRecord& change : changes)
         if (change.action == CHANGE_ACTION_RENAMED && change.file_id == fileId && !change.row_ids.empty() &&
             change.row_ids.front() > current)

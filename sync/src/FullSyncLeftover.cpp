@@ -48,7 +48,7 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
         return ReportSkipped(shown.c_str(), isFolder, hr, L"remote name not usable here");
     }
     // On its way to the place it was moved to here.
-    if (m_movingIds.count(entry.id)) return S_OK;
+    if (m_pass != nullptr && m_pass->movingIds.count(entry.id)) return S_OK;
     int status = FILE_STATUS_NONE;
     hr = Storage().GetFileStatus(entry.id, status);
     if (FAILED(hr)) return hr;

@@ -140,7 +140,8 @@ void CFileSyncThread::RememberWalkRefusal(bool refused) {
 
 bool CFileSyncThread::IsMissingItemDeleted() const {
     if (!m_walkRefused) return true;
-    return m_currentRecord != nullptr && m_currentRecord->action == CHANGE_ACTION_REMOVED;
+    const ChangeRecord* record = CurrentRecord();
+    return record != nullptr && record->action == CHANGE_ACTION_REMOVED;
 }
 
 HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_t folderId) {

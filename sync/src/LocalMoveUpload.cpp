@@ -31,7 +31,7 @@ bool IsRemoteChangePending(const ChangeInfoList* remoteChanges, uint64_t fileId)
 }  // namespace
 
 HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath,
-                                          bool isFolder) {
+                                          bool isFolder, PassContext& pass) {
     uint64_t parentId = kUnknownParentId;
     HRESULT hr = Storage().GetParentFileId(fullPath, parentId);
     if (FAILED(hr)) return hr;
@@ -63,22 +63,22 @@ HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRela
     Log(resumed ? L"%s - moved here from %s; its copy, cut short, goes on."
                 : L"%s - moved here from %s; it goes up anew and the old item goes to the trash.",
         fullPath, oldRelativeName);
-    m_movingIds.insert(oldId);
+    pass.movingIds.insert(oldId);
     if (isFolder) {
         // What changed in the old folder on the drive comes into the moved
         // one first, so that nothing of it goes to the trash with the old
         // folder. (A copy cut short has rows of both trees below: the
         // copy settles those on its own.)
         if (!resumed) hr = FullSyncFolder(fullPath, oldId);
-        if (SUCCEEDED(hr)) hr = CopyFolderUp(fullPath, parentId, oldId);
+        if (SUCCEEDED(hr)) hr = CopyFolderUp(fullPath, parentId, oldId, pass);
     } else if (!resumed) {
         hr = UploadFile(parentId, fullPath, 0, true, false);
     }
-    m_movingIds.erase(oldId);
+    pass.movingIds.erase(oldId);
     if (FAILED(hr)) return hr;
-    m_replacedIds.insert(oldId);
+    pass.replacedIds.insert(oldId);
     // Last, and only once the item stands at its new place.
-    if (isFolder) return TrashOldFolder(oldId, oldRelativeName, fullPath, parentId);
+    if (isFolder) return TrashOldFolder(oldId, oldRelativeName, fullPath, parentId, pass);
     RequestStatus status;
     ChangeInfo meta;
     hr = GetFileMeta(status, oldId, meta);
@@ -95,7 +95,8 @@ HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRela
     return DeleteRemote(oldId, oldRelativeName, false);
 }
 
-HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId) {
+HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId,
+                                      PassContext& pass) {
     RequestStatus status;
     FileInfoList oldListing;
     HRESULT hr = GetFiles(status, oldFolderId, oldListing, false);
@@ -103,7 +104,7 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
     std::set<uint64_t> held;
     for (const FileInfo& entry : oldListing) {
         held.insert(entry.id);
-        if (m_movingIds.count(entry.id)) continue;
+        if (pass.movingIds.count(entry.id)) continue;
         // What the drive added or changed in the old folder comes here
         // first (a walk of the folder skips what waits for a rename).
         FileRecord row;
@@ -157,33 +158,33 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
             // a folder of it holds may not have.
             if (isFolder) {
                 const auto old = FindRemoteEntry(oldListing, data.cFileName, true);
-                item = old != oldListing.end() ? CopyFolderUp(path.c_str(), folderId, old->id)
+                item = old != oldListing.end() ? CopyFolderUp(path.c_str(), folderId, old->id, pass)
                                                : FullSyncFolder(path.c_str(), standing->id);
             }
         } else if (standing != copied.end() && !isFolder && RecordIfSameContent(*standing, path.c_str()) == S_OK) {
             // Its upload went through just before the run was cut short,
             // before its row could be written.
-            if (known) m_replacedIds.insert(row.file_id);
+            if (known) pass.replacedIds.insert(row.file_id);
         } else if (!known || held.count(row.file_id)) {
             // In the old folder on the drive (or new here): it goes up anew,
             // and the old one goes to the trash with the old folder.
-            if (known) m_replacedIds.insert(row.file_id);
+            if (known) pass.replacedIds.insert(row.file_id);
             if (!isFolder) {
                 item = UploadFile(folderId, path.c_str(), 0, true, false);
             } else if (known) {
-                item = CopyFolderUp(path.c_str(), folderId, row.file_id);
+                item = CopyFolderUp(path.c_str(), folderId, row.file_id, pass);
             } else {
                 uint64_t childId = 0;
                 item = CreateRemoteFolder(folderId, path.c_str(), data, childId);
                 if (SUCCEEDED(item)) item = FullSyncFolder(path.c_str(), childId);
             }
-        } else if (IsRemoteChangePending(m_remoteChanges, row.file_id)) {
+        } else if (IsRemoteChangePending(pass.remoteChanges, row.file_id)) {
             // Moved elsewhere or trashed on the drive meanwhile: its own
             // change settles it.
             continue;
         } else {
             // Moved into this folder here before the folder itself moved.
-            item = MoveRemoteByCopy(row.file_id, row.name.c_str(), path.c_str(), isFolder);
+            item = MoveRemoteByCopy(row.file_id, row.name.c_str(), path.c_str(), isFolder, pass);
         }
         if (FAILED(item)) result = item;
     } while (::FindNextFileW(find.Get(), &data));
@@ -222,7 +223,7 @@ HRESULT CFileSyncThread::PlaceFolderCopy(const wchar_t* folderPath, uint64_t par
     return GetFiles(status, folderId, copied, false);
 }
 
-HRESULT CFileSyncThread::ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass) {
+HRESULT CFileSyncThread::ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, PassContext& pass) {
     ResumeMoveFacts facts;
     facts.record = record;
     facts.fullPath = fullPath;

@@ -42,7 +42,7 @@ constexpr int kMaxDepth = 130;
 }  // namespace
 
 HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolderId, OldFolderContent& content,
-                                        int depth) {
+                                        int depth, const PassContext& pass) {
     content.folderId = oldFolderId;
     if (depth > kMaxDepth) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     RequestStatus status;
@@ -56,7 +56,7 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
     enum class Verdict { Away, Kept, New, Moving };
     for (const FileInfo& entry : listing) {
         const bool isFolder = !IsFileType(entry.type.c_str());
-        const bool replaced = m_replacedIds.count(entry.id) != 0;
+        const bool replaced = pass.replacedIds.count(entry.id) != 0;
         const FileInfo* counterpart = nullptr;
         if (!replaced) {
             if (!copiedRead) {
@@ -72,7 +72,7 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
             FileRecord row;
             hr = Storage().GetFile(entry.id, row);
             if (FAILED(hr)) return hr;
-            if (m_movingIds.count(entry.id) || (hr == S_FALSE && IsRenamePending(entry.id, nullptr))) {
+            if (pass.movingIds.count(entry.id) || (hr == S_FALSE && IsRenamePending(entry.id, nullptr))) {
                 // Moved here itself, its copy under way or cut short: what
                 // of it is not copied yet lives only there.
                 verdict = Verdict::Moving;
@@ -93,7 +93,7 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
         }
         if (verdict == Verdict::Away && isFolder) {
             OldFolderContent inner;
-            hr = JudgeOldFolder(entry.id, counterpart != nullptr ? counterpart->id : 0, inner, depth + 1);
+            hr = JudgeOldFolder(entry.id, counterpart != nullptr ? counterpart->id : 0, inner, depth + 1, pass);
             if (FAILED(hr)) return hr;
             if (!inner.whole) {
                 content.whole = false;
@@ -137,7 +137,7 @@ HRESULT CFileSyncThread::TrashMovedParts(const OldFolderContent& content) {
 }
 
 HRESULT CFileSyncThread::TrashOldFolder(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath,
-                                        uint64_t parentId) {
+                                        uint64_t parentId, PassContext& pass) {
     // What the drive adds to the old folder while it is copied comes along
     // on a second look, and a third; more, and the next pass takes it up.
     constexpr int kCopyRounds = 3;
@@ -147,10 +147,10 @@ HRESULT CFileSyncThread::TrashOldFolder(uint64_t oldId, const wchar_t* oldRelati
         HRESULT hr = Storage().GetFile(fullPath, copy);
         if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
         content = OldFolderContent();
-        hr = JudgeOldFolder(oldId, copy.file_id, content, 0);
+        hr = JudgeOldFolder(oldId, copy.file_id, content, 0, pass);
         if (FAILED(hr)) return ReportSkipped(fullPath, true, hr, L"old folder not looked at");
         if (!content.holdsNew || round == kCopyRounds) break;
-        hr = CopyFolderUp(fullPath, parentId, oldId);
+        hr = CopyFolderUp(fullPath, parentId, oldId, pass);
         if (FAILED(hr)) return hr;
     }
     if (content.whole) return DeleteRemote(oldId, oldRelativeName, true);

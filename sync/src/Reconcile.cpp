@@ -30,9 +30,14 @@ bool CFileSyncThread::IsSelected(const wchar_t* relativeName) const {
 HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoList& remoteChanges,
                                    ReconcileOutcome& outcome) {
     HRESULT result = S_OK;
-    LocalPassContext pass;
-    m_replacedIds.clear();
-    m_remoteChanges = &remoteChanges;
+    PassContext pass;
+    pass.remoteChanges = &remoteChanges;
+    // The walks the actions run see the pass, until it ends.
+    struct PassScope {
+        PassContext*& slot;
+        ~PassScope() { slot = nullptr; }
+    } scope{m_pass};
+    m_pass = &pass;
     size_t next = 0;
     for (; next < localChanges.size(); ++next) {
         if (CheckStop()) break;
@@ -44,9 +49,9 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         ChangeInfo* matched = nullptr;
         const uint32_t code = ClassifyLocalChange(record, remoteChanges, matched);
         LogChangeCode(code, record.name.c_str());
-        m_currentRecord = &record;
+        pass.currentRecord = &record;
         result = ActOnLocalChange(code, record, matched, pass);
-        m_currentRecord = nullptr;
+        pass.currentRecord = nullptr;
         if (FAILED(result)) {
             // The record stays in the change table for the next pass.
             ++outcome.unsettledLocalCount;
@@ -56,7 +61,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         }
         if (matched != nullptr) RemoveRemoteChange(remoteChanges, matched);
     }
-    m_remoteChanges = nullptr;
+    pass.remoteChanges = nullptr;
     if (CheckStop()) {
         // Nothing of what is left ran: all of it waits for the next pass
         // (the local records are still in the change table).
@@ -82,7 +87,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         }
         // An item replaced by a new one at the place the local user moved
         // it to: what changed there came along before the old one went.
-        if (m_replacedIds.count(change.file.id)) continue;
+        if (pass.replacedIds.count(change.file.id)) continue;
         const std::wstring relative = RemotePathToRowName(change.file.path);
         std::wstring fullPath;
         if (!IsDeleted(change)) {
@@ -102,7 +107,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         }
         const uint32_t code = ClassifyRemoteChange(fullPath, change);
         if (!IsSelected(Relative(fullPath.c_str()))) continue;
-        result = ActOnRemoteChange(code, change, fullPath);
+        result = ActOnRemoteChange(code, change, fullPath, pass);
         if (result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) && !retrying) {
             waiting.push_back(index);
             continue;
@@ -120,7 +125,7 @@ void CFileSyncThread::SettleLocalChange(const ChangeRecord& record) {
 }
 
 HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched,
-                                          LocalPassContext& pass) {
+                                          PassContext& pass) {
     // What the decision for the code looks at, read before deciding.
     LocalChangeFacts facts;
     facts.root = m_env.syncRoot;
@@ -138,7 +143,7 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
                 break;
             case CHANGE_REMOVED_LOCAL: {
                 if (record.file_id == 0) break;
-                facts.renamedLater = IsRenamedLater(record.file_id);
+                facts.renamedLater = IsRenamedLater(record.file_id, pass);
                 int status = FILE_STATUS_NONE;
                 facts.retransfer = !record.is_folder && SUCCEEDED(storage.GetFileStatus(record.file_id, status)) &&
                                    status == FILE_STATUS_RETRANSFER;
@@ -169,7 +174,8 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
     return result;
 }
 
-HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath) {
+HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath,
+                                           PassContext& pass) {
     // What the decision for the code looks at, read before deciding.
     RemoteActFacts facts;
     facts.root = m_env.syncRoot;
@@ -187,8 +193,7 @@ HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& chan
             facts.metaResult = GetFileMeta(status, remote.id, facts.now);
         }
     }
-    LocalPassContext none;
-    return ExecutePlan(PlanRemoteChange(facts), none);
+    return ExecutePlan(PlanRemoteChange(facts), pass);
 }
 
 HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert) {

@@ -23,7 +23,7 @@ bool SameName(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.
 }  // namespace
 
 bool CFileSyncThread::IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder,
-                                       const LocalPassContext& pass) {
+                                       const PassContext& pass) {
     // A folder is known by its id, not by its path: renamed or moved on
     // either side, it is still the same folder.
     if (localFolder.empty()) return remoteFolder.empty();
@@ -57,12 +57,12 @@ HRESULT CFileSyncThread::FollowRemoteMove(const FileInfo& remote, const wchar_t*
     }
     // Its actions need nothing the local phase keeps: it also serves the
     // walk and the remote phase.
-    LocalPassContext none;
+    PassContext none;
     return ExecutePlan(PlanFollowRemoteMove(facts), none);
 }
 
 HRESULT CFileSyncThread::SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath,
-                                                   const ChangeInfo& change, LocalPassContext& pass) {
+                                                   const ChangeInfo& change, PassContext& pass) {
     RenameAgainstRemoteFacts facts;
     facts.root = m_env.syncRoot;
     facts.record = record;
@@ -79,7 +79,7 @@ HRESULT CFileSyncThread::SettleRenameAgainstRemote(const ChangeRecord& record, c
     return ExecutePlan(PlanRenameAgainstRemote(facts), pass);
 }
 
-HRESULT CFileSyncThread::SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass) {
+HRESULT CFileSyncThread::SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath, PassContext& pass) {
     SendRenameFacts facts;
     facts.root = m_env.syncRoot;
     facts.record = record;
@@ -100,7 +100,7 @@ HRESULT CFileSyncThread::SendLocalRename(const ChangeRecord& record, const wchar
 }
 
 HRESULT CFileSyncThread::KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath,
-                                                          LocalPassContext& pass) {
+                                                          PassContext& pass) {
     RenamedAgainstDeletionFacts facts;
     facts.record = record;
     facts.fullPath = fullPath;
@@ -108,8 +108,8 @@ HRESULT CFileSyncThread::KeepRenamedAgainstRemoteDeletion(const ChangeRecord& re
     facts.parentFound = Storage().GetParentFileId(fullPath, facts.parentId);
     if (facts.parentFound == S_OK && facts.parentId != kUnknownParentId && record.is_folder)
         facts.found = static_cast<bool>(brelio::UniqueFindHandle(::FindFirstFileW(fullPath, &facts.local)));
-    if (!record.is_folder && m_remoteChanges != nullptr)
-        for (ChangeInfo& change : *m_remoteChanges)
+    if (!record.is_folder && pass.remoteChanges != nullptr)
+        for (ChangeInfo& change : *pass.remoteChanges)
             if (change.changeType == "updated" && change.file.id != record.file_id &&
                 IsFileType(change.file.type.c_str()) && SameName(RemotePathToRowName(change.file.path), record.name))
                 facts.standing = &change;
@@ -117,7 +117,7 @@ HRESULT CFileSyncThread::KeepRenamedAgainstRemoteDeletion(const ChangeRecord& re
 }
 
 HRESULT CFileSyncThread::SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath,
-                                                  LocalPassContext& pass) {
+                                                  PassContext& pass) {
     FolderRemovalFacts facts;
     facts.root = m_env.syncRoot;
     facts.record = record;
@@ -129,14 +129,14 @@ HRESULT CFileSyncThread::SettleLocalFolderRemoval(const ChangeRecord& record, co
     return ExecutePlan(PlanLocalFolderRemoval(facts), pass);
 }
 
-HRESULT CFileSyncThread::SettleVanishedItem(const ChangeRecord& record, LocalPassContext& pass) {
+HRESULT CFileSyncThread::SettleVanishedItem(const ChangeRecord& record, PassContext& pass) {
     VanishedItemFacts facts;
     facts.record = record;
     facts.placeChangePending = IsPlaceChangePending(record.file_id);
     if (!facts.placeChangePending) {
         facts.rowFound = Storage().GetFile(record.file_id, facts.row);
-        if (m_remoteChanges != nullptr)
-            for (ChangeInfo& change : *m_remoteChanges)
+        if (pass.remoteChanges != nullptr)
+            for (ChangeInfo& change : *pass.remoteChanges)
                 if (change.file.id == record.file_id) facts.remoteChange = &change;
         facts.placePath = RootJoin(facts.row.name);
         facts.placeExists = facts.rowFound == S_OK && ::PathFileExistsW(facts.placePath.c_str()) != FALSE;

@@ -8,10 +8,12 @@
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/RemoteLookups.h"
 
-HRESULT CFileSyncThread::SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName) {
-    if (m_remoteChanges == nullptr) return S_OK;
+HRESULT CFileSyncThread::SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName,
+                                          PassContext& pass) {
+    if (pass.remoteChanges == nullptr) return S_OK;
+    ChangeInfoList& remoteChanges = *pass.remoteChanges;
     std::vector<uint64_t> movedOut;
-    for (const ChangeInfo& change : *m_remoteChanges) {
+    for (const ChangeInfo& change : remoteChanges) {
         if (change.changeType != "updated" || IsSameOrBelow(RemotePathToRowName(change.file.path), remoteFolderName))
             continue;
         FileRecord row;
@@ -22,14 +24,14 @@ HRESULT CFileSyncThread::SettleMovesOutOf(const std::wstring& folderName, const 
     HRESULT result = S_OK;
     std::set<uint64_t> settled;
     for (const uint64_t id : movedOut) {
-        const auto change = std::find_if(m_remoteChanges->begin(), m_remoteChanges->end(),
+        const auto change = std::find_if(remoteChanges.begin(), remoteChanges.end(),
                                          [&](const ChangeInfo& c) { return c.file.id == id; });
-        if (change == m_remoteChanges->end()) continue;
+        if (change == remoteChanges.end()) continue;
         std::wstring fullPath;
         if (FAILED(JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(change->file.path), fullPath)))
             continue;  // the remote phase reports it
         const ChangeInfo moved = *change;
-        const HRESULT hr = ActOnRemoteChange(ClassifyRemoteChange(fullPath, moved), moved, fullPath);
+        const HRESULT hr = ActOnRemoteChange(ClassifyRemoteChange(fullPath, moved), moved, fullPath, pass);
         // A move that waits for its folder goes with the remote phase.
         if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) continue;
         if (FAILED(hr)) result = hr;
@@ -37,6 +39,6 @@ HRESULT CFileSyncThread::SettleMovesOutOf(const std::wstring& folderName, const 
     }
     // Carried out here, failed or not: a failure leaves the folder's rows,
     // and with them this change's item, for the next pass.
-    std::erase_if(*m_remoteChanges, [&](const ChangeInfo& c) { return settled.count(c.file.id) != 0; });
+    std::erase_if(remoteChanges, [&](const ChangeInfo& c) { return settled.count(c.file.id) != 0; });
     return result;
 }

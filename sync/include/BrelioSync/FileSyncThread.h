@@ -40,8 +40,9 @@ struct ReconcileOutcome {
     void MarkUnsettled(const ChangeInfo& change);
 };
 
-// What the local phase of one reconciliation keeps from record to record.
-struct LocalPassContext {
+// What one reconciliation keeps from record to record, and from its local
+// phase to its remote one.
+struct PassContext {
     // Each path an item was renamed away from in this pass, and the item.
     std::map<std::wstring, uint64_t> renames;
     // The name each item renamed here had when this reconciliation began:
@@ -50,6 +51,17 @@ struct LocalPassContext {
     // The record being carried out left the remote change it met to the
     // remote phase (or to a later record of the item).
     bool remoteChangeLeft = false;
+    // The local record being carried out; null in the remote phase.
+    const ChangeRecord* currentRecord = nullptr;
+    // The remote changes the local phase meets; null in the remote phase,
+    // which goes through them itself.
+    ChangeInfoList* remoteChanges = nullptr;
+    // Remote items this reconciliation replaced by new ones (a local move):
+    // their own remote changes are settled with them.
+    std::set<uint64_t> replacedIds;
+    // Remote items whose copy to a new place is under way: a walk of the
+    // folder they are leaving must not bring them back here.
+    std::set<uint64_t> movingIds;
 };
 
 // Where a change stands in the drive's changes feed.
@@ -185,12 +197,13 @@ private:
     // The action of each local code; a failure leaves the record unsettled.
     // An action that leaves the matched remote change to a later record or
     // to the remote phase sets `matched` to null.
-    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched, LocalPassContext& pass);
+    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched, PassContext& pass);
     // The executor: each action of a plan carried out in order, with its
     // row, log line and status item, until one fails.
-    HRESULT ExecutePlan(const ActionPlan& plan, LocalPassContext& pass);
-    HRESULT CarryOut(const SyncAction& action, LocalPassContext& pass);
-    HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath);
+    HRESULT ExecutePlan(const ActionPlan& plan, PassContext& pass);
+    HRESULT CarryOut(const SyncAction& action, PassContext& pass);
+    HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath,
+                              PassContext& pass);
     // Keeps the local file as a conflict copy, takes the remote content in
     // its place and uploads the copy as a new file; unless both hold the
     // same content.
@@ -204,25 +217,28 @@ private:
     // here, and the content goes the way that loses no edit.
     HRESULT FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row);
     HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote,
-                                      LocalPassContext& pass);
+                                      PassContext& pass);
     // The local folder (a row name) is, by its id, the drive's folder at
     // the remote path.
     bool IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder,
-                          const LocalPassContext& pass);
+                          const PassContext& pass);
     // A local rename or move sent to the drive.
-    HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
+    HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath, PassContext& pass);
     // The drive has no move: the item goes up anew at its new place, then
     // the old one goes to the trash.
-    HRESULT MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, bool isFolder);
-    HRESULT CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId);
+    HRESULT MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, bool isFolder,
+                             PassContext& pass);
+    HRESULT CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId, PassContext& pass);
     // The folder of the copy at its new place, made now or found made by a
     // run cut short, and what it holds already.
     HRESULT PlaceFolderCopy(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId, uint64_t& folderId,
                             FileInfoList& copied);
     // The old folder once its copy stands: to the trash as far as nothing
     // in it is held nowhere else.
-    HRESULT TrashOldFolder(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, uint64_t parentId);
-    HRESULT JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolderId, OldFolderContent& content, int depth);
+    HRESULT TrashOldFolder(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, uint64_t parentId,
+                           PassContext& pass);
+    HRESULT JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolderId, OldFolderContent& content, int depth,
+                           const PassContext& pass);
     HRESULT TrashMovedParts(const OldFolderContent& content);
     // The folder moved here to the full path would, with the drive's moves
     // followed here, lie inside itself: some folder on the way to the new
@@ -233,14 +249,15 @@ private:
     HRESULT UndoLoopingMove(const ChangeInfo& folderMeta, const wchar_t* fullPath);
     // A move sent as a copy by a run that was cut short: the row of the
     // new place names the copy, and the old item may still be there.
-    HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
+    HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, PassContext& pass);
     HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath,
-                                             LocalPassContext& pass);
-    HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
+                                             PassContext& pass);
+    HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath, PassContext& pass);
     // The remote changes of items the drive moved out of a folder (a row
     // name, and its name on the drive) that was deleted here, carried out
     // ahead of the deletion.
-    HRESULT SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName);
+    HRESULT SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName,
+                             PassContext& pass);
     // A remote deletion met with the checks of the full walk.
     HRESULT DeleteLocalChecked(const wchar_t* path, bool isFolder);
     // The local folder anew on the drive, each item in it settled on its own.
@@ -274,13 +291,13 @@ private:
     // row name) from outside it.
     bool IsMoveIntoPending(const wchar_t* folderName);
     // A rename of the item recorded after the record being carried out.
-    bool IsRenamedLater(uint64_t fileId);
+    bool IsRenamedLater(uint64_t fileId, const PassContext& pass);
     // The change table without the record being carried out; false when it
     // could not be read.
     bool ReadPendingChanges(ChangeRecordList& pending);
     // An item renamed or moved here whose new place is gone again, with no
     // later record for it: it went with a folder deleted here.
-    HRESULT SettleVanishedItem(const ChangeRecord& record, LocalPassContext& pass);
+    HRESULT SettleVanishedItem(const ChangeRecord& record, PassContext& pass);
     bool HasLocalChangesBelow(const wchar_t* folderPath);
     // Logs why the item waits; a failure also becomes a failed item.
     HRESULT ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why);
@@ -321,14 +338,10 @@ private:
     CJXEvent* m_fullSyncEvent = nullptr;
     // The selection of the run started last, apart from the settings.
     CSyncFolderList m_selectedFolders;
-    // The local record being carried out, and the remote changes of the
-    // reconciliation under way.
-    const ChangeRecord* m_currentRecord = nullptr;
-    ChangeInfoList* m_remoteChanges = nullptr;
-    // Remote items this reconciliation replaced by new ones (a local move):
-    // their own remote changes are settled with them.
-    std::set<uint64_t> m_replacedIds;
-    // Remote items whose copy to a new place is under way: a walk of the
-    // folder they are leaving must not bring them back here.
-    std::set<uint64_t> m_movingIds;
+    // The reconciliation under way, for the full-sync walks its actions
+    // run: the walk's functions are the full sync's too, which has no
+    // reconciliation. Null outside one.
+    PassContext* m_pass = nullptr;
+    // The local record being carried out, if any.
+    const ChangeRecord* CurrentRecord() const { return m_pass != nullptr ? m_pass->currentRecord : nullptr; }
 };

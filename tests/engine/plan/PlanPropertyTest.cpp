@@ -434,7 +434,7 @@ private:
 
     Model& m_model;
     ChangeInfoList& m_remoteChanges;
-    LocalPassContext m_pass;
+    PassContext m_pass;
     bool m_remoteChangeLeft = false;
     std::string m_trace;
     std::vector<std::string> m_destroyed;
