@@ -11,6 +11,7 @@
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/Settings.h"
+#include "BrelioSync/EngineHost.h"
 
 class CMainFrame;
 class CSyncManager;
@@ -21,8 +22,9 @@ class CMessageLoop;
 // The process-wide application object: owner of the settings, the sync
 // manager, the workers' stop event and the storage mutex; knows the main
 // frame. Built and changed on the UI thread; the workers only read the
-// settings, wait on the stop event, take the mutex and post to the frame.
-class CDriveApp {
+// settings, wait on the stop event, take the mutex and post to the frame,
+// all through the engine's host interface.
+class CDriveApp final : public IEngineHost {
 public:
     static CDriveApp* GetInstance();
     static void DestroyInstance();
@@ -100,7 +102,7 @@ public:
     int ShowMessageText(HWND owner, const wchar_t* text, UINT type);
     // FALSE, with nothing posted, while no main frame exists, so that a
     // worker never posts to a frame that is already gone.
-    BOOL PostToMainFrame(UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL PostToMainFrame(UINT message, WPARAM wParam, LPARAM lParam) override;
     // The frame registers itself once its window exists and clears itself
     // on its window's last message.
     void SetMainFrame(CJXView* frame);
@@ -115,9 +117,12 @@ public:
     HICON GetIcon(bool small);
     HINSTANCE GetModuleInstance() const { return m_instance; }
     CSettings& GetSettings() { return m_settings; }
+    const CSettings& GetSettings() const override { return m_settings; }
     CSyncManager* GetSyncManager() const { return m_syncManager.get(); }
-    CJXEvent& GetStopEvent() { return m_stopEvent; }
-    CNamedMutex& GetStorageMutex() { return m_storageMutex; }
+    CJXEvent& GetStopEvent() override { return m_stopEvent; }
+    CNamedMutex& GetStorageMutex() override { return m_storageMutex; }
+    // From the program's string table.
+    std::wstring LoadText(UINT stringId) const override;
     // False while the sync folder's database could not be made ready: the
     // engine is not started on it.
     bool IsStorageReady() const { return m_storageReady; }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "BrelioApp/DriveApp.h"
 #include "BrelioCore/JXEvent.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/StorageRecords.h"
@@ -48,7 +49,7 @@ public:
     CSyncFolderList m_selection;
     CMessageView m_items;
     CMessageView m_frame;
-    CSyncManager m_manager;
+    CSyncManager m_manager{*CDriveApp::GetInstance()};
     CFileSyncThread m_engine;
 };
 
