@@ -9,7 +9,7 @@
 #include "BrelioApp/MainFrame.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/NavigationPane.h"
 #include "BrelioServices/PathHelpers.h"

@@ -4,7 +4,7 @@
 
 #include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 #include "MessageView.h"

@@ -6,7 +6,7 @@
 
 #include "BrelioApp/OptionsWnd.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/GlobalSettings.h"
 #include "BrelioServices/PathHelpers.h"
 #include "BrelioServices/RegistryLayout.h"

@@ -5,7 +5,7 @@
 
 #include "BrelioApp/OptionsWnd.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/DatabasePath.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "OptionsFixture.h"

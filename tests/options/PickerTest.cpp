@@ -7,7 +7,7 @@
 
 #include "BrelioApp/RemoteFolderDlg.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "OptionsFixture.h"
 #include "WindowPixels.h"
 

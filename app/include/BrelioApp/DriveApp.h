@@ -11,6 +11,7 @@
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/Settings.h"
+#include "BrelioServices/SyncFolderCheck.h"
 #include "BrelioSync/EngineHost.h"
 
 class CMainFrame;
@@ -66,22 +67,17 @@ public:
     HRESULT CheckLocalStorageVersion(HWND owner);
     HWND CreateMainFrame(int showCommand);
 
-    // The engine's start-up, shared by the program and its headless
-    // tools: the stored account's session made the REST client's (asked
-    // of the service first when `check`), the database readied, the three
-    // workers started.
+    // The stored account's session made the REST client's, asked of the
+    // service first when `check`.
     HRESULT UseStoredSession(bool check);
     // Refused, with nothing started, while the stored sync folder is one
     // the options window would not take.
-    static constexpr HRESULT kSyncFolderRefused = HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
+    static constexpr HRESULT kSyncFolderRefused = ::kSyncFolderRefused;
     HRESULT StartSyncThreads();
     // The same with a full sync requested, and the user told when the
     // folder is refused.
     HRESULT StartSyncThreadsOrTell(HWND owner);
     HRESULT StopSyncThreads();
-    // The tools' whole start: account, stored session unchecked, database,
-    // workers.
-    HRESULT StartEngineWithStoredSession();
 
     // Nested message loops (modal windows, message boxes, menus, the
     // update check) are counted; exit, sign-out and the update check wait

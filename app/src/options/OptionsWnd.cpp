@@ -2,7 +2,7 @@
 
 #include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioFramework/DeviceContext.h"
 #include "BrelioServices/GlobalSettings.h"
 #include "BrelioServices/Log.h"
