@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "BrelioApp/OptionsProgram.h"
 #include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXIcon.h"
 #include "BrelioCore/JXView.h"
@@ -24,8 +25,9 @@ class CMessageLoop;
 // manager, the workers' stop event and the storage mutex; knows the main
 // frame. Built and changed on the UI thread; the workers only read the
 // settings, wait on the stop event, take the mutex and post to the frame,
-// all through the engine's host interface.
-class CDriveApp final : public IEngineHost {
+// all through the engine's host interface. The options window reaches it
+// through its own.
+class CDriveApp final : public IEngineHost, public IOptionsProgram {
 public:
     static CDriveApp* GetInstance();
     static void DestroyInstance();
@@ -94,7 +96,7 @@ public:
     enum DeferredAction : unsigned { kDeferExit = 1, kDeferLogout = 2, kDeferUpdateCheck = 4 };
     void Defer(DeferredAction action) { m_deferred |= action; }
 
-    int ShowMessage(HWND owner, UINT stringId, UINT type);
+    int ShowMessage(HWND owner, UINT stringId, UINT type) override;
     int ShowMessageText(HWND owner, const wchar_t* text, UINT type);
     // FALSE, with nothing posted, while no main frame exists, so that a
     // worker never posts to a frame that is already gone.
@@ -109,7 +111,7 @@ public:
     HWND GetMainFrameWindow() const;
     WTL::CMessageLoop* GetMessageLoop() const { return m_messageLoop; }
 
-    HFONT GetFont() const { return m_uiFont.Get(); }
+    HFONT GetFont() const override { return m_uiFont.Get(); }
     HICON GetIcon(bool small);
     HINSTANCE GetModuleInstance() const { return m_instance; }
     CSettings& GetSettings() { return m_settings; }
