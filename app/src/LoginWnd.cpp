@@ -6,10 +6,10 @@
 #include <cwctype>
 
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioApp/UiFont.h"
 #include "BrelioApp/WebAddress.h"
 #include "BrelioCore/ComPtr.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RequestTexts.h"
 

@@ -1,10 +1,10 @@
 // The sync thread's life: its start, its wait for requests and the two
 // passes it runs.
-#include "BrelioApp/StringIds.h"
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/SyncManager.h"
@@ -37,7 +37,7 @@ HRESULT CFileSyncThread::Stop(DWORD milliseconds) {
 
 HRESULT CFileSyncThread::Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager) {
     if (IsRunning()) return HRESULT_FROM_WIN32(ERROR_BUSY);
-    return Start(EnvironmentFromApp(manager), partialSyncEvent, fullSyncEvent);
+    return Start(EnvironmentFromHost(manager), partialSyncEvent, fullSyncEvent);
 }
 
 HRESULT CFileSyncThread::Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent,

@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
-#include "BrelioApp/StringIds.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/LocalName.h"

@@ -7,6 +7,7 @@
 
 #include "BrelioApp/ModalWndBase.h"
 #include "BrelioApp/OptionPages.h"
+#include "BrelioApp/OptionsProgram.h"
 #include "BrelioFramework/MessageMap.h"
 #include "BrelioFramework/WindowImpl.h"
 #include "BrelioSync/SyncItem.h"
@@ -68,13 +69,17 @@ private:
 
 // The modal settings window: the navigation pane on the left, the folder
 // and login pages on the right, OK and Cancel below. OK stores what the
-// pages hold; GetResult then says what changed.
+// pages hold into the settings it is given; GetResult then says what
+// changed.
 class COptionsWnd : public ATL::CWindowImpl<COptionsWnd, ATL::CWindow, COptionsWinTraits>, public CModalWndBase {
 public:
     static constexpr int kPaneWidth = 160;
     static constexpr int kButtonBand = 64;
 
     DECLARE_WND_CLASS(L"BrelioDrive.OptionsWnd")
+
+    COptionsWnd(CSettings& settings, IOptionsProgram& program)
+        : m_settings(settings), m_program(program), m_folderPage(settings, program), m_loginPage(settings, program) {}
 
     BEGIN_MSG_MAP(COptionsWnd)
         MESSAGE_HANDLER(WM_PAINT, OnPaint)
@@ -114,6 +119,8 @@ private:
     LRESULT OnPageCommand(WORD, WORD id, HWND, BOOL&);
     [[nodiscard]] bool StoreFolderSettings();
 
+    CSettings& m_settings;
+    IOptionsProgram& m_program;
     int m_optionsResult = OPTIONS_NOTHING_TO_PASS_ON;
     HWND m_currentPage = nullptr;
     HWND m_okButton = nullptr;

@@ -18,8 +18,8 @@ struct OldFolderContent;
 struct ActionPlan;
 struct SyncAction;
 
-// What a sync pass works on, taken from the settings and the application
-// object when the thread starts.
+// What a sync pass works on, taken from the settings and the engine's host
+// when the thread starts.
 struct SyncEnvironment {
     std::wstring syncRoot;
     std::wstring databasePath;
@@ -79,7 +79,7 @@ public:
     // stopped and the thread awaited before any member goes.
     ~CFileSyncThread() override;
 
-    // Works on a copy of the application's settings taken here, so that the
+    // Works on a copy of the host's settings taken here, so that the
     // UI thread may rewrite them meanwhile. HRESULT_FROM_WIN32(ERROR_BUSY),
     // with nothing changed, while an earlier run is still going.
     HRESULT Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager);
@@ -87,7 +87,7 @@ public:
     HRESULT Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent);
     // Ends the run: from now on its requests end with E_ABORT, its loops
     // at their next check and its wait at once, even should the
-    // application's stop event be reset meanwhile. Then waits up to the
+    // host's stop event be reset meanwhile. Then waits up to the
     // time; the result is that of CJXThread::Close.
     HRESULT Stop(DWORD milliseconds);
 
@@ -108,9 +108,9 @@ public:
 
     // Takes the environment for the next passes and clears stop seen.
     void Configure(const SyncEnvironment& environment);
-    // The environment of the application object: its settings, storage
-    // mutex and stop event, and the given manager.
-    static SyncEnvironment EnvironmentFromApp(CSyncManager* manager);
+    // The environment of the manager's host: its settings, storage mutex
+    // and stop event, and the given manager.
+    static SyncEnvironment EnvironmentFromHost(CSyncManager* manager);
     const SyncEnvironment& GetEnvironment() const { return m_env; }
     bool IsStopSeen() const { return m_stopSeen; }
     bool IsPassIncomplete() const { return m_passIncomplete; }

@@ -15,6 +15,7 @@
 
 class CFileChangeQueue;
 class CIgnoreList;
+class IEngineHost;
 class CSQLiteConnection;
 
 // What one run of the storage-update thread works on. Start copies it, so
@@ -25,8 +26,8 @@ struct StorageUpdateSettings {
     CNamedMutex* storageMutex = nullptr;
     const CSyncFolderList* selectedFolders = nullptr;  // none or empty: the whole drive
 
-    // The application's settings and storage mutex.
-    static StorageUpdateSettings FromApp();
+    // The host's settings and storage mutex.
+    static StorageUpdateSettings FromHost(IEngineHost& host);
 };
 
 // The worker that turns queued local changes into rows of the local

@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "BoxAnswerer.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioSync/SyncItem.h"
-#include "BoxAnswerer.h"
 #include "ClientAppTest.h"
 #include "WindowPixels.h"
 
