@@ -12,17 +12,13 @@
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/RemoteChangePlan.h"
 #include "BrelioSync/SyncAction.h"
+#include "BrelioSync/WalkPlan.h"
 
 FileInfoList::iterator CFileSyncThread::FindEntryOfLocalItem(FileInfoList& listing, const wchar_t* path,
                                                             const wchar_t* name, bool isFolder) {
     FileRecord row;
-    if (Storage().GetFile(path, row) == S_OK) {
-        for (auto it = listing.begin(); it != listing.end(); ++it)
-            if (it->id == row.file_id && (!IsFileType(it->type.c_str())) == isFolder &&
-                _wcsicmp(it->name.c_str(), name) == 0)
-                return it;
-    }
-    return FindRemoteEntry(listing, name, isFolder);
+    const uint64_t rowId = Storage().GetFile(path, row) == S_OK ? row.file_id : 0;
+    return listing.begin() + static_cast<std::ptrdiff_t>(EntryOfLocalItem(listing, name, isFolder, rowId));
 }
 
 bool CFileSyncThread::IsNameTakenFrom(const wchar_t* path, const FileInfo& remote) {

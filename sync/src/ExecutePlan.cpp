@@ -24,6 +24,12 @@ HRESULT CFileSyncThread::ExecutePlan(const ActionPlan& plan, PassContext& pass) 
     return result;
 }
 
+HRESULT CFileSyncThread::ExecuteOwnPlan(const ActionPlan& plan) {
+    if (m_pass != nullptr) return ExecutePlan(plan, *m_pass);
+    PassContext none;
+    return ExecutePlan(plan, none);
+}
+
 HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
     const wchar_t* path = action.path.c_str();
     switch (action.kind) {
@@ -68,6 +74,12 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             return DownloadById(action.fileId, path, action.insert);
         case ActionKind::CreateLocalFolder:
             return CreateLocalFolder(action.remote, path, false);
+        case ActionKind::CreateLocalFolderAndWalk:
+            return CreateLocalFolder(action.remote, path, true);
+        case ActionKind::DeleteLocalFile:
+            return DeleteLocalFile(path);
+        case ActionKind::DeleteLocalFolder:
+            return DeleteLocalFolder(path);
         case ActionKind::ResolveBothModified:
             return ResolveBothModified(action.remote, path, action.insert);
         case ActionKind::MoveLocal:
@@ -84,8 +96,13 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
         case ActionKind::ReportFailed:
             NotifyResult(path, action.isFolder, action.result);
             return S_OK;
+        case ActionKind::RenameRows:
+            return Storage().SetFileName(action.row, action.oldName.c_str(), path, action.row.hash,
+                                         action.row.revision);
         case ActionKind::DeleteRemote:
             return DeleteRemote(action.fileId, action.name.c_str(), action.isFolder);
+        case ActionKind::DeleteRemoteEntry:
+            return DeleteRemoteEntry(action.remote, Relative(path));
         case ActionKind::RenameRemote:
             return RenameRemote(action.fileId, action.name.c_str(), action.oldName.c_str());
         case ActionKind::MoveRemoteByCopy:
@@ -110,6 +127,8 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             return ResumeMoveByCopy(action.record, path, pass);
         case ActionKind::DeleteLocalChecked:
             return DeleteLocalChecked(path, action.isFolder);
+        case ActionKind::WalkFolder:
+            return FullSyncFolder(path, action.targetId);
     }
     return E_UNEXPECTED;
 }

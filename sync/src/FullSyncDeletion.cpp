@@ -9,24 +9,13 @@
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/StopMarker.h"
+#include "BrelioSync/WalkPlan.h"
 #include "BrelioSync/SyncManager.h"
 
-// A row in sync whose item is missing on one side is a deletion only when
-// everything else agrees: the other side is as the row recorded it, and the
-// item did not just move. Anything else wins over the deletion.
+// The gathering for the deletion checks of the full walk: the rule itself
+// is PlanLocalDeletion's (sync/src/plan/PlanWalkDeletion.cpp).
 
 namespace {
-
-enum class RemoteState { Gone, Alive, Unknown };
-
-RemoteState LookUpRemote(uint64_t fileId, HRESULT& error) {
-    RequestStatus status;
-    ChangeInfo meta;
-    error = GetFileMeta(status, fileId, meta);
-    if (SUCCEEDED(error)) return meta.changeType == "deleted" ? RemoteState::Gone : RemoteState::Alive;
-    if (error == API_E_ITEM_NOT_FOUND) return RemoteState::Gone;
-    return RemoteState::Unknown;
-}
 
 bool IsRowFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
     const FILETIME stored = TicksToFileTime(row.last_write_time);
@@ -119,54 +108,36 @@ bool CFileSyncThread::HasLocalChangesBelow(const wchar_t* folderPath) {
     return changed;
 }
 
-bool CFileSyncThread::IsRemoteItemGone(const wchar_t* path, bool isFolder, uint64_t fileId, HRESULT& outcome) {
-    HRESULT hr = S_OK;
-    switch (LookUpRemote(fileId, hr)) {
-    case RemoteState::Unknown:
-        outcome = ReportSkipped(path, isFolder, hr, L"remote state unknown");
-        return false;
-    case RemoteState::Alive:
-        // Moved or renamed remotely: the walk of its new place moves it.
-        Log(isFolder ? L"%s - kept, the remote folder lives elsewhere." : L"%s - kept, the remote item lives elsewhere.",
-            path);
-        outcome = S_OK;
-        return false;
-    case RemoteState::Gone:
-        break;
-    }
-    return true;
-}
-
-HRESULT CFileSyncThread::DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data,
+HRESULT CFileSyncThread::DeleteLocalItemChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, bool isFolder,
                                                 uint64_t folderId) {
-    FileRecord row;
-    HRESULT hr = Storage().GetFile(path, row);
-    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-    if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, false, S_FALSE, L"local rename pending");
-    HRESULT outcome = S_OK;
-    if (!IsRemoteItemGone(path, false, row.file_id, outcome)) return outcome;
-    // Edited here since the last sync: the edit survives as a new file.
-    if (IsRowFileChanged(row, data)) {
-        if (folderId == kUnknownParentId)
-            return ReportSkipped(path, false, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
-        return UploadFile(folderId, path, 0, true, false);
+    LocalDeletionFacts facts;
+    facts.path = path;
+    facts.isFolder = isFolder;
+    facts.folderId = folderId;
+    facts.local = data;
+    facts.rowFound = Storage().GetFile(path, facts.row);
+    // Each look-up only when the rule gets to it: the drive is asked only
+    // for an item no rename here accounts for.
+    for (DeletionStep step = NextDeletionLookup(facts, DeletionStep::Decided); step != DeletionStep::Decided;
+         step = NextDeletionLookup(facts, step)) {
+        switch (step) {
+            case DeletionStep::RenamePending:
+                facts.renamePending = IsRenamePending(facts.row.file_id, Relative(path));
+                break;
+            case DeletionStep::DriveState: {
+                RequestStatus status;
+                facts.metaResult = GetFileMeta(status, facts.row.file_id, facts.meta);
+                break;
+            }
+            case DeletionStep::ChangedHere:
+                facts.changedHere = isFolder ? HasLocalChangesBelow(path) || IsMoveIntoPending(Relative(path))
+                                             : IsRowFileChanged(facts.row, data);
+                break;
+            case DeletionStep::Decided:
+                break;
+        }
     }
-    return DeleteLocalFile(path);
-}
-
-HRESULT CFileSyncThread::DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data,
-                                                  uint64_t folderId) {
-    FileRecord row;
-    HRESULT hr = Storage().GetFile(path, row);
-    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-    if (IsRenamePending(row.file_id, Relative(path))) return ReportSkipped(path, true, S_FALSE, L"local rename pending");
-    HRESULT outcome = S_OK;
-    if (!IsRemoteItemGone(path, true, row.file_id, outcome)) return outcome;
-    // An item moved in here and not yet sent is a change inside too.
-    if (!HasLocalChangesBelow(path) && !IsMoveIntoPending(Relative(path))) return DeleteLocalFolder(path);
-    // Something inside changed since the last sync: the folder goes up
-    // again holding what changed; the rest follows the deletion.
-    return RecreateRemoteFolder(path, data, folderId);
+    return ExecuteOwnPlan(PlanLocalDeletion(facts));
 }
 
 HRESULT CFileSyncThread::RecreateRemoteFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t parentId) {
@@ -192,18 +163,17 @@ HRESULT CFileSyncThread::DeleteLocalChecked(const wchar_t* path, bool isFolder) 
     uint64_t parentId = kUnknownParentId;
     const HRESULT found = Storage().GetParentFileId(path, parentId);
     if (FAILED(found)) return found;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return DeleteLocalFolderChecked(path, data, parentId);
-    return DeleteLocalFileChecked(path, data, parentId);
+    return DeleteLocalItemChecked(path, data, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, parentId);
 }
 
 HRESULT CFileSyncThread::UploadChangedUnlisted(const wchar_t* path, uint64_t folderId) {
-    FileRecord row;
-    HRESULT hr = Storage().GetFile(path, row);
-    if (FAILED(hr)) return hr;
-    // Edited here, moved there: its move brings it, edit and all; a new
-    // item here would be a second copy.
-    HRESULT outcome = S_OK;
-    if (hr == S_OK && row.file_id != 0 && !IsRemoteItemGone(path, false, row.file_id, outcome)) return outcome;
-    // Edited here, gone there (or never there): the edit goes up as a new file.
-    return UploadFile(folderId, path, 0, true, false);
+    UnlistedUploadFacts facts;
+    facts.path = path;
+    facts.folderId = folderId;
+    facts.rowFound = Storage().GetFile(path, facts.row);
+    if (NeedsDriveStateOfUnlisted(facts)) {
+        RequestStatus status;
+        facts.metaResult = GetFileMeta(status, facts.row.file_id, facts.meta);
+    }
+    return ExecuteOwnPlan(PlanUnlistedUpload(facts));
 }

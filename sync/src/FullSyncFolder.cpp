@@ -100,7 +100,7 @@ HRESULT CFileSyncThread::SyncLocalFolder(const wchar_t* path, const WIN32_FIND_D
         return FullSyncFolder(path, childId);
     }
     case FILE_STATUS_SYNCED:
-        return DeleteLocalFolderChecked(path, data, folderId);
+        return DeleteLocalItemChecked(path, data, true, folderId);
     default:
         return S_OK;
     }
@@ -122,7 +122,7 @@ HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DAT
         case FILE_STATUS_NONE:
             return UploadFile(folderId, path, 0, true, false);
         case FILE_STATUS_SYNCED:
-            return DeleteLocalFileChecked(path, data, folderId);
+            return DeleteLocalItemChecked(path, data, false, folderId);
         case FILE_STATUS_RETRANSFER:
             return UploadFile(folderId, path, 0, false, true);
         default:

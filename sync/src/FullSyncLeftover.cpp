@@ -8,6 +8,7 @@
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/SyncManager.h"
+#include "BrelioSync/WalkPlan.h"
 
 namespace {
 
@@ -90,46 +91,24 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
 }
 
 HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row) {
-    const bool isFolder = !IsFileType(entry.type.c_str());
-    const std::wstring rowPath = RootJoin(row.name);
-    const bool movedThere = !rowPath.empty() && _wcsicmp(rowPath.c_str(), path) != 0;
-    if (!rowPath.empty() && ::PathFileExistsW(rowPath.c_str())) {
-        // Still here, at the row's place: follow a move made there,
-        // keeping an edit made here.
-        const HRESULT moved = FollowRemoteMove(entry, path, row);
-        if (FAILED(moved) || !isFolder) return moved;
-        return FullSyncFolder(path, entry.id);
-    }
-    if (IsRenamePending(entry.id, row.name.c_str())) return ReportSkipped(path, isFolder, S_FALSE, L"local rename pending");
-    // Gone here. A change on the drive since the row was written (an edit,
-    // a move or rename, anything added or changed inside) beats the
-    // deletion: the changed items come back, a folder holding only them;
-    // the rest follows the deletion to the trash. While a refused walk
-    // stands, nothing here says it was deleted: all of it comes back.
-    const bool deletedHere = IsMissingItemDeleted();
-    if (!isFolder) {
-        if (!deletedHere || movedThere || !IsContentAsRecorded(entry, row)) return Download(entry, path, true, false);
-        return DeleteRemoteEntry(entry, Relative(path));
-    }
-    CLocalStorage storage = Storage();
-    if (deletedHere && !movedThere && IsRemoteSubtreeAsRecorded(storage, entry.id, row.name))
-        return DeleteRemoteEntry(entry, Relative(path));
-    if (movedThere) {
-        // Its new folder comes with a later remote change: the rows stay as
-        // they are until then, or the move would no longer show in them.
-        const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
-        if (!::PathIsDirectoryW(folder.c_str())) {
-            Log(L"%s - waits for its folder.", path);
-            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    // What the rule looks at, each look-up only when it gets to it.
+    LeftoverFacts facts;
+    facts.path = path;
+    facts.entry = entry;
+    facts.row = row;
+    facts.rowPath = RootJoin(row.name);
+    facts.rowPathExists = !facts.rowPath.empty() && ::PathFileExistsW(facts.rowPath.c_str()) != FALSE;
+    if (NeedsRenameCheck(facts)) {
+        facts.renamePending = IsRenamePending(entry.id, row.name.c_str());
+        facts.deletedHere = IsMissingItemDeleted();
+        if (NeedsSubtreeCheck(facts)) {
+            CLocalStorage storage = Storage();
+            facts.subtreeAsRecorded = IsRemoteSubtreeAsRecorded(storage, entry.id, row.name);
         }
-        // The rows beneath follow the folder to its new name, so that each
-        // item inside is judged at its own place.
-        const HRESULT renamed = storage.SetFileName(row, rowPath.c_str(), path, row.hash, row.revision);
-        if (FAILED(renamed)) return renamed;
+        if (IsMovedThere(facts)) {
+            const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));
+            facts.folderPresent = ::PathIsDirectoryW(folder.c_str()) != FALSE;
+        }
     }
-    if (deletedHere)
-        Log(L"%s - deleted here, changed on the drive; what changed comes back.", path);
-    else
-        Log(L"%s - missing here since the sync folder was found missing or empty; it comes back.", path);
-    return CreateLocalFolder(entry, path, true);
+    return ExecuteOwnPlan(PlanRemoteLeftover(facts));
 }

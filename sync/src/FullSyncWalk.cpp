@@ -12,6 +12,7 @@
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/StopMarker.h"
 #include "BrelioSync/SyncManager.h"
+#include "BrelioSync/WalkPlan.h"
 
 namespace {
 
@@ -78,19 +79,21 @@ HRESULT CFileSyncThread::FullSyncWalk() {
     // listing cannot be read may be a lost folder as well: no walk on a
     // guess, whose rows would all read as deletions.
     auto mayWalk = [&](const wchar_t* folder, uint64_t folderId) -> HRESULT {
-        if (!IsFolderMissingOrEmpty(folder)) return S_OK;
-        bool recorded = false;
-        const HRESULT listed = HasSyncedRemoteItems(storage, folderId, recorded);
-        // A folder the drive no longer has leaves nothing there to take
-        // for deleted; the walk tells the user about it as before.
-        if (listed == API_E_ITEM_NOT_FOUND) return S_OK;
-        if (FAILED(listed)) {
-            Log(L"%s - the folder is empty and the drive's items could not be listed(0x%x); the full sync stopped.",
-                folder, static_cast<unsigned>(listed));
-            NotifyResult(folder, true, listed);
-            return listed;
+        WalkStartFacts facts;
+        facts.missingOrEmpty = IsFolderMissingOrEmpty(folder);
+        if (facts.missingOrEmpty) facts.listed = HasSyncedRemoteItems(storage, folderId, facts.recorded);
+        switch (JudgeWalkStart(facts)) {
+            case WalkStart::Walk:
+                return S_OK;
+            case WalkStart::Refuse:
+                return refuse(folder);
+            case WalkStart::ListingFailed:
+                Log(L"%s - the folder is empty and the drive's items could not be listed(0x%x); the full sync stopped.",
+                    folder, static_cast<unsigned>(facts.listed));
+                NotifyResult(folder, true, facts.listed);
+                return facts.listed;
         }
-        return recorded ? refuse(folder) : S_OK;
+        return E_UNEXPECTED;
     };
     // Before the walk, which must never take them for the user's files.
     RemoveDownloadLeftovers(root);
@@ -138,11 +141,7 @@ void CFileSyncThread::RememberWalkRefusal(bool refused) {
     m_walkRefused = refused;
 }
 
-bool CFileSyncThread::IsMissingItemDeleted() const {
-    if (!m_walkRefused) return true;
-    const ChangeRecord* record = CurrentRecord();
-    return record != nullptr && record->action == CHANGE_ACTION_REMOVED;
-}
+bool CFileSyncThread::IsMissingItemDeleted() const { return ::IsMissingItemDeleted(m_walkRefused, CurrentRecord()); }
 
 HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_t folderId) {
     RequestStatus status;

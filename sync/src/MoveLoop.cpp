@@ -11,6 +11,7 @@
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/RemoteLookups.h"
+#include "BrelioSync/WalkPlan.h"
 
 HRESULT CFileSyncThread::FindMoveLoop(uint64_t folderId, const wchar_t* fullPath, ChangeInfo& folderMeta, bool& loops) {
     loops = false;
@@ -22,12 +23,7 @@ HRESULT CFileSyncThread::FindMoveLoop(uint64_t folderId, const wchar_t* fullPath
     const std::wstring folderName = RemotePathToRowName(folderMeta.file.path);
     // Every folder on the way from the new place up to the top counts: the
     // drive may have moved any of them into the folder.
-    const size_t rootLength = m_env.syncRoot.size();
-    std::wstring above = fullPath;
-    for (;;) {
-        const size_t slash = above.find_last_of(L'\\');
-        if (slash == std::wstring::npos || slash <= rootLength) return S_OK;
-        above.resize(slash);
+    for (const std::wstring& above : FoldersAbove(fullPath, m_env.syncRoot.size())) {
         FileRecord row;
         // A folder made here has no place on the drive that could be inside.
         if (Storage().GetFile(above.c_str(), row) != S_OK || row.file_id == folderId) continue;
@@ -35,11 +31,12 @@ HRESULT CFileSyncThread::FindMoveLoop(uint64_t folderId, const wchar_t* fullPath
         hr = GetFileMeta(status, row.file_id, there);
         if (hr == API_E_ITEM_NOT_FOUND) continue;
         if (FAILED(hr)) return hr;
-        if (there.changeType != "deleted" && IsSameOrBelow(RemotePathToRowName(there.file.path), folderName)) {
+        if (ClosesMoveLoop(there, folderName)) {
             loops = true;
             return S_OK;
         }
     }
+    return S_OK;
 }
 
 HRESULT CFileSyncThread::UndoLoopingMove(const ChangeInfo& folderMeta, const wchar_t* fullPath) {

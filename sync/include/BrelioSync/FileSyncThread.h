@@ -202,6 +202,9 @@ private:
     // row, log line and status item, until one fails.
     HRESULT ExecutePlan(const ActionPlan& plan, PassContext& pass);
     HRESULT CarryOut(const SyncAction& action, PassContext& pass);
+    // A plan whose actions need nothing of a reconciliation, carried out
+    // within the one under way, if any.
+    HRESULT ExecuteOwnPlan(const ActionPlan& plan);
     HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath,
                               PassContext& pass);
     // Keeps the local file as a conflict copy, takes the remote content in
@@ -271,13 +274,11 @@ private:
     HRESULT SyncLocalFile(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
                           FileInfoList& listing);
     HRESULT SyncRemoteLeftover(const wchar_t* folderPath, const FileInfo& entry);
-    // Deletions only after the other side is seen unchanged since the row.
-    // True when the row's item is gone from the drive; otherwise false
-    // with what the caller returns: a skip when the drive could not tell,
-    // S_OK when the item lives elsewhere there.
-    bool IsRemoteItemGone(const wchar_t* path, bool isFolder, uint64_t fileId, HRESULT& outcome);
-    HRESULT DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
-    HRESULT DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
+    // A row in sync whose item the drive no longer lists at its place:
+    // deleted here only after the drive is seen to have trashed it and
+    // nothing here changed since the row (folderId: the local folder's).
+    HRESULT DeleteLocalItemChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, bool isFolder,
+                                   uint64_t folderId);
     // A file changed here that the remote folder does not list.
     HRESULT UploadChangedUnlisted(const wchar_t* path, uint64_t folderId);
     HRESULT RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row);

@@ -40,6 +40,11 @@ enum class ActionKind {
     Download,
     // The drive's folder `remote` made here at `path`, its row in sync.
     CreateLocalFolder,
+    // The same, then everything in it synced.
+    CreateLocalFolderAndWalk,
+    // The file or folder at `path` to the recycle bin, its row gone.
+    DeleteLocalFile,
+    DeleteLocalFolder,
     // The same for the item `fileId`, its state asked of the drive first.
     DownloadById,
     // Both sides edited the file at `path`: the drive's content keeps the
@@ -56,8 +61,13 @@ enum class ActionKind {
     MarkDeleted,
     // The item at `path` reported with `result`, nothing else done.
     ReportFailed,
+    // The rows of `row` and below it renamed from `oldName` to `path`
+    // (full paths), with the row's own hash and revision.
+    RenameRows,
     // The drive's item `fileId` to the trash (`name`: its row name).
     DeleteRemote,
+    // The drive's entry `remote`, found at `path`, to the trash.
+    DeleteRemoteEntry,
     // The drive's item `fileId` renamed from `oldName` to `name`.
     RenameRemote,
     // The item at `path` up anew at its new place, and its old one
@@ -81,6 +91,9 @@ enum class ActionKind {
     // The drive trashed the item at `path`: it goes here too, with the
     // checks of the full walk.
     DeleteLocalChecked,
+    // The local folder at `path` walked against the drive's folder
+    // `targetId`.
+    WalkFolder,
 };
 
 // The side an action changes.

@@ -19,16 +19,21 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::RenameRemote:
         case ActionKind::MoveRemoteByCopy:
         case ActionKind::RemoveRemoteLeftover:
+        case ActionKind::DeleteRemoteEntry:
             return ActionSide::Drive;
         case ActionKind::Download:
         case ActionKind::DownloadById:
         case ActionKind::CreateLocalFolder:
+        case ActionKind::CreateLocalFolderAndWalk:
+        case ActionKind::DeleteLocalFile:
+        case ActionKind::DeleteLocalFolder:
         case ActionKind::ResolveBothModified:
         case ActionKind::MoveLocal:
             return ActionSide::Local;
         case ActionKind::SetRevision:
         case ActionKind::MarkSynced:
         case ActionKind::MarkDeleted:
+        case ActionKind::RenameRows:
             return ActionSide::Row;
         case ActionKind::SettleMovesOutOf:
         case ActionKind::FollowRemoteMove:
@@ -39,6 +44,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::SettleVanishedItem:
         case ActionKind::ResumeMoveByCopy:
         case ActionKind::DeleteLocalChecked:
+        case ActionKind::WalkFolder:
             return ActionSide::Decision;
     }
     return ActionSide::None;

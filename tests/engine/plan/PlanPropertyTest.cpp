@@ -426,6 +426,13 @@ private:
             case ActionKind::CreateLocalFolder:
             case ActionKind::ReportFailed:
             case ActionKind::DeleteLocalChecked:
+            // Nor the full walk's.
+            case ActionKind::CreateLocalFolderAndWalk:
+            case ActionKind::DeleteLocalFile:
+            case ActionKind::DeleteLocalFolder:
+            case ActionKind::DeleteRemoteEntry:
+            case ActionKind::RenameRows:
+            case ActionKind::WalkFolder:
                 m_unmodelled = KindName(action.kind);
                 return E_NOTIMPL;
         }

@@ -18,13 +18,18 @@ const char* KindName(ActionKind kind) {
         case ActionKind::Download: return "Download";
         case ActionKind::DownloadById: return "DownloadById";
         case ActionKind::CreateLocalFolder: return "CreateLocalFolder";
+        case ActionKind::CreateLocalFolderAndWalk: return "CreateLocalFolderAndWalk";
+        case ActionKind::DeleteLocalFile: return "DeleteLocalFile";
+        case ActionKind::DeleteLocalFolder: return "DeleteLocalFolder";
         case ActionKind::ResolveBothModified: return "ResolveBothModified";
         case ActionKind::MoveLocal: return "MoveLocal";
         case ActionKind::SetRevision: return "SetRevision";
         case ActionKind::MarkSynced: return "MarkSynced";
         case ActionKind::MarkDeleted: return "MarkDeleted";
         case ActionKind::ReportFailed: return "ReportFailed";
+        case ActionKind::RenameRows: return "RenameRows";
         case ActionKind::DeleteRemote: return "DeleteRemote";
+        case ActionKind::DeleteRemoteEntry: return "DeleteRemoteEntry";
         case ActionKind::RenameRemote: return "RenameRemote";
         case ActionKind::MoveRemoteByCopy: return "MoveRemoteByCopy";
         case ActionKind::SettleMovesOutOf: return "SettleMovesOutOf";
@@ -37,6 +42,7 @@ const char* KindName(ActionKind kind) {
         case ActionKind::SettleVanishedItem: return "SettleVanishedItem";
         case ActionKind::ResumeMoveByCopy: return "ResumeMoveByCopy";
         case ActionKind::DeleteLocalChecked: return "DeleteLocalChecked";
+        case ActionKind::WalkFolder: return "WalkFolder";
     }
     return "?";
 }

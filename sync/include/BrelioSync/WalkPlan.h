@@ -1,0 +1,146 @@
+#pragma once
+// The decisions of the full walk, as pure functions: what was gathered for
+// one item (the local entry, the drive's entry, the row, and the look-ups at
+// the drive its rule needs) in, a verdict or the actions out. No file,
+// database or network call is made here.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "BrelioServices/ApiRecords.h"
+#include "BrelioServices/StorageRecords.h"
+#include "BrelioSync/SyncAction.h"
+
+// --- Whether the walk may start ---
+
+// A folder to be walked, as found.
+struct WalkStartFacts {
+    // It holds nothing here (the engine's own files aside), or is gone.
+    bool missingOrEmpty = false;
+    // Looked up only when it holds nothing: the drive's listing of it, and
+    // whether some item listed is recorded in sync.
+    HRESULT listed = S_OK;
+    bool recorded = false;
+};
+enum class WalkStart {
+    Walk,
+    // Lost, unplugged or made anew empty while its items are recorded in
+    // sync: no walk, nothing deleted.
+    Refuse,
+    // Empty, and the drive could not tell what it holds: no walk on a
+    // guess.
+    ListingFailed,
+};
+WalkStart JudgeWalkStart(const WalkStartFacts& facts);
+
+// --- The refused walk ---
+
+// A row whose item is missing here stands for the user's deletion: always,
+// but while a refused walk stands only when the change being carried out
+// (`current`, null in a walk) is the removal the monitor saw.
+bool IsMissingItemDeleted(bool walkRefused, const ChangeRecord* current);
+
+// --- A local file against the drive's entry of its name ---
+
+struct CompareFacts {
+    HRESULT rowFound = S_FALSE;
+    FileRecord row;
+    FILETIME localWrite = {};
+    uint64_t localSize = 0;
+    FileInfo entry;
+    bool walkRefused = false;
+};
+// The change code; CHANGE_NONE when the row could not be read. The row's
+// revision goes to `storedRevision` when the file changed here, and its id
+// to `storedFileId` when it is another item's.
+uint32_t CompareFileWithEntry(const CompareFacts& facts, uint64_t& storedRevision, uint64_t& storedFileId);
+
+// --- Names that differ only in letter case ---
+
+// The entry of the listing the local item is: the one whose row it has
+// (`rowId`, 0 for none), else the first of that name and kind; the
+// listing's size when none.
+size_t EntryOfLocalItem(const FileInfoList& listing, const wchar_t* name, bool isFolder, uint64_t rowId);
+
+// --- Deletions, only after the other side is seen unchanged since the row ---
+
+// The drive's state of a row's item.
+enum class DriveState { Gone, Alive, Unknown };
+DriveState DriveStateOf(HRESULT metaResult, const ChangeInfo& meta);
+
+// A row in sync whose item the drive no longer lists at that place.
+struct LocalDeletionFacts {
+    std::wstring path;
+    bool isFolder = false;
+    // The local folder's drive id, or kUnknownParentId.
+    uint64_t folderId = 0;
+    HRESULT rowFound = S_FALSE;
+    FileRecord row;
+    // Looked up in turn, each only when the rule gets to it: a rename
+    // pending in the change table; the drive's state of the row's item;
+    // a change here since the row (the file against its row, or anything
+    // inside the folder, an item moved into it included).
+    bool renamePending = false;
+    HRESULT metaResult = E_FAIL;
+    ChangeInfo meta;
+    bool changedHere = false;
+    // The folder as found here (folders only).
+    WIN32_FIND_DATAW local = {};
+};
+enum class DeletionStep { RenamePending, DriveState, ChangedHere, Decided };
+// What the rule looks at next, given what was gathered so far.
+DeletionStep NextDeletionLookup(const LocalDeletionFacts& facts, DeletionStep done);
+ActionPlan PlanLocalDeletion(const LocalDeletionFacts& facts);
+
+// A file changed here that the drive's folder does not list: moved there,
+// its move brings it, edit and all; gone there (or never there), the edit
+// goes up as a new file.
+struct UnlistedUploadFacts {
+    std::wstring path;
+    uint64_t folderId = 0;
+    HRESULT rowFound = S_FALSE;
+    FileRecord row;
+    // Looked up for a row with an id: the drive's state of its item.
+    HRESULT metaResult = E_FAIL;
+    ChangeInfo meta;
+};
+bool NeedsDriveStateOfUnlisted(const UnlistedUploadFacts& facts);
+ActionPlan PlanUnlistedUpload(const UnlistedUploadFacts& facts);
+
+// --- A drive entry the local folder does not hold ---
+
+// The row of the drive's entry, against the local side.
+struct LeftoverFacts {
+    // Where the drive has it, here.
+    std::wstring path;
+    FileInfo entry;
+    FileRecord row;
+    // The row's place here, empty when it cannot be one, and whether an
+    // item stands there.
+    std::wstring rowPath;
+    bool rowPathExists = false;
+    // Gone here: a rename pending in the change table, the refused-walk
+    // rule, and (a folder deleted here in place only) everything below it
+    // on the drive as recorded.
+    bool renamePending = false;
+    bool deletedHere = true;
+    bool subtreeAsRecorded = false;
+    // Moved there: the folder of `path` stands here.
+    bool folderPresent = false;
+};
+bool IsMovedThere(const LeftoverFacts& facts);
+bool NeedsRenameCheck(const LeftoverFacts& facts);
+bool NeedsSubtreeCheck(const LeftoverFacts& facts);
+ActionPlan PlanRemoteLeftover(const LeftoverFacts& facts);
+
+// --- Moves that form a loop ---
+
+// The folders on the way from the full path up to the sync folder (whose
+// path is `rootLength` long), nearest first.
+std::vector<std::wstring> FoldersAbove(const std::wstring& fullPath, size_t rootLength);
+// A folder on the way to the new place of the folder `folderName` (a row
+// name) lies, on the drive, inside that folder: the move made here would
+// put the folder inside itself.
+bool ClosesMoveLoop(const ChangeInfo& onTheWay, const std::wstring& folderName);
