@@ -101,26 +101,18 @@ FileRecord LocalDatabaseFixture::Row(uint64_t fileId) {
     return row;
 }
 
-size_t LocalDatabaseFixture::RowCount() {
-    int count = 0;
-    try {
-        CSQLiteConnection db;
-        db.Open(m_database.c_str(), OpenMode::ReadOnly);
-        db.Exec(L"SELECT COUNT(*) FROM file", &count);
-    } catch (int code) {
-        ADD_FAILURE() << "counting rows failed with " << code;
-    }
-    return static_cast<size_t>(count);
-}
+size_t LocalDatabaseFixture::RowCount() { return CountRowsOf(L"file"); }
 
-size_t LocalDatabaseFixture::ChangeCount() {
+size_t LocalDatabaseFixture::ChangeCount() { return CountRowsOf(L"change"); }
+
+size_t LocalDatabaseFixture::CountRowsOf(const wchar_t* table) {
     int count = 0;
     try {
         CSQLiteConnection db;
         db.Open(m_database.c_str(), OpenMode::ReadOnly);
-        db.Exec(L"SELECT COUNT(*) FROM change", &count);
+        db.Exec((std::wstring(L"SELECT COUNT(*) FROM ") + table).c_str(), &count);
     } catch (int code) {
-        ADD_FAILURE() << "counting changes failed with " << code;
+        ADD_FAILURE() << "counting the rows of a table failed with " << code;
     }
     return static_cast<size_t>(count);
 }

@@ -55,6 +55,9 @@ public:
     std::wstring m_database;
     std::wstring m_log;
     CNamedMutex m_mutex;
+
+private:
+    size_t CountRowsOf(const wchar_t* table);
 };
 
 // Rows as the tests seed them: in sync unless told otherwise, revision 1,

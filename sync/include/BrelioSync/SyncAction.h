@@ -154,4 +154,9 @@ struct ActionPlan {
     bool leavesRemoteChange = false;
 
     SyncAction& Add(ActionKind kind);
+    // The item at `path` waits: `reason` is what kept it, `why` the log's
+    // word for it.
+    SyncAction& AddSkip(const std::wstring& path, bool isFolder, HRESULT reason, const wchar_t* why);
+    // A log line, `line` naming `path`.
+    SyncAction& AddNote(const std::wstring& path, const wchar_t* line);
 };

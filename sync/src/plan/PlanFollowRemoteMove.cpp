@@ -18,9 +18,7 @@ ActionPlan PlanFollowRemoteMove(const FollowMoveFacts& facts) {
             // The folder it moved into is not here yet (a change later in
             // the list renames or makes it): the move waits for it, and is
             // no failure of the item.
-            SyncAction& note = plan.Add(ActionKind::Note);
-            note.path = facts.path;
-            note.reason = L"%s - waits for its folder.";
+            plan.AddNote(facts.path, L"%s - waits for its folder.");
             plan.Add(ActionKind::Fail).result = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
             return plan;
         }

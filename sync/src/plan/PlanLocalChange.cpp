@@ -110,11 +110,7 @@ void PlanModifiedBoth(const LocalChangeFacts& facts, ActionPlan& plan) {
     std::wstring place;
     const HRESULT joined = JoinRemoteRelativePath(facts.root.c_str(), RemotePathToRowName(remote.path), place);
     if (FAILED(joined)) {
-        SyncAction& skip = plan.Add(ActionKind::Skip);
-        skip.path = facts.fullPath;
-        skip.isFolder = facts.record.is_folder;
-        skip.result = joined;
-        skip.reason = L"unusable remote path";
+        plan.AddSkip(facts.fullPath, facts.record.is_folder, joined, L"unusable remote path");
         return;
     }
     // Edited here, changed there: a move or rename there is followed, and

@@ -23,14 +23,6 @@ bool EndsOnLookup(HRESULT found, ActionPlan& plan) {
     return true;
 }
 
-void AddSkip(ActionPlan& plan, const std::wstring& path, bool isFolder, HRESULT reason, const wchar_t* why) {
-    SyncAction& skip = plan.Add(ActionKind::Skip);
-    skip.path = path;
-    skip.isFolder = isFolder;
-    skip.result = reason;
-    skip.reason = why;
-}
-
 SyncAction& AddFollow(ActionPlan& plan, const FileInfo& remote, const std::wstring& path, const FileRecord& row) {
     SyncAction& follow = plan.Add(ActionKind::FollowRemoteMove);
     follow.remote = remote;
@@ -64,7 +56,7 @@ ActionPlan PlanSendLocalRename(const SendRenameFacts& facts) {
     const ChangeRecord& record = facts.record;
     const HRESULT asked = facts.metaResult;
     if (FAILED(asked) && asked != API_E_ITEM_NOT_FOUND) {
-        AddSkip(plan, facts.fullPath, record.is_folder, asked, L"remote state unknown");
+        plan.AddSkip(facts.fullPath, record.is_folder, asked, L"remote state unknown");
         return plan;
     }
     if (FAILED(asked) || facts.meta.changeType == "deleted") {
@@ -140,12 +132,10 @@ ActionPlan PlanRenameAgainstRemote(const RenameAgainstRemoteFacts& facts) {
         std::wstring place;
         const HRESULT joined = JoinRemoteRelativePath(facts.root.c_str(), remoteName, place);
         if (FAILED(joined)) {
-            AddSkip(plan, facts.fullPath, record.is_folder, joined, L"unusable remote path");
+            plan.AddSkip(facts.fullPath, record.is_folder, joined, L"unusable remote path");
             return plan;
         }
-        SyncAction& note = plan.Add(ActionKind::Note);
-        note.path = facts.fullPath;
-        note.reason = L"%s - renamed on both sides, the drive's name is kept.";
+        plan.AddNote(facts.fullPath, L"%s - renamed on both sides, the drive's name is kept.");
         AddFollow(plan, remote, place, facts.row);
         return plan;
     }
@@ -163,15 +153,13 @@ ActionPlan PlanRenamedAgainstDeletion(const RenamedAgainstDeletionFacts& facts) 
     const ChangeRecord& record = facts.record;
     // Renamed here, trashed there: the renamed item survives under its new
     // name, as a new item on the drive.
-    SyncAction& note = plan.Add(ActionKind::Note);
-    note.path = facts.fullPath;
-    note.reason = L"%s - renamed here, trashed on the drive; it goes up again.";
+    plan.AddNote(facts.fullPath, L"%s - renamed here, trashed on the drive; it goes up again.");
     if (FAILED(facts.parentFound)) {
         plan.Add(ActionKind::Fail).result = facts.parentFound;
         return plan;
     }
     if (facts.parentFound == S_FALSE || facts.parentId == kUnknownParentId) {
-        AddSkip(plan, facts.fullPath, record.is_folder, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+        plan.AddSkip(facts.fullPath, record.is_folder, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
                 L"parent folder not synced yet");
         return plan;
     }
@@ -212,7 +200,7 @@ ActionPlan PlanLocalFolderRemoval(const FolderRemovalFacts& facts) {
         return plan;
     }
     if (FAILED(facts.metaResult)) {
-        AddSkip(plan, facts.fullPath, true, facts.metaResult, L"remote state unknown");
+        plan.AddSkip(facts.fullPath, true, facts.metaResult, L"remote state unknown");
         return plan;
     }
     if (EndsOnLookup(facts.rowFound, plan)) return plan;
@@ -223,7 +211,7 @@ ActionPlan PlanLocalFolderRemoval(const FolderRemovalFacts& facts) {
     std::wstring place;
     const HRESULT joined = JoinRemoteRelativePath(facts.root.c_str(), remoteName, place);
     if (FAILED(joined)) {
-        AddSkip(plan, facts.fullPath, true, joined, L"unusable remote path");
+        plan.AddSkip(facts.fullPath, true, joined, L"unusable remote path");
         return plan;
     }
     // Removed here: what changed on the drive inside it since the last pass
@@ -276,9 +264,7 @@ ActionPlan PlanVanishedItem(const VanishedItemFacts& facts) {
         return plan;
     }
     // Gone with a folder deleted here, unchanged there: a plain deletion.
-    SyncAction& note = plan.Add(ActionKind::Note);
-    note.path = facts.placePath;
-    note.reason = L"%s - gone here with its folder.";
+    plan.AddNote(facts.placePath, L"%s - gone here with its folder.");
     SyncAction& trash = plan.Add(ActionKind::DeleteRemote);
     trash.fileId = facts.record.file_id;
     trash.name = row.name;
@@ -300,7 +286,7 @@ ActionPlan PlanResumeMoveByCopy(const ResumeMoveFacts& facts) {
     // The old item is gone: the move was finished but for striking it off.
     if (IsGoneOnDrive(facts.metaResult, facts.meta)) return plan;
     if (FAILED(facts.metaResult)) {
-        AddSkip(plan, facts.fullPath, facts.record.is_folder, facts.metaResult, L"remote state unknown");
+        plan.AddSkip(facts.fullPath, facts.record.is_folder, facts.metaResult, L"remote state unknown");
         return plan;
     }
     const bool isFolder = !IsFileType(facts.meta.file.type.c_str());

@@ -47,11 +47,8 @@ bool IsNameTaken(const LocalNameFacts& local, const FileInfo& remote) {
 }
 
 void AddTakenNameRefusal(ActionPlan& plan, const std::wstring& path, bool isFolder) {
-    SyncAction& skip = plan.Add(ActionKind::Skip);
-    skip.path = path;
-    skip.isFolder = isFolder;
-    skip.result = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
-    skip.reason = L"another item has the same name but for letter case";
+    plan.AddSkip(path, isFolder, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS),
+                 L"another item has the same name but for letter case");
 }
 
 RemoteClassification ClassifyRemote(const RemoteChangeFacts& facts) {
@@ -137,11 +134,7 @@ ActionPlan PlanRemoteChange(const RemoteActFacts& facts) {
             const HRESULT joined =
                 JoinRemoteRelativePath(facts.root.c_str(), RemotePathToRowName(facts.now.file.path), place);
             if (FAILED(joined)) {
-                SyncAction& skip = plan.Add(ActionKind::Skip);
-                skip.path = facts.fullPath;
-                skip.isFolder = isFolder;
-                skip.result = joined;
-                skip.reason = L"unusable remote path";
+                plan.AddSkip(facts.fullPath, isFolder, joined, L"unusable remote path");
                 break;
             }
             SyncAction& leftover = plan.Add(ActionKind::RemoveRemoteLeftover);

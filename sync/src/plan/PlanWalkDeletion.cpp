@@ -8,20 +8,6 @@
 
 namespace {
 
-void AddSkip(ActionPlan& plan, const std::wstring& path, bool isFolder, HRESULT reason, const wchar_t* why) {
-    SyncAction& skip = plan.Add(ActionKind::Skip);
-    skip.path = path;
-    skip.isFolder = isFolder;
-    skip.result = reason;
-    skip.reason = why;
-}
-
-void AddNote(ActionPlan& plan, const std::wstring& path, const wchar_t* line) {
-    SyncAction& note = plan.Add(ActionKind::Note);
-    note.path = path;
-    note.reason = line;
-}
-
 // True when the row's item is gone from the drive; otherwise the plan says
 // why the item stays: a skip when the drive could not tell, a note when it
 // lives elsewhere there.
@@ -29,11 +15,11 @@ bool IsGoneElseKept(ActionPlan& plan, const std::wstring& path, bool isFolder, H
                     const ChangeInfo& meta) {
     switch (DriveStateOf(metaResult, meta)) {
         case DriveState::Unknown:
-            AddSkip(plan, path, isFolder, metaResult, L"remote state unknown");
+            plan.AddSkip(path, isFolder, metaResult, L"remote state unknown");
             return false;
         case DriveState::Alive:
             // Moved or renamed remotely: the walk of its new place moves it.
-            AddNote(plan, path,
+            plan.AddNote(path,
                     isFolder ? L"%s - kept, the remote folder lives elsewhere." : L"%s - kept, the remote item lives elsewhere.");
             return false;
         case DriveState::Gone:
@@ -80,7 +66,7 @@ ActionPlan PlanLocalDeletion(const LocalDeletionFacts& facts) {
     }
     // Renamed here, not sent yet: its rename settles it.
     if (facts.renamePending) {
-        AddSkip(plan, path, isFolder, S_FALSE, L"local rename pending");
+        plan.AddSkip(path, isFolder, S_FALSE, L"local rename pending");
         return plan;
     }
     if (!IsGoneElseKept(plan, path, isFolder, facts.metaResult, facts.meta)) return plan;
@@ -91,7 +77,7 @@ ActionPlan PlanLocalDeletion(const LocalDeletionFacts& facts) {
         }
         // Edited here since the last sync: the edit survives as a new file.
         if (facts.folderId == kUnknownParentId) {
-            AddSkip(plan, path, false, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
+            plan.AddSkip(path, false, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
             return plan;
         }
         SyncAction& upload = plan.Add(ActionKind::UploadNew);
@@ -166,7 +152,7 @@ ActionPlan PlanRemoteLeftover(const LeftoverFacts& facts) {
         return plan;
     }
     if (facts.renamePending) {
-        AddSkip(plan, path, isFolder, S_FALSE, L"local rename pending");
+        plan.AddSkip(path, isFolder, S_FALSE, L"local rename pending");
         return plan;
     }
     // Gone here. A change on the drive since the row was written (an edit,
@@ -192,7 +178,7 @@ ActionPlan PlanRemoteLeftover(const LeftoverFacts& facts) {
         // Its new folder comes with a later remote change: the rows stay as
         // they are until then, or the move would no longer show in them.
         if (!facts.folderPresent) {
-            AddNote(plan, path, L"%s - waits for its folder.");
+            plan.AddNote(path, L"%s - waits for its folder.");
             plan.Add(ActionKind::Fail).result = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
             return plan;
         }
@@ -203,7 +189,7 @@ ActionPlan PlanRemoteLeftover(const LeftoverFacts& facts) {
         rows.oldName = facts.rowPath;
         rows.path = path;
     }
-    AddNote(plan, path,
+    plan.AddNote(path,
             facts.deletedHere ? L"%s - deleted here, changed on the drive; what changed comes back."
                               : L"%s - missing here since the sync folder was found missing or empty; it comes back.");
     SyncAction& bring = plan.Add(ActionKind::CreateLocalFolderAndWalk);

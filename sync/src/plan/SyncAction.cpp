@@ -61,3 +61,19 @@ SyncAction& ActionPlan::Add(ActionKind kind) {
     steps.push_back(MakeAction(kind));
     return steps.back();
 }
+
+SyncAction& ActionPlan::AddSkip(const std::wstring& path, bool isFolder, HRESULT reason, const wchar_t* why) {
+    SyncAction& skip = Add(ActionKind::Skip);
+    skip.path = path;
+    skip.isFolder = isFolder;
+    skip.result = reason;
+    skip.reason = why;
+    return skip;
+}
+
+SyncAction& ActionPlan::AddNote(const std::wstring& path, const wchar_t* line) {
+    SyncAction& note = Add(ActionKind::Note);
+    note.path = path;
+    note.reason = line;
+    return note;
+}
