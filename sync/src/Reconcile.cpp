@@ -133,8 +133,9 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             uint64_t folderId = 0;
             const HRESULT created = CreateRemoteFolderForPath(full.c_str(), folderId);
             if (FAILED(created)) return created;
-            FullSyncFolder(full.c_str(), folderId);
-            return created;
+            // Done only once its content went up: a folder that came whole
+            // has no change of its own for what it holds.
+            return FullSyncFolder(full.c_str(), folderId);
         }
         case CHANGE_MODIFIED_LOCAL:
             return exists ? UploadChangedFile(record.file_id, full.c_str()) : S_OK;
@@ -186,11 +187,14 @@ HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& rec
             if (record.is_folder) return SettleLocalFolderRemoval(record, full.c_str());
             return DeleteRemote(record.file_id, record.name.c_str(), record.is_folder);
         }
-        case CHANGE_REMOVED_BOTH:
+        case CHANGE_REMOVED_BOTH: {
             if (record.file_id == 0) return S_OK;
-            storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_DELETE);
-            NotifyResult(full.c_str(), record.is_folder, S_OK);
-            return S_OK;
+            // Gone on both sides, the item is settled once its row is gone
+            // too: a row left would still say it is in sync.
+            const HRESULT dropped = storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_DELETE);
+            NotifyResult(full.c_str(), record.is_folder, dropped);
+            return dropped;
+        }
         case CHANGE_RENAMED_LOCAL: {
             if (!exists) {
                 if (record.file_id == 0) return S_OK;

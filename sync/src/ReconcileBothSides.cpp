@@ -181,9 +181,11 @@ HRESULT CFileSyncThread::SettleLocalFolderRemoval(const ChangeRecord& record, co
     HRESULT hr = GetFileMeta(status, record.file_id, meta);
     const bool goneThere = hr == API_E_ITEM_NOT_FOUND || (SUCCEEDED(hr) && meta.changeType == "deleted");
     if (goneThere) {
-        Storage().SetFileStatus(record.file_id, true, FILE_STATUS_DELETE);
-        NotifyResult(fullPath, true, S_OK);
-        return S_OK;
+        // Settled once its row is gone too: a row left would still say the
+        // folder is in sync.
+        const HRESULT dropped = Storage().SetFileStatus(record.file_id, true, FILE_STATUS_DELETE);
+        NotifyResult(fullPath, true, dropped);
+        return dropped;
     }
     if (FAILED(hr)) return ReportSkipped(fullPath, true, hr, L"remote state unknown");
     FileRecord row;
