@@ -27,7 +27,8 @@ HRESULT GetDriveRevision(uint64_t& revision) {
 
 }  // namespace
 
-CFileSyncThread::~CFileSyncThread() { Stop(INFINITE); }
+// Nothing is left to tell of a stop on the way out: it waits until the end.
+CFileSyncThread::~CFileSyncThread() { (void)Stop(INFINITE); }
 
 HRESULT CFileSyncThread::Stop(DWORD milliseconds) {
     if (GetThreadHandle() == nullptr) return S_OK;
@@ -121,13 +122,17 @@ void CFileSyncThread::FullSync() {
     const bool wholeWalk = SUCCEEDED(walked) && !m_passIncomplete && !CheckStop();
     CLocalStorage storage = Storage();
     if (wholeWalk) {
-        storage.Cleanup();
+        // Rows it could not drop (the storage logged why) are stale rows
+        // still, and the next whole walk drops them.
+        (void)storage.Cleanup();
         if (m_walkRefused) RememberWalkRefusal(false);
     }
     if (SUCCEEDED(revisionRead) && wholeWalk && driveRevision != 0) {
         uint64_t stored = 0;
+        // Unstored, the changes feed starts where it stood: what it brings
+        // once more finds its work done.
         if (SUCCEEDED(storage.GetLatestRevision(stored)) && driveRevision > stored)
-            storage.SetLatestRevision(driveRevision);
+            (void)storage.SetLatestRevision(driveRevision);
     }
     Log(L"Partial Sync started.");
     const HRESULT synced = PartialSync();

@@ -78,6 +78,8 @@ HRESULT CFileSyncThread::PartialSync() {
     if (!localChanges.empty() || !remoteChanges.empty()) hr = Reconcile(localChanges, remoteChanges, outcome);
 
     const uint64_t settled = SettledRevision(revision, highestFetched, outcome);
-    if (settled > revision) storage.SetLatestRevision(settled);
+    // Unstored, the next pass asks from the older revision: what it brings
+    // once more finds its work done.
+    if (settled > revision) (void)storage.SetLatestRevision(settled);
     return hr;
 }
