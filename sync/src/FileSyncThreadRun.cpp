@@ -1,6 +1,7 @@
 // The sync thread's life: its start, its wait for requests and the two
 // passes it runs.
 #include "BrelioApp/StringIds.h"
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
@@ -16,11 +17,7 @@ namespace {
 HRESULT GetDriveRevision(uint64_t& revision) {
     RequestStatus status;
     DriveInfoList drives;
-    const HRESULT got = GetDrives(status, drives);
-    if (FAILED(got)) {
-        Log(L"Failed to get latest revision(0x%x).", static_cast<unsigned>(got));
-        return got;
-    }
+    BRELIO_RETURN_IF_FAILED(GetDrives(status, drives), L"Failed to get latest revision(0x%x).");
     revision = GetPrivateDriveLatestRevision(drives);
     return S_OK;
 }
