@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <regex>
 #include <string>
 
@@ -145,6 +146,21 @@ TEST_F(StorageLog, AFailureLeavesWithOneLineOfItsExpressionAndPlaceOrOfTheCaller
     SetLogEnabled(false);
     EXPECT_EQ(LeaveIfFailed(E_FAIL), E_FAIL);
     EXPECT_EQ(ReadFileBytes(m_path), text);
+}
+
+// What is thrown inside an entry of the module ends there as the entry's
+// failure, with one line; a result passes through.
+TEST_F(StorageLog, AnExceptionInsideAnEntryEndsThereAsItsFailure) {
+    EXPECT_EQ(GuardEntry("Quiet", E_UNEXPECTED, [] { return S_FALSE; }), S_FALSE);
+    EXPECT_FALSE(FileExists(m_path));
+    EXPECT_EQ(GuardEntry("DllGetClassObject", E_UNEXPECTED, []() -> HRESULT { throw std::bad_alloc(); }),
+              E_UNEXPECTED);
+    EXPECT_EQ(GuardEntry("UpdateFile", -7, []() -> int { throw 7; }), -7);
+
+    const std::string text = ReadFileBytes(m_path);
+    EXPECT_NE(text.find(ThreadTag() + "DllGetClassObject ended by an exception(0x8000ffff).\r\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(ThreadTag() + "UpdateFile ended by an exception(0xfffffff9).\r\n"), std::string::npos) << text;
 }
 
 // Another process holds the file without any sharing for a while.

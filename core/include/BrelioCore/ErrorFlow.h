@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+// The error vocabulary at the edges of a module.
+//
 // "Return if failed", said once where the failure happens: a failed result
 // writes one log line and leaves the function with that result.
 //
@@ -20,12 +22,28 @@ void SetFailureLineWriter(FailureLineWriter writer);
 
 // The line of a failed expression, or the caller's text (a wide printf
 // format whose last conversion is the result's %x, and its arguments).
-void LogFailure(HRESULT result, const char* expression, const char* file, int line);
-void LogFailureText(const wchar_t* format, ...);
+// Neither throws: a line that cannot be made is lost.
+void LogFailure(HRESULT result, const char* expression, const char* file, int line) noexcept;
+void LogFailureText(const wchar_t* format, ...) noexcept;
 
 template <typename... Args>
-void LogFailure(HRESULT result, const char*, const char*, int, const wchar_t* format, Args... args) {
+void LogFailure(HRESULT result, const char*, const char*, int, const wchar_t* format, Args... args) noexcept {
     LogFailureText(format, args..., static_cast<unsigned>(result));
+}
+
+// The body of an entry that another module calls: an exported function or
+// a method of a COM object of ours. Nothing thrown may cross into that
+// caller, which cannot catch it: what would escape ends here as `failure`
+// (E_UNEXPECTED, or the entry's own named failure), with one log line.
+//   return brelio::GuardEntry(__func__, E_UNEXPECTED, [&] { return Work(); });
+template <typename Result, typename Body>
+Result GuardEntry(const char* entry, Result failure, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        LogFailureText(L"%hs ended by an exception(0x%x).", entry, static_cast<unsigned>(failure));
+        return failure;
+    }
 }
 
 }  // namespace brelio
