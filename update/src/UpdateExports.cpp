@@ -8,6 +8,7 @@
 #include "BrelioFramework/Module.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
+#include "BrelioUpdate/CheckUpdateModes.h"
 #include "BrelioUpdate/InstallLeftovers.h"
 #include "BrelioUpdate/ProgramExitWait.h"
 #include "BrelioUpdate/ProgramStart.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr int kPeriodicCheck = 2;
 constexpr int kNoUpdate = 1;
 // How long a call waits, at its end, for WinHTTP to be done with it. On
 // Windows a closed request is reported closed at once; under Wine one cut
@@ -71,7 +71,7 @@ int RunCheckUpdate(int mode) {
     CUpdateManager manager;
     UpdateCheck answer = manager.CheckVersion();
     // A periodic check interrupts the user's work: it always asks.
-    if (answer == UpdateCheck::kMajor && mode == kPeriodicCheck) answer = UpdateCheck::kMinor;
+    if (answer == UpdateCheck::kMajor && mode == kCheckUpdatePeriodic) answer = UpdateCheck::kMinor;
     switch (answer) {
         case UpdateCheck::kMajor:
             ShowMessageFormat(IDS_UPDATE_MAJOR, manager.Version().c_str(), kBoxInformation);

@@ -6,9 +6,11 @@
 #include "BrelioCore/JXMemoryStream.h"
 #include "BrelioCore/JXUri.h"
 #include "BrelioServices/JsonResponse.h"
+#include "BrelioServices/SessionError.h"
 
 // Result of every REST operation: 0, a transport HRESULT passed on, or one
-// of the application codes below.
+// of the application codes below (the session errors among them are in
+// SessionError.h).
 using ApiErrorCode = HRESULT;
 
 constexpr ApiErrorCode API_E_HTTP_STATUS = static_cast<HRESULT>(0xA0000003);  // status other than 200
@@ -16,8 +18,6 @@ constexpr ApiErrorCode API_E_BAD_RESPONSE = static_cast<HRESULT>(0xA0000004);  /
 constexpr ApiErrorCode API_E_FIRST_SERVER_CODE = static_cast<HRESULT>(0xA0000005);
 constexpr ApiErrorCode API_E_ITEM_NOT_FOUND = static_cast<HRESULT>(0xA0000006);
 constexpr ApiErrorCode API_E_NAME_EXISTS = static_cast<HRESULT>(0xA0000008);
-constexpr ApiErrorCode API_E_SESSION_FIRST = static_cast<HRESULT>(0xA0000010);
-constexpr ApiErrorCode API_E_SESSION_LAST = static_cast<HRESULT>(0xA0000012);
 constexpr ApiErrorCode API_E_LAST_SERVER_CODE = static_cast<HRESULT>(0xA0000014);
 
 // Carried in and out of every REST operation.
