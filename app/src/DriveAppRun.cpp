@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "BrelioApp/MainFrame.h"
+#include "BrelioApp/ModalWndBase.h"
 #include "BrelioApp/SignInWindows.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioCore/StringTable.h"
@@ -33,7 +34,7 @@ int CDriveApp::Run(WTL::CMessageLoop* loop, int showCommand) {
     }
     if (firstRun) {
         int changes = 0;
-        if (RunOptionsWindow(GetMainFrameWindow(), changes) == 2) {
+        if (RunOptionsWindow(GetMainFrameWindow(), changes) == CModalWndBase::kResultCancel) {
             (void)SetFirstRun(true);
             DestroyFrameNow();
             return -1;

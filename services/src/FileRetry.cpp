@@ -88,7 +88,9 @@ HRESULT RenameLetterCaseRetry(const wchar_t* source, const wchar_t* target, cons
     hr = MoveFileRetry(source, between, retries);
     if (FAILED(hr)) return hr;
     hr = MoveFileRetry(between, target, retries);
-    if (FAILED(hr)) MoveFileRetry(between, source, retries);
+    // The caller hears of the failed rename; putting the item back is all
+    // that is left to try, and it stays under `between` if that fails too.
+    if (FAILED(hr)) (void)MoveFileRetry(between, source, retries);
     return hr;
 }
 

@@ -117,7 +117,9 @@ HRESULT CFileSyncThread::MoveLocal(uint64_t fileId, const wchar_t* newRelativePa
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
     if (FAILED(hr)) {
-        Storage().SetFileStatus(fileId, row.is_folder, FILE_STATUS_LOCAL_FAILED);
+        // The failed move is what is reported and returned; the mark only
+        // helps the next pass, which finds the item unmoved either way.
+        (void)Storage().SetFileStatus(fileId, row.is_folder, FILE_STATUS_LOCAL_FAILED);
         Log(L"Failed to move file(0x%x).", static_cast<unsigned>(hr));
     } else {
         hr = Storage().SetFileName(row, oldPath.c_str(), newPath.c_str(), hash, revision);

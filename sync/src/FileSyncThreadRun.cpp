@@ -1,5 +1,6 @@
 // The sync thread's life: its start, its wait for requests and the two
 // passes it runs.
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
@@ -16,18 +17,15 @@ namespace {
 HRESULT GetDriveRevision(uint64_t& revision) {
     RequestStatus status;
     DriveInfoList drives;
-    const HRESULT got = GetDrives(status, drives);
-    if (FAILED(got)) {
-        Log(L"Failed to get latest revision(0x%x).", static_cast<unsigned>(got));
-        return got;
-    }
+    BRELIO_RETURN_IF_FAILED(GetDrives(status, drives), L"Failed to get latest revision(0x%x).");
     revision = GetPrivateDriveLatestRevision(drives);
     return S_OK;
 }
 
 }  // namespace
 
-CFileSyncThread::~CFileSyncThread() { Stop(INFINITE); }
+// Nothing is left to tell of a stop on the way out: it waits until the end.
+CFileSyncThread::~CFileSyncThread() { (void)Stop(INFINITE); }
 
 HRESULT CFileSyncThread::Stop(DWORD milliseconds) {
     if (GetThreadHandle() == nullptr) return S_OK;
@@ -121,13 +119,17 @@ void CFileSyncThread::FullSync() {
     const bool wholeWalk = SUCCEEDED(walked) && !m_passIncomplete && !CheckStop();
     CLocalStorage storage = Storage();
     if (wholeWalk) {
-        storage.Cleanup();
+        // Rows it could not drop (the storage logged why) are stale rows
+        // still, and the next whole walk drops them.
+        (void)storage.Cleanup();
         if (m_walkRefused) RememberWalkRefusal(false);
     }
     if (SUCCEEDED(revisionRead) && wholeWalk && driveRevision != 0) {
         uint64_t stored = 0;
+        // Unstored, the changes feed starts where it stood: what it brings
+        // once more finds its work done.
         if (SUCCEEDED(storage.GetLatestRevision(stored)) && driveRevision > stored)
-            storage.SetLatestRevision(driveRevision);
+            (void)storage.SetLatestRevision(driveRevision);
     }
     Log(L"Partial Sync started.");
     const HRESULT synced = PartialSync();

@@ -46,10 +46,11 @@ void CSyncManager::AwaitLastRun() {
     // again until it ends, the storage-update thread reads its stop request
     // and the sync thread's run stays stopped. A thread not started or
     // already closed returns at once.
-    m_monitor.Stop(INFINITE);
+    // Each waits until its thread has ended, so there is no result to tell.
+    (void)m_monitor.Stop(INFINITE);
     if (m_storageUpdate.GetThreadHandle() != nullptr && SUCCEEDED(m_storageUpdate.Close(INFINITE)))
         m_queue.Clear();
-    m_syncThread.Stop(INFINITE);
+    (void)m_syncThread.Stop(INFINITE);
 }
 
 void CSyncManager::RequestSync(bool full) {

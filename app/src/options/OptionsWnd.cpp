@@ -55,7 +55,7 @@ INT_PTR COptionsWnd::DoModal(HWND owner) {
 HWND COptionsWnd::Create(HWND owner) {
     const std::wstring title = LoadStringText(IDS_OPTIONS_TITLE);
     const RECT outer = {0, 0, kWindowSize, kWindowSize};
-    using Base = ATL::CWindowImpl<COptionsWnd, ATL::CWindow, COptionsWinTraits>;
+    using Base = ATL::CWindowImpl<COptionsWnd, ATL::CWindow, ATL::CControlWinTraits>;
     if (Base::Create(owner, outer, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0) == nullptr) return nullptr;
 
     RECT client;
@@ -63,7 +63,7 @@ HWND COptionsWnd::Create(HWND owner) {
     CreateButtons(client);
 
     const RECT pane = {client.left, client.top, client.left + kPaneWidth, client.bottom};
-    m_navPane.Create(m_hWnd, pane, nullptr, COptionsWinTraits::GetWndStyle(0));
+    m_navPane.Create(m_hWnd, pane, nullptr, ATL::CControlWinTraits::GetWndStyle(0));
     m_navPane.CreateItems(pane);
 
     m_pageArea = client;

@@ -16,8 +16,8 @@ constexpr uint64_t kUploadFromHandleLimit = 0x80000000;  // below: one request f
 // Sends a local file as a new file under the target folder (latest
 // revision 0) or as a new revision of the target file on top of the given
 // revision. Reports the size and last-write time of what was sent.
-ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision, FileInfo& out,
-                        uint64_t& size, FILETIME& lastWriteTime);
+[[nodiscard]] ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision,
+                                      FileInfo& out, uint64_t& size, FILETIME& lastWriteTime);
 
 // The temporary file a download writes before it takes the target's place:
 // the prefix, kDownloadTempDigits random hexadecimal digits and the suffix,
@@ -55,20 +55,23 @@ inline constexpr wchar_t kDownloadTempPattern[] = L"$$$brelio-*.tmp";
 // beforeReplace, when given, has a last word once the whole content has
 // arrived and before the local file is replaced: a failure it returns
 // leaves the file as it is.
-ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
-                          const wchar_t* spareFolder = nullptr, const std::function<HRESULT()>& beforeReplace = {});
+[[nodiscard]] ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size,
+                                        FILETIME& lastWriteTime, const wchar_t* spareFolder = nullptr,
+                                        const std::function<HRESULT()>& beforeReplace = {});
 
 // Copies the source into a new "$$$" file in the temporary folder, retrying
 // 250 ms apart while it is in use. Nothing is left behind on failure.
-HRESULT CopyToTempFile(const wchar_t* sourcePath, std::wstring& copyPath, int furtherAttempts);
+[[nodiscard]] HRESULT CopyToTempFile(const wchar_t* sourcePath, std::wstring& copyPath, int furtherAttempts);
 
-ApiErrorCode UploadWholeFile(RequestStatus& status, uint64_t targetId, const wchar_t* name,
-                             uint64_t latestRevision, const CJXMemoryStream* memory, HANDLE file, FileInfo& out);
-ApiErrorCode CreateUploadSession(RequestStatus& status, uint64_t targetId, const wchar_t* name,
-                                 uint64_t latestRevision, uint64_t size, UploadSessionInfo& out);
-ApiErrorCode UploadPart(RequestStatus& status, const char* sessionId, HANDLE file, int partNumber,
-                        uint64_t offset, uint32_t length, bool newFile);
-ApiErrorCode FinishUploadSession(RequestStatus& status, const char* sessionId, bool newFile, FileInfo& out);
+[[nodiscard]] ApiErrorCode UploadWholeFile(RequestStatus& status, uint64_t targetId, const wchar_t* name,
+                                           uint64_t latestRevision, const CJXMemoryStream* memory, HANDLE file,
+                                           FileInfo& out);
+[[nodiscard]] ApiErrorCode CreateUploadSession(RequestStatus& status, uint64_t targetId, const wchar_t* name,
+                                               uint64_t latestRevision, uint64_t size, UploadSessionInfo& out);
+[[nodiscard]] ApiErrorCode UploadPart(RequestStatus& status, const char* sessionId, HANDLE file, int partNumber,
+                                      uint64_t offset, uint32_t length, bool newFile);
+[[nodiscard]] ApiErrorCode FinishUploadSession(RequestStatus& status, const char* sessionId, bool newFile,
+                                               FileInfo& out);
 
 // True when the parts lie inside the file, each fits 32 bits, and together
 // they cover it exactly once.

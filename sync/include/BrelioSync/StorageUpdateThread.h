@@ -46,8 +46,8 @@ public:
     // HRESULT_FROM_WIN32(ERROR_BUSY), with nothing changed, while an earlier
     // run of this object is still going. The full-sync event is set when a
     // change could not be recorded: only a full sync finds it again.
-    HRESULT Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* partialSyncEvent,
-                  CJXEvent* fullSyncEvent, const StorageUpdateSettings& settings);
+    [[nodiscard]] HRESULT Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* partialSyncEvent,
+                                CJXEvent* fullSyncEvent, const StorageUpdateSettings& settings);
 
 private:
     // Results of DrainQueue.

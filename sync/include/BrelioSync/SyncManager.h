@@ -35,12 +35,12 @@ public:
     // nothing started, while the threads run from an earlier StartAll
     // without a StopAll since. Other start failures leave that part idle
     // and are not reported.
-    HRESULT StartAll();
+    [[nodiscard]] HRESULT StartAll();
     // The host's stop event is set here; each thread gets up to
     // 4000 ms. The sync thread's run is stopped for good even should the
     // event be reset before the thread has ended, and its requests end
     // without waiting for the server. S_OK when all three ended.
-    HRESULT StopAll();
+    [[nodiscard]] HRESULT StopAll();
     // Sets the full-sync event when full, else the partial-sync event. The
     // events are auto-reset: requests made during a pass give one further
     // pass.
