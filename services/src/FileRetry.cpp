@@ -82,6 +82,15 @@ HRESULT MoveFileRetry(const wchar_t* source, const wchar_t* target, int retries)
     });
 }
 
+HRESULT ReplaceFileRetry(const wchar_t* source, const wchar_t* target, int retries) {
+    if (!::PathFileExistsW(source)) return HresultFromWin32(ERROR_FILE_NOT_FOUND);
+    return RunWithRetries(retries, [source, target] {
+        return ::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? S_OK
+                   : LastErrorAsHresult();
+    });
+}
+
 HRESULT RenameLetterCaseRetry(const wchar_t* source, const wchar_t* target, const wchar_t* between, int retries) {
     HRESULT hr = MoveFileRetry(source, target, retries);
     if (FAILED(hr) || IsSpelledSo(target)) return hr;

@@ -32,6 +32,9 @@ constexpr DWORD kFileRetryPause = 250;  // ms between two attempts
 
 // 0x80070002 at once when the source does not exist.
 [[nodiscard]] HRESULT MoveFileRetry(const wchar_t* source, const wchar_t* target, int retries);
+// The same, replacing a file at the target, and through to the disk before
+// it returns.
+[[nodiscard]] HRESULT ReplaceFileRetry(const wchar_t* source, const wchar_t* target, int retries);
 // A rename that changes only the letter case of the last name. Where the
 // system renames such a name in place as though it were done already (as
 // Wine does), the rename goes through `between`, a free name in the same
