@@ -2,6 +2,7 @@
 // with their rows, log lines and status items.
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/SyncAction.h"
 
@@ -87,6 +88,9 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             return Storage().SetFileRevision(action.remote.id, action.remote.revision, action.remote.version);
         case ActionKind::MarkSynced:
             return Storage().SetFileStatus(action.fileId, action.isFolder, FILE_STATUS_SYNCED);
+        case ActionKind::RecordRemoteFolder:
+            return Storage().InsertFile(action.remote, path, 0, FileTimeToTicks(action.local.ftLastWriteTime),
+                                        FILE_STATUS_SYNCED);
         case ActionKind::MarkDeleted: {
             // Gone on both sides: only the row is left to go, and the item
             // is settled once it is gone (a row left says "in sync").

@@ -108,10 +108,11 @@ HRESULT CFileSyncThread::KeepRenamedAgainstRemoteDeletion(const ChangeRecord& re
     facts.parentFound = Storage().GetParentFileId(fullPath, facts.parentId);
     if (facts.parentFound == S_OK && facts.parentId != kUnknownParentId && record.is_folder)
         facts.found = static_cast<bool>(brelio::UniqueFindHandle(::FindFirstFileW(fullPath, &facts.local)));
-    if (!record.is_folder && pass.remoteChanges != nullptr)
+    if (pass.remoteChanges != nullptr)
         for (ChangeInfo& change : *pass.remoteChanges)
             if (change.changeType == "updated" && change.file.id != record.file_id &&
-                IsFileType(change.file.type.c_str()) && SameName(RemotePathToRowName(change.file.path), record.name))
+                IsFileType(change.file.type.c_str()) != record.is_folder &&
+                SameName(RemotePathToRowName(change.file.path), record.name))
                 facts.standing = &change;
     return ExecutePlan(PlanRenamedAgainstDeletion(facts), pass);
 }

@@ -110,9 +110,9 @@ struct RenamedAgainstDeletionFacts {
     // The folder as found here (folders only).
     bool found = false;
     WIN32_FIND_DATAW local = {};
-    // A file of the drive at the new name already, from this pass's remote
-    // changes: the new upload of a run cut short before it could strike
-    // the record off, or another device's file.
+    // An item of the drive of the same kind at the new name already, from
+    // this pass's remote changes: the new upload or folder of a run cut
+    // short before it could strike the record off, or another device's.
     ChangeInfo* standing = nullptr;
 };
 ActionPlan PlanRenamedAgainstDeletion(const RenamedAgainstDeletionFacts& facts);

@@ -57,6 +57,9 @@ enum class ActionKind {
     SetRevision,
     // The row of `fileId` is in sync.
     MarkSynced,
+    // The drive's folder `remote` takes the row at `path` (`local`: the
+    // folder as found here), in sync.
+    RecordRemoteFolder,
     // The row of `fileId` goes, the item being gone on both sides.
     MarkDeleted,
     // The item at `path` reported with `result`, nothing else done.

@@ -183,6 +183,22 @@ ActionPlan PlanRenamedAgainstDeletion(const RenamedAgainstDeletionFacts& facts) 
         return plan;
     }
     if (!facts.found) return plan;
+    if (facts.standing != nullptr) {
+        // The name is taken on the drive by a folder: made again, the drive
+        // would refuse it, and the row there still names the trashed one.
+        // That folder is the one to fill.
+        SyncAction& take = plan.Add(ActionKind::RecordRemoteFolder);
+        take.remote = facts.standing->file;
+        take.path = facts.fullPath;
+        take.local = facts.local;
+        take.remoteChange = facts.standing;
+        take.takesRemoteChange = true;
+        // Each item in it settled on its own, as in a folder made anew.
+        SyncAction& walk = plan.Add(ActionKind::WalkFolder);
+        walk.path = facts.fullPath;
+        walk.targetId = facts.standing->file.id;
+        return plan;
+    }
     SyncAction& recreate = plan.Add(ActionKind::RecreateRemoteFolder);
     recreate.path = facts.fullPath;
     recreate.local = facts.local;

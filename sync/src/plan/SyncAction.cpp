@@ -32,6 +32,7 @@ ActionSide SideOf(ActionKind kind) {
             return ActionSide::Local;
         case ActionKind::SetRevision:
         case ActionKind::MarkSynced:
+        case ActionKind::RecordRemoteFolder:
         case ActionKind::MarkDeleted:
         case ActionKind::RenameRows:
             return ActionSide::Row;

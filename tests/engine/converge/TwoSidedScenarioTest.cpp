@@ -403,11 +403,16 @@ TEST_F(TwoSidedTransfer, ADownloadThatKeepsFailingAfterAConflictCopyMakesOneCopy
 // before the engine learnt of it (its answer lost) leaves the record; the
 // next pass finds the name taken by that very upload. The record is settled
 // by it, not failed on every partial pass until a full walk comes.
+constexpr char kFileUpload[] = "^/files\\?parentId=";
+constexpr char kFolderCreation[] = "/create-folder$";
+
 struct LostUploadCase {
     const char* name;
     Change local;
     Change remote;
     ExpectedTree expected;
+    // The request whose answer is lost.
+    const char* upload = kFileUpload;
 };
 
 std::ostream& operator<<(std::ostream& out, const LostUploadCase& row) { return out << row.name; }
@@ -422,6 +427,13 @@ const LostUploadCase kLostUploads[] = {
      [](TwoSidedTest& t) { t.LocalMove("A/a1.txt", "A/b1.txt"); },
      [](TwoSidedTest& t) { t.RemoteTrash("A/a1.txt"); },
      {{"A", kFolderMark}, {"A/b1.txt", "a1 base"}, {"A/a2.txt", "a2 base"}}},
+    // A folder goes up anew by itself: what it held unchanged follows the
+    // trash, as when the answer comes.
+    {"FolderRenameAgainstATrash",
+     [](TwoSidedTest& t) { t.LocalMove("A", "B"); },
+     [](TwoSidedTest& t) { t.RemoteTrash("A"); },
+     {{"B", kFolderMark}},
+     kFolderCreation},
 };
 
 class LostUploadAnswer : public TwoSidedTest, public ::testing::WithParamInterface<LostUploadCase> {};
@@ -433,7 +445,7 @@ TEST_P(LostUploadAnswer, TheNextPartialPassSettlesTheRecord) {
     ASSERT_NO_FATAL_FAILURE(row.remote(*this));
     Json::Value lost;
     lost["method"] = "POST";
-    lost["path"] = "^/files\\?parentId=";
+    lost["path"] = row.upload;
     lost["truncate"] = 0;
     AddFault(lost);
     RecordLocalChanges();

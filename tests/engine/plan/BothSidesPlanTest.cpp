@@ -278,8 +278,9 @@ const DeletionCase kDeletionCases[] = {
     {"its parent unreadable", false, E_FAIL, 0, false, "Note,Fail"},
     {"a file whose name the drive holds already: that item is met, not a second upload", false, S_OK, 3, false,
      "Note,ResolveBothModified", true},
-    {"a folder whose name the drive holds already goes up as before", true, S_OK, 3, true,
-     "Note,RecreateRemoteFolder", true},
+    {"a folder whose name the drive holds already: that folder takes the row and is filled, not made again", true,
+     S_OK, 3, true, "Note,RecordRemoteFolder,WalkFolder", true},
+    {"a folder whose name the drive holds, gone here meanwhile", true, S_OK, 3, false, "Note", true},
 };
 
 class RenamedAgainstDeletionPlan : public ::testing::TestWithParam<DeletionCase> {};
@@ -319,6 +320,34 @@ TEST(RenamedAgainstDeletionDetail, TheItemStandingAtTheNewNameIsMetAsANewRowAndT
     EXPECT_TRUE(resolve.insert);
     EXPECT_EQ(resolve.remoteChange, &standing);
     EXPECT_TRUE(resolve.takesRemoteChange);
+}
+
+TEST(RenamedAgainstDeletionDetail, TheFolderStandingAtTheNewNameTakesTheRowAndItsRemoteChangeAndIsWalked) {
+    RenamedAgainstDeletionFacts facts;
+    facts.record = Renamed(L"docs\\notes", L"docs\\report");
+    facts.record.is_folder = true;
+    facts.fullPath = L"C:\\Sync\\docs\\notes";
+    facts.parentFound = S_OK;
+    facts.parentId = 3;
+    facts.found = true;
+    facts.local.ftLastWriteTime.dwLowDateTime = 77;
+    ChangeInfo standing;
+    standing.changeType = "updated";
+    standing.file = DriveFile(L"/docs/notes", "");
+    standing.file.type = "folder";
+    standing.file.id = 12;
+    facts.standing = &standing;
+    const ActionPlan plan = PlanRenamedAgainstDeletion(facts);
+    ASSERT_EQ(plan.steps.size(), 3u);
+    const SyncAction& take = plan.steps[1];
+    EXPECT_EQ(take.remote.id, 12u);
+    EXPECT_EQ(take.path, facts.fullPath);
+    EXPECT_EQ(take.local.ftLastWriteTime.dwLowDateTime, 77u);
+    EXPECT_EQ(take.remoteChange, &standing);
+    EXPECT_TRUE(take.takesRemoteChange);
+    const SyncAction& walk = plan.steps[2];
+    EXPECT_EQ(walk.path, facts.fullPath);
+    EXPECT_EQ(walk.targetId, 12u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RenamedAgainstDeletionPlan, ::testing::ValuesIn(kDeletionCases));

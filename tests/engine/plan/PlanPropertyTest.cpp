@@ -419,6 +419,7 @@ private:
             case ActionKind::CreateRemoteFolder:
             case ActionKind::CreateRemoteFolderAndWalk:
             case ActionKind::RecreateRemoteFolder:
+            case ActionKind::RecordRemoteFolder:
             case ActionKind::SettleMovesOutOf:
             case ActionKind::RemoveRemoteLeftover:
             case ActionKind::SettleLocalFolderRemoval:

@@ -15,6 +15,7 @@ const char* KindName(ActionKind kind) {
         case ActionKind::CreateRemoteFolder: return "CreateRemoteFolder";
         case ActionKind::CreateRemoteFolderAndWalk: return "CreateRemoteFolderAndWalk";
         case ActionKind::RecreateRemoteFolder: return "RecreateRemoteFolder";
+        case ActionKind::RecordRemoteFolder: return "RecordRemoteFolder";
         case ActionKind::Download: return "Download";
         case ActionKind::DownloadById: return "DownloadById";
         case ActionKind::CreateLocalFolder: return "CreateLocalFolder";
