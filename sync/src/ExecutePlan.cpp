@@ -98,6 +98,11 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             NotifyResult(path, action.isFolder, dropped);
             return dropped;
         }
+        case ActionKind::DropRowAt: {
+            const HRESULT dropped = Storage().SetFileStatus(path, action.isFolder, FILE_STATUS_DELETE);
+            if (SUCCEEDED(dropped)) Log(L"%s - deleted.", path);
+            return dropped;
+        }
         case ActionKind::ReportFailed:
             NotifyResult(path, action.isFolder, action.result);
             return S_OK;
@@ -132,6 +137,8 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             return ResumeMoveByCopy(action.record, path, pass);
         case ActionKind::DeleteLocalChecked:
             return DeleteLocalChecked(path, action.isFolder);
+        case ActionKind::DeleteLocalItemChecked:
+            return DeleteLocalItemChecked(path, action.local, action.isFolder, action.targetId);
         case ActionKind::WalkFolder:
             return FullSyncFolder(path, action.targetId);
     }

@@ -153,17 +153,12 @@ HRESULT CFileSyncThread::RecreateRemoteFolder(const wchar_t* path, const WIN32_F
 }
 
 HRESULT CFileSyncThread::DeleteLocalChecked(const wchar_t* path, bool isFolder) {
-    WIN32_FIND_DATAW data = {};
-    if (!brelio::UniqueFindHandle(::FindFirstFileW(path, &data))) {
-        // Gone here as well: only the row was left.
-        const HRESULT dropped = Storage().SetFileStatus(path, isFolder, FILE_STATUS_DELETE);
-        if (SUCCEEDED(dropped)) Log(L"%s - deleted.", path);
-        return dropped;
-    }
-    uint64_t parentId = kUnknownParentId;
-    const HRESULT found = Storage().GetParentFileId(path, parentId);
-    if (FAILED(found)) return found;
-    return DeleteLocalItemChecked(path, data, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, parentId);
+    TrashedThereFacts facts;
+    facts.path = path;
+    facts.isFolder = isFolder;
+    facts.foundHere = static_cast<bool>(brelio::UniqueFindHandle(::FindFirstFileW(path, &facts.local)));
+    if (NeedsParentOfTrashed(facts)) facts.parentFound = Storage().GetParentFileId(path, facts.parentId);
+    return ExecuteOwnPlan(PlanTrashedThere(facts));
 }
 
 HRESULT CFileSyncThread::UploadChangedUnlisted(const wchar_t* path, uint64_t folderId) {

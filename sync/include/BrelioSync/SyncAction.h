@@ -62,6 +62,8 @@ enum class ActionKind {
     RecordRemoteFolder,
     // The row of `fileId` goes, the item being gone on both sides.
     MarkDeleted,
+    // The row at `path` goes, the item being gone here as well.
+    DropRowAt,
     // The item at `path` reported with `result`, nothing else done.
     ReportFailed,
     // The rows of `row` and below it renamed from `oldName` to `path`
@@ -94,6 +96,9 @@ enum class ActionKind {
     // The drive trashed the item at `path`: it goes here too, with the
     // checks of the full walk.
     DeleteLocalChecked,
+    // Those checks for the item found at `path` (`local`), its parent's
+    // drive id `targetId`.
+    DeleteLocalItemChecked,
     // The local folder at `path` walked against the drive's folder
     // `targetId`.
     WalkFolder,

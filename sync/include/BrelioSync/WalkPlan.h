@@ -94,6 +94,20 @@ enum class DeletionStep { RenamePending, DriveState, ChangedHere, Decided };
 DeletionStep NextDeletionLookup(const LocalDeletionFacts& facts, DeletionStep done);
 ActionPlan PlanLocalDeletion(const LocalDeletionFacts& facts);
 
+// An item the drive trashed, as it stands here, before the checks above.
+struct TrashedThereFacts {
+    std::wstring path;
+    // As the drive's change has it.
+    bool isFolder = false;
+    bool foundHere = false;
+    WIN32_FIND_DATAW local = {};
+    // The parent's drive id (kUnknownParentId when it has none).
+    HRESULT parentFound = S_FALSE;
+    uint64_t parentId = kUnknownParentId;
+};
+bool NeedsParentOfTrashed(const TrashedThereFacts& facts);
+ActionPlan PlanTrashedThere(const TrashedThereFacts& facts);
+
 // A file changed here that the drive's folder does not list: moved there,
 // its move brings it, edit and all; gone there (or never there), the edit
 // goes up as a new file.

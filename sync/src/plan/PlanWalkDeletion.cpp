@@ -56,6 +56,30 @@ DeletionStep NextDeletionLookup(const LocalDeletionFacts& facts, DeletionStep do
     return DeletionStep::Decided;
 }
 
+bool NeedsParentOfTrashed(const TrashedThereFacts& facts) { return facts.foundHere; }
+
+ActionPlan PlanTrashedThere(const TrashedThereFacts& facts) {
+    ActionPlan plan;
+    if (!facts.foundHere) {
+        // Gone here as well: only the row was left.
+        SyncAction& drop = plan.Add(ActionKind::DropRowAt);
+        drop.path = facts.path;
+        drop.isFolder = facts.isFolder;
+        return plan;
+    }
+    if (FAILED(facts.parentFound)) {
+        plan.Add(ActionKind::Fail).result = facts.parentFound;
+        return plan;
+    }
+    // What stands here decides the kind, not the drive's change.
+    SyncAction& check = plan.Add(ActionKind::DeleteLocalItemChecked);
+    check.path = facts.path;
+    check.local = facts.local;
+    check.isFolder = (facts.local.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    check.targetId = facts.parentId;
+    return plan;
+}
+
 ActionPlan PlanLocalDeletion(const LocalDeletionFacts& facts) {
     ActionPlan plan;
     const std::wstring& path = facts.path;

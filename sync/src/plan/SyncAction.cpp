@@ -34,6 +34,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::MarkSynced:
         case ActionKind::RecordRemoteFolder:
         case ActionKind::MarkDeleted:
+        case ActionKind::DropRowAt:
         case ActionKind::RenameRows:
             return ActionSide::Row;
         case ActionKind::SettleMovesOutOf:
@@ -45,6 +46,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::SettleVanishedItem:
         case ActionKind::ResumeMoveByCopy:
         case ActionKind::DeleteLocalChecked:
+        case ActionKind::DeleteLocalItemChecked:
         case ActionKind::WalkFolder:
             return ActionSide::Decision;
     }

@@ -658,6 +658,8 @@ private:
             case ActionKind::CreateLocalFolder:
             case ActionKind::ReportFailed:
             case ActionKind::DeleteLocalChecked:
+            case ActionKind::DeleteLocalItemChecked:
+            case ActionKind::DropRowAt:
             // Nor the full walk's.
             case ActionKind::CreateLocalFolderAndWalk:
             case ActionKind::DeleteLocalFile:

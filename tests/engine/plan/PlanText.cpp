@@ -43,6 +43,8 @@ const char* KindName(ActionKind kind) {
         case ActionKind::SettleVanishedItem: return "SettleVanishedItem";
         case ActionKind::ResumeMoveByCopy: return "ResumeMoveByCopy";
         case ActionKind::DeleteLocalChecked: return "DeleteLocalChecked";
+        case ActionKind::DeleteLocalItemChecked: return "DeleteLocalItemChecked";
+        case ActionKind::DropRowAt: return "DropRowAt";
         case ActionKind::WalkFolder: return "WalkFolder";
     }
     return "?";

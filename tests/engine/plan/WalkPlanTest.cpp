@@ -232,6 +232,65 @@ LocalDeletionFacts DeletionFacts(bool isFolder) {
 
 class DeletionRule : public ::testing::TestWithParam<DeletionCase> {};
 
+struct TrashedThereCase {
+    const char* what;
+    std::function<void(TrashedThereFacts&)> setup;
+    const char* kinds;
+};
+
+const TrashedThereCase kTrashedThereCases[] = {
+    {"gone here as well: only the row goes", [](TrashedThereFacts& f) { f.foundHere = false; }, "DropRowAt"},
+    {"here: the walk's checks decide", nullptr, "DeleteLocalItemChecked"},
+    {"here, its parent's row unreadable", [](TrashedThereFacts& f) { f.parentFound = E_FAIL; }, "Fail"},
+    {"here, its parent without a row: the checks decide", [](TrashedThereFacts& f) {
+         f.parentFound = S_FALSE;
+         f.parentId = kUnknownParentId;
+     },
+     "DeleteLocalItemChecked"},
+};
+
+class TrashedThereRule : public ::testing::TestWithParam<TrashedThereCase> {};
+
+TEST_P(TrashedThereRule, PlansTheActionsOfTheCase) {
+    const TrashedThereCase& row = GetParam();
+    TrashedThereFacts facts;
+    facts.path = kPath;
+    facts.foundHere = true;
+    facts.parentFound = S_OK;
+    facts.parentId = 3;
+    if (row.setup) row.setup(facts);
+    EXPECT_EQ(NeedsParentOfTrashed(facts), facts.foundHere) << row.what;
+    EXPECT_EQ(KindsOf(PlanTrashedThere(facts)), row.kinds) << row.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TrashedThereRule, ::testing::ValuesIn(kTrashedThereCases));
+
+// What stands here decides the kind: a folder where the drive trashed a
+// file is judged as a folder.
+TEST(TrashedThereDetail, TheItemFoundHereDecidesTheKindAndCarriesItsParent) {
+    TrashedThereFacts facts;
+    facts.path = kPath;
+    facts.isFolder = false;
+    facts.foundHere = true;
+    facts.local.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    facts.parentFound = S_OK;
+    facts.parentId = 3;
+    const ActionPlan plan = PlanTrashedThere(facts);
+    ASSERT_EQ(plan.steps.size(), 1u);
+    EXPECT_TRUE(plan.steps[0].isFolder);
+    EXPECT_EQ(plan.steps[0].targetId, 3u);
+    EXPECT_EQ(plan.steps[0].path, kPath);
+}
+
+TEST(TrashedThereDetail, GoneHereTheRowGoesWithTheDrivesKind) {
+    TrashedThereFacts facts;
+    facts.path = kPath;
+    facts.isFolder = true;
+    const ActionPlan plan = PlanTrashedThere(facts);
+    ASSERT_EQ(plan.steps.size(), 1u);
+    EXPECT_TRUE(plan.steps[0].isFolder);
+}
+
 TEST_P(DeletionRule, PlansTheActionsOfTheCase) {
     const DeletionCase& row = GetParam();
     LocalDeletionFacts facts = DeletionFacts(row.isFolder);
