@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/JXMemoryStream.h"
 #include "BrelioCore/JXUri.h"
 #include "BrelioServices/JsonResponse.h"
@@ -44,13 +45,15 @@ HRESULT HttpGet(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& respo
                 const wchar_t* extraHeaders = nullptr);
 HRESULT HttpPost(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
                  DWORD length, const wchar_t* extraHeaders = nullptr);
+// The file senders run the check, when given, before the last piece of the
+// body goes out (CJXHttpRequest::SetFileBodyCheck).
 HRESULT HttpPostFile(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, HANDLE file,
-                     const wchar_t* extraHeaders = nullptr);
+                     const wchar_t* extraHeaders = nullptr, const CJXHttpRequest::FileBodyCheck& check = {});
 HRESULT HttpPut(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
                 DWORD length, const wchar_t* extraHeaders = nullptr);
 HRESULT HttpPutFileRange(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response,
-                         HANDLE file, ULONGLONG offset, DWORD length,
-                         const wchar_t* extraHeaders = nullptr);
+                         HANDLE file, ULONGLONG offset, DWORD length, const wchar_t* extraHeaders = nullptr,
+                         const CJXHttpRequest::FileBodyCheck& check = {});
 
 // Writes the raw content of a file into the open handle. Does not touch
 // statusCode.
