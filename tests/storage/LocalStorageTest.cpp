@@ -52,6 +52,21 @@ TEST_F(LocalStorage, InsertFileUpdatesBySameIdElseBySameNameElseAddsARow) {
     }
 }
 
+// Asked for many ids at once (more than one statement takes), it answers
+// for exactly the rows it has.
+TEST_F(LocalStorage, RevisionsOfManyIdsComeFromTheirRows) {
+    std::vector<FileRecord> rows;
+    for (uint64_t id = 2; id <= 1200; id += 2) rows.push_back(FileRow(id, (L"f" + std::to_wstring(id)).c_str(), FILE_STATUS_SYNCED, id * 10));
+    SeedRows(rows);
+    std::vector<uint64_t> asked;
+    for (uint64_t id = 1; id <= 1201; ++id) asked.push_back(id);
+    std::unordered_map<uint64_t, uint64_t> revisions;
+    ASSERT_EQ(Storage().GetRevisions(asked, revisions), S_OK);
+    EXPECT_EQ(revisions.size(), rows.size());
+    for (const FileRecord& row : rows) EXPECT_EQ(revisions[row.file_id], row.revision) << row.file_id;
+    EXPECT_EQ(revisions.count(1201), 0u);
+}
+
 TEST_F(LocalStorage, InsertFromAChangeIsInSyncAndWrittenNow) {
     ChangeInfo change;
     change.file = Info(4, "folder", 3);

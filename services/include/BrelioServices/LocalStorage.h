@@ -46,6 +46,9 @@ public:
     HRESULT GetFileStatus(uint64_t fileId, int& status);
     // 0 when none is stored.
     HRESULT GetLatestRevision(uint64_t& revision);
+    // The revision of every row among the ids, read in one operation; an id
+    // without a row is left out.
+    HRESULT GetRevisions(const std::vector<uint64_t>& fileIds, std::unordered_map<uint64_t, uint64_t>& revisions);
     // A walk of the sync folder was refused (the folder missing or empty
     // while items were recorded in sync) and no walk has succeeded since:
     // the rows then say nothing of which items the user deleted.
