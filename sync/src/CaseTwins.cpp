@@ -7,20 +7,27 @@
 // no content taken over the other item's.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 #include "BrelioSync/FileSyncThread.h"
 
 FileInfoList::iterator CFileSyncThread::FindEntryOfLocalItem(FileInfoList& listing, const wchar_t* path,
                                                             const wchar_t* name, bool isFolder) {
+    const auto first = FindRemoteEntry(listing, name, isFolder);
+    if (first == listing.end()) return first;
+    const auto sameName = [&](const FileInfo& entry) {
+        return (!IsFileType(entry.type.c_str())) == isFolder && _wcsicmp(entry.name.c_str(), name) == 0;
+    };
+    // Only twins need the row to tell which of them holds the name here.
+    if (std::find_if(std::next(first), listing.end(), sameName) == listing.end()) return first;
     FileRecord row;
     if (Storage().GetFile(path, row) == S_OK) {
-        for (auto it = listing.begin(); it != listing.end(); ++it)
-            if (it->id == row.file_id && (!IsFileType(it->type.c_str())) == isFolder &&
-                _wcsicmp(it->name.c_str(), name) == 0)
-                return it;
+        for (auto it = first; it != listing.end(); ++it)
+            if (it->id == row.file_id && sameName(*it)) return it;
     }
-    return FindRemoteEntry(listing, name, isFolder);
+    return first;
 }
 
 bool CFileSyncThread::IsNameTakenFrom(const wchar_t* path, const FileInfo& remote) {
