@@ -112,6 +112,14 @@ HRESULT CLocalStorage::GetFileStatus(uint64_t fileId, int& status) {
     });
 }
 
+HRESULT CLocalStorage::GetFileStatus(uint64_t fileId, int& status, ChangeRecordList& changes) {
+    return Run(L"GetFileStatus", OpenMode::ReadOnly, [&](CSQLiteConnection& db) {
+        status = db.GetFileStatus(fileId);
+        if (status != FILE_STATUS_SYNCED) db.ReadChanges(changes);
+        return S_OK;
+    });
+}
+
 HRESULT CLocalStorage::GetLatestRevision(uint64_t& revision) {
     return Run(L"GetLatestRevision", OpenMode::ReadOnly, [&](CSQLiteConnection& db) {
         revision = db.GetLatestRevision();

@@ -281,6 +281,33 @@ TEST_F(LocalStorage, ChangesAreReadThenClearedTogether) {
     EXPECT_TRUE(after.empty());
 }
 
+// An item's status comes with the recorded changes when its row is missing
+// or not in sync, where a rename of it may be pending; a row in sync
+// needs no such look.
+TEST_F(LocalStorage, StatusOfARowNotInSyncComesWithTheRecordedChanges) {
+    SeedRows({FileRow(1, L"a.txt", FILE_STATUS_SYNCED), FileRow(2, L"b.txt", FILE_STATUS_CHANGED)});
+    ChangeRecord renamed;
+    renamed.name = L"c.txt";
+    renamed.old_name = L"b.txt";
+    renamed.action = CHANGE_ACTION_RENAMED;
+    renamed.file_id = 2;
+    CLocalStorage storage = Storage();
+    ASSERT_EQ(storage.InsertChanges({renamed}), S_OK);
+    const struct {
+        uint64_t id;
+        int status;
+        size_t changes;
+    } cases[] = {{1, FILE_STATUS_SYNCED, 0}, {2, FILE_STATUS_CHANGED, 1}, {3, FILE_STATUS_NONE, 1}};
+    for (const auto& c : cases) {
+        int status = -1;
+        ChangeRecordList changes;
+        ASSERT_EQ(storage.GetFileStatus(c.id, status, changes), S_OK) << c.id;
+        EXPECT_EQ(status, c.status) << c.id;
+        ASSERT_EQ(changes.size(), c.changes) << c.id;
+        if (c.changes != 0) EXPECT_EQ(changes[0].file_id, 2u) << c.id;
+    }
+}
+
 TEST_F(LocalStorage, PathsOutsideTheRootKeepTheirFullText) {
     const std::wstring outside = m_folder / L"Elsewhere\\x.txt";
     ASSERT_EQ(Storage().InsertFile(Info(1, "file", 1), outside.c_str(), 0, 0, FILE_STATUS_SYNCED), S_OK);

@@ -44,6 +44,10 @@ public:
     // Status 0 when there is no row.
     HRESULT GetFileStatus(const wchar_t* path, int& status);
     HRESULT GetFileStatus(uint64_t fileId, int& status);
+    // The same, and when the row is missing or not in sync also the recorded
+    // changes, in the same operation: what a caller then looks through for
+    // a pending rename of the item.
+    HRESULT GetFileStatus(uint64_t fileId, int& status, ChangeRecordList& changes);
     // 0 when none is stored.
     HRESULT GetLatestRevision(uint64_t& revision);
     // The revision of every row among the ids, read in one operation; an id
