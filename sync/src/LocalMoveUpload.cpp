@@ -11,6 +11,7 @@
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/FileTimes.h"
+#include "BrelioSync/LocalChangePlan.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/StopMarker.h"
@@ -221,20 +222,15 @@ HRESULT CFileSyncThread::PlaceFolderCopy(const wchar_t* folderPath, uint64_t par
     return GetFiles(status, folderId, copied, false);
 }
 
-HRESULT CFileSyncThread::ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath) {
-    FileRecord row;
-    HRESULT hr = Storage().GetFile(fullPath, row);
-    // No copy stands for it here: the item was settled some other way.
-    if (hr != S_OK || row.file_id == record.file_id) return FAILED(hr) ? hr : S_OK;
-    RequestStatus status;
-    ChangeInfo meta;
-    hr = GetFileMeta(status, record.file_id, meta);
-    // The old item is gone: the move was finished but for striking it off.
-    if (hr == API_E_ITEM_NOT_FOUND || (SUCCEEDED(hr) && meta.changeType == "deleted")) return S_OK;
-    if (FAILED(hr)) return ReportSkipped(fullPath, record.is_folder, hr, L"remote state unknown");
-    const bool isFolder = !IsFileType(meta.file.type.c_str());
-    const std::wstring oldName = RemotePathToRowName(meta.file.path);
-    if (isFolder != (::PathIsDirectoryW(fullPath) != FALSE) || _wcsicmp(oldName.c_str(), record.name.c_str()) == 0)
-        return S_OK;
-    return MoveRemoteByCopy(record.file_id, oldName.c_str(), fullPath, isFolder);
+HRESULT CFileSyncThread::ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass) {
+    ResumeMoveFacts facts;
+    facts.record = record;
+    facts.fullPath = fullPath;
+    facts.rowFound = Storage().GetFile(fullPath, facts.row);
+    if (NeedsOldItemOfMove(facts)) {
+        RequestStatus status;
+        facts.metaResult = GetFileMeta(status, record.file_id, facts.meta);
+        facts.localIsFolder = ::PathIsDirectoryW(fullPath) != FALSE;
+    }
+    return ExecutePlan(PlanResumeMoveByCopy(facts), pass);
 }

@@ -9,6 +9,7 @@
 #include "BrelioServices/RelativePath.h"
 #include "BrelioSync/ChangeCodes.h"
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/LocalChangePlan.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/SyncManager.h"
@@ -28,9 +29,8 @@ bool CFileSyncThread::IsSelected(const wchar_t* relativeName) const {
 HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoList& remoteChanges,
                                    ReconcileOutcome& outcome) {
     HRESULT result = S_OK;
-    RenameMap renames;
+    LocalPassContext pass;
     m_replacedIds.clear();
-    m_syncedNames.clear();
     m_remoteChanges = &remoteChanges;
     size_t next = 0;
     for (; next < localChanges.size(); ++next) {
@@ -44,7 +44,7 @@ HRESULT CFileSyncThread::Reconcile(ChangeRecordList& localChanges, ChangeInfoLis
         const uint32_t code = ClassifyLocalChange(record, remoteChanges, matched);
         LogChangeCode(code, record.name.c_str());
         m_currentRecord = &record;
-        result = ActOnLocalChange(code, record, matched, renames);
+        result = ActOnLocalChange(code, record, matched, pass);
         m_currentRecord = nullptr;
         if (FAILED(result)) {
             // The record stays in the change table for the next pass.
@@ -119,123 +119,53 @@ void CFileSyncThread::SettleLocalChange(const ChangeRecord& record) {
 }
 
 HRESULT CFileSyncThread::ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched,
-                                          RenameMap& renames) {
-    const std::wstring full = RootJoin(record.name);
-    if (full.empty()) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    const bool exists = ::PathFileExistsW(full.c_str()) != FALSE;
-    CLocalStorage storage = Storage();
-    if (record.action == CHANGE_ACTION_RENAMED && record.file_id != 0)
-        m_syncedNames.emplace(record.file_id, record.old_name);
-    switch (code) {
-        case CHANGE_ADDED_LOCAL: {
-            if (!exists) return S_OK;
-            if (!record.is_folder) return UploadChangedFile(0, full.c_str());
-            uint64_t folderId = 0;
-            const HRESULT created = CreateRemoteFolderForPath(full.c_str(), folderId);
-            if (FAILED(created)) return created;
-            FullSyncFolder(full.c_str(), folderId);
-            return created;
-        }
-        case CHANGE_MODIFIED_LOCAL:
-            return exists ? UploadChangedFile(record.file_id, full.c_str()) : S_OK;
-        case CHANGE_MODIFIED_BOTH: {
-            // Renamed or removed later in this pass: its later record meets
-            // the remote change.
-            if (!exists) {
-                matched = nullptr;
-                return S_OK;
-            }
-            FileRecord row;
-            const HRESULT found = storage.GetFile(matched->file.id, row);
-            if (FAILED(found)) return found;
-            if (found == S_FALSE) return ResolveBothModified(matched->file, full.c_str(), true);
-            std::wstring place;
-            const HRESULT joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), RemotePathToRowName(matched->file.path), place);
-            if (FAILED(joined)) return ReportSkipped(full.c_str(), record.is_folder, joined, L"unusable remote path");
-            // Edited here, changed there: a move or rename there is followed,
-            // and only content edited on both sides is a conflict.
-            const HRESULT followed = FollowRemoteMove(matched->file, place.c_str(), row);
-            if (followed == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
-                // Its new folder comes with a later remote change: the remote
-                // phase follows the move then, and sees the edit by the row.
-                matched = nullptr;
-                return S_OK;
-            }
-            return followed;
-        }
-        case CHANGE_REMOVED_LOCAL: {
-            if (record.file_id == 0) return S_OK;
-            // Seen gone before its rename was read: the rename, recorded
-            // after, tells where it went.
-            if (IsRenamedLater(record.file_id)) return S_OK;
-            if (!record.is_folder) {
+                                          LocalPassContext& pass) {
+    // What the decision for the code looks at, read before deciding.
+    LocalChangeFacts facts;
+    facts.root = m_env.syncRoot;
+    facts.code = code;
+    facts.record = record;
+    facts.matched = matched;
+    facts.fullPath = RootJoin(record.name);
+    if (!facts.fullPath.empty()) {
+        facts.exists = ::PathFileExistsW(facts.fullPath.c_str()) != FALSE;
+        facts.oldFullPath = RootJoin(record.old_name);
+        CLocalStorage storage = Storage();
+        switch (code) {
+            case CHANGE_MODIFIED_BOTH:
+                if (facts.exists) facts.matchedRowFound = storage.GetFile(matched->file.id, facts.matchedRow);
+                break;
+            case CHANGE_REMOVED_LOCAL: {
+                if (record.file_id == 0) break;
+                facts.renamedLater = IsRenamedLater(record.file_id);
                 int status = FILE_STATUS_NONE;
-                if (SUCCEEDED(storage.GetFileStatus(record.file_id, status)) && status == FILE_STATUS_RETRANSFER)
-                    return DownloadById(record.file_id, full.c_str(), false);
-            }
-            for (const auto& [path, fileId] : renames) {
-                if (fileId != record.file_id) continue;
-                // The item lives on under its other name (a save that
-                // renamed the old file away); renamed and then removed, it
-                // lives nowhere.
-                if (_wcsicmp(path.c_str(), full.c_str()) != 0 && ::PathFileExistsW(path.c_str())) return S_OK;
+                facts.retransfer = !record.is_folder && SUCCEEDED(storage.GetFileStatus(record.file_id, status)) &&
+                                   status == FILE_STATUS_RETRANSFER;
+                for (const auto& [path, fileId] : pass.renames) {
+                    if (fileId != record.file_id) continue;
+                    facts.renamedAwayPath = path;
+                    facts.renamedAwayExists = ::PathFileExistsW(path.c_str()) != FALSE;
+                    break;
+                }
                 break;
             }
-            // A folder's own revision does not tell whether anything in it
-            // changed on the drive: its content is looked at first.
-            if (record.is_folder) return SettleLocalFolderRemoval(record, full.c_str());
-            return DeleteRemote(record.file_id, record.name.c_str(), record.is_folder);
+            case CHANGE_RENAMED_LOCAL:
+                if (!facts.exists) break;
+                if (record.file_id != 0) {
+                    facts.statusRead = SUCCEEDED(storage.GetFileStatus(record.file_id, facts.status));
+                } else {
+                    const auto renamed = pass.renames.find(facts.fullPath);
+                    if (renamed != pass.renames.end()) facts.renamedAwayHereId = renamed->second;
+                }
+                break;
+            default:
+                break;
         }
-        case CHANGE_REMOVED_BOTH:
-            if (record.file_id == 0) return S_OK;
-            storage.SetFileStatus(record.file_id, record.is_folder, FILE_STATUS_DELETE);
-            NotifyResult(full.c_str(), record.is_folder, S_OK);
-            return S_OK;
-        case CHANGE_RENAMED_LOCAL: {
-            if (!exists) {
-                if (record.file_id == 0) return S_OK;
-                const std::wstring oldFull = RootJoin(record.old_name);
-                if (!oldFull.empty()) renames[oldFull] = record.file_id;
-                return SettleVanishedItem(record);
-            }
-            if (record.file_id != 0) {
-                int status = FILE_STATUS_NONE;
-                if (FAILED(storage.GetFileStatus(record.file_id, status))) return S_OK;
-                // In sync already: sent by a run cut short before it could
-                // strike the record off, or only its content went up since
-                // (an edit uploaded ahead of a move that could not go yet).
-                // An edit sent under the old name (the same name to the file
-                // system) marks the row in sync too; the new letter case is
-                // still to be sent. The drive's place tells which.
-                const bool letterCase = DiffersOnlyInLetterCase(record.name, record.old_name);
-                if (status == FILE_STATUS_CHANGED || status == FILE_STATUS_SYNCED ||
-                    (letterCase && status != FILE_STATUS_NONE))
-                    return SendLocalRename(record, full.c_str());
-                // No row has the item's id any more: a copy to its new place
-                // took it over.
-                if (status == FILE_STATUS_NONE) return ResumeMoveByCopy(record, full.c_str());
-                return S_OK;
-            }
-            if (record.is_folder) {
-                uint64_t folderId = 0;
-                return CreateRemoteFolderForPath(full.c_str(), folderId);
-            }
-            const auto renamed = renames.find(full);
-            return UploadChangedFile(renamed == renames.end() ? 0 : renamed->second, full.c_str());
-        }
-        case CHANGE_MOVED_BOTH:
-            if (!exists) {
-                // Renamed again later in this pass: the last record meets the
-                // remote change.
-                const std::wstring oldFull = RootJoin(record.old_name);
-                if (!oldFull.empty()) renames[oldFull] = record.file_id;
-                matched = nullptr;
-                return SettleVanishedItem(record);
-            }
-            return SettleRenameAgainstRemote(record, full.c_str(), *matched);
-        default:
-            return S_OK;
     }
+    pass.remoteChangeLeft = false;
+    const HRESULT result = ExecutePlan(PlanLocalChange(facts), pass);
+    if (pass.remoteChangeLeft) matched = nullptr;
+    return result;
 }
 
 HRESULT CFileSyncThread::ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath) {

@@ -15,6 +15,8 @@
 
 class CSyncManager;
 struct OldFolderContent;
+struct ActionPlan;
+struct SyncAction;
 
 // What a sync pass works on, taken from the settings and the application
 // object when the thread starts.
@@ -36,6 +38,18 @@ struct ReconcileOutcome {
     size_t unsettledLocalCount = 0;
 
     void MarkUnsettled(const ChangeInfo& change);
+};
+
+// What the local phase of one reconciliation keeps from record to record.
+struct LocalPassContext {
+    // Each path an item was renamed away from in this pass, and the item.
+    std::map<std::wstring, uint64_t> renames;
+    // The name each item renamed here had when this reconciliation began:
+    // the first old name of its renames, where the drive last saw it.
+    std::map<uint64_t, std::wstring> syncedNames;
+    // The record being carried out left the remote change it met to the
+    // remote phase (or to a later record of the item).
+    bool remoteChangeLeft = false;
 };
 
 // Where a change stands in the drive's changes feed.
@@ -158,7 +172,6 @@ protected:
     const wchar_t* Relative(const wchar_t* fullPath) const;
 
 private:
-    using RenameMap = std::map<std::wstring, uint64_t>;
 
     // After a transfer: the row written in sync, the log line and the item.
     HRESULT FinishTransfer(HRESULT hr, const FileInfo& info, const wchar_t* path, uint64_t size,
@@ -172,7 +185,11 @@ private:
     // The action of each local code; a failure leaves the record unsettled.
     // An action that leaves the matched remote change to a later record or
     // to the remote phase sets `matched` to null.
-    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched, RenameMap& renames);
+    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched, LocalPassContext& pass);
+    // The executor: each action of a plan carried out in order, with its
+    // row, log line and status item, until one fails.
+    HRESULT ExecutePlan(const ActionPlan& plan, LocalPassContext& pass);
+    HRESULT CarryOut(const SyncAction& action, LocalPassContext& pass);
     HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath);
     // Keeps the local file as a conflict copy, takes the remote content in
     // its place and uploads the copy as a new file; unless both hold the
@@ -186,12 +203,14 @@ private:
     // The item's row against its remote state: a move there is followed
     // here, and the content goes the way that loses no edit.
     HRESULT FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row);
-    HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote);
+    HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote,
+                                      LocalPassContext& pass);
     // The local folder (a row name) is, by its id, the drive's folder at
     // the remote path.
-    bool IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder);
+    bool IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder,
+                          const LocalPassContext& pass);
     // A local rename or move sent to the drive.
-    HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath);
+    HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
     // The drive has no move: the item goes up anew at its new place, then
     // the old one goes to the trash.
     HRESULT MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, bool isFolder);
@@ -214,9 +233,10 @@ private:
     HRESULT UndoLoopingMove(const ChangeInfo& folderMeta, const wchar_t* fullPath);
     // A move sent as a copy by a run that was cut short: the row of the
     // new place names the copy, and the old item may still be there.
-    HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath);
-    HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath);
-    HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath);
+    HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
+    HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath,
+                                             LocalPassContext& pass);
+    HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
     // The remote changes of items the drive moved out of a folder (a row
     // name, and its name on the drive) that was deleted here, carried out
     // ahead of the deletion.
@@ -262,7 +282,7 @@ private:
     bool ReadPendingChanges(ChangeRecordList& pending);
     // An item renamed or moved here whose new place is gone again, with no
     // later record for it: it went with a folder deleted here.
-    HRESULT SettleVanishedItem(const ChangeRecord& record);
+    HRESULT SettleVanishedItem(const ChangeRecord& record, LocalPassContext& pass);
     bool HasLocalChangesBelow(const wchar_t* folderPath);
     // Logs why the item waits; a failure also becomes a failed item.
     HRESULT ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why);
@@ -313,7 +333,4 @@ private:
     // Remote items whose copy to a new place is under way: a walk of the
     // folder they are leaving must not bring them back here.
     std::set<uint64_t> m_movingIds;
-    // The name each item renamed here had when this reconciliation began:
-    // the first old name of its renames, where the drive last saw it.
-    std::map<uint64_t, std::wstring> m_syncedNames;
 };

@@ -51,17 +51,70 @@ protected:
         if (!root.empty()) RemoveTree(root);
     }
 
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        if (s_step && s_step()) s_step = nullptr;
+    // Runs the application with `step` called every 100 ms until it says
+    // it is done. A run whose steps stop arriving (a window that never
+    // shows, a box nobody expected) is ended by closing its windows once
+    // the bound has passed, so that the test fails with where it stood
+    // rather than hanging.
+    int RunWithSteps(std::function<bool()> step) {
+        s_step = std::move(step);
+        s_deadline = ::GetTickCount64() + kRunBound;
+        s_timedOut = false;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &FirstRun::Tick);
+        const int code = m_app->Run(&m_loop, SW_HIDE);
+        ::KillTimer(nullptr, timer);
+        s_step = nullptr;
+        return code;
     }
+    static bool TimedOut() { return s_timedOut; }
+
+private:
+    static constexpr ULONGLONG kRunBound = 120000;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     static std::function<bool()> s_step;
+    static ULONGLONG s_deadline;
+    static bool s_timedOut;
+
+protected:
     CTestBrowserClass m_browserClass;
 };
 std::function<bool()> FirstRun::s_step;
+ULONGLONG FirstRun::s_deadline = 0;
+bool FirstRun::s_timedOut = false;
 
+// A visible window of `className` that belongs to this process: another
+// program's window of the same class is not this run's.
 HWND Visible(const wchar_t* className) {
-    const HWND window = ::FindWindowW(className, nullptr);
-    return window != nullptr && ::IsWindowVisible(window) ? window : nullptr;
+    struct Search {
+        const wchar_t* className;
+        HWND found;
+    } search{className, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[64] = L"";
+            ::GetClassNameW(window, name, 64);
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(window, &process);
+            if (wcscmp(name, s->className) != 0 || process != ::GetCurrentProcessId() || !::IsWindowVisible(window))
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void CALLBACK FirstRun::Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (s_step && s_step()) s_step = nullptr;
+    // Also after the last step: the run must still end by itself.
+    if (::GetTickCount64() < s_deadline) return;
+    s_timedOut = true;
+    for (const wchar_t* className : {L"BrelioDrive.OptionsWnd", L"BrelioDrive.LoginWnd", L"BrelioDrive.TenantWnd"}) {
+        if (const HWND window = Visible(className)) ::PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    if (const HWND frame = CDriveApp::GetInstance()->GetMainFrameWindow())
+        ::PostMessageW(frame, WM_COMMAND, ID_APP_EXIT, 0);
 }
 
 std::wstring ShortcutTarget(const std::wstring& path) {
@@ -92,7 +145,7 @@ TEST_F(FirstRun, TenantSignInOptionsDatabaseSyncAndTrayThroughTheRealWindows) {
     ASSERT_TRUE(m_app->GetSettings().IsFirstRun());
     bool typed = false, optionsAccepted = false, seeded = false, trayIconSeen = false;
     std::wstring synced;
-    s_step = [&] {
+    const auto step = [&] {
         if (!typed) {
             typed = TypeTenantWhenShown();
             return false;
@@ -125,11 +178,9 @@ TEST_F(FirstRun, TenantSignInOptionsDatabaseSyncAndTrayThroughTheRealWindows) {
     // A fresh folder has no earlier database to ask about: any box is
     // declined and recorded.
     CBoxAnswerer answerer({}, {}, LoadStringText(IDS_APP_TITLE));
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &FirstRun::Tick);
-    const int code = m_app->Run(&m_loop, SW_HIDE);
-    ::KillTimer(nullptr, timer);
-    s_step = nullptr;
+    const int code = RunWithSteps(step);
 
+    EXPECT_FALSE(TimedOut()) << "typed " << typed << ", options accepted " << optionsAccepted << ", seeded " << seeded;
     EXPECT_EQ(code, 1);
     EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{});
     EXPECT_TRUE(typed);
@@ -159,7 +210,7 @@ TEST_F(FirstRun, CancelledOptionsEndWithMinusOneAndLeaveNoFrameOrTrayIcon) {
     ASSERT_EQ(m_browserClass.Registered(), S_OK);
     bool typed = false, cancelled = false;
     HWND frameSeen = nullptr;
-    s_step = [&] {
+    const auto step = [&] {
         if (!typed) {
             typed = TypeTenantWhenShown();
             return false;
@@ -172,11 +223,11 @@ TEST_F(FirstRun, CancelledOptionsEndWithMinusOneAndLeaveNoFrameOrTrayIcon) {
         }
         return false;
     };
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &FirstRun::Tick);
-    const int code = m_app->Run(&m_loop, SW_HIDE);
-    ::KillTimer(nullptr, timer);
-    s_step = nullptr;
+    CBoxAnswerer answerer({}, {}, LoadStringText(IDS_APP_TITLE));
+    const int code = RunWithSteps(step);
 
+    EXPECT_FALSE(TimedOut()) << "typed " << typed;
+    EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{});
     EXPECT_EQ(code, -1);
     EXPECT_TRUE(cancelled);
     ASSERT_NE(frameSeen, nullptr);

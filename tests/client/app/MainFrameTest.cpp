@@ -47,7 +47,9 @@ TEST_F(MainFrame, SitsAtTheBottomRightOfTheWorkAreaWithItsTrayIcon) {
     wchar_t className[64] = L"";
     ::GetClassNameW(Frame(), className, 64);
     EXPECT_STREQ(className, L"BrelioDrive.MainFrame");
-    EXPECT_TRUE(TrayIconPresent());
+    // The notification area may come up after the frame: the icon is then
+    // added when the taskbar announces itself.
+    EXPECT_TRUE(PumpUntil([&] { return TrayIconPresent(); }, 10000));
 }
 
 // What the user does to the window and the icon, and whether the frame is

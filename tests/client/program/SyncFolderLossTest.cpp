@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -49,6 +50,11 @@ protected:
         }
         program.Exit();
         EXPECT_EQ(program.ExitCode(), 1);
+        if (!held) {
+            // What the program did instead is in its log.
+            const std::string log = ReadFileBytes(GetLogFilePath());
+            std::printf("the program's log, to its end:\n%s\n", log.substr(log.size() > 6000 ? log.size() - 6000 : 0).c_str());
+        }
         return held;
     }
 

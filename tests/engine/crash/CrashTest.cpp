@@ -31,6 +31,7 @@
 #include "DriverProcess.h"
 #include "DriverTest.h"
 #include "EngineTest.h"
+#include "Seeds.h"
 
 using namespace brelio::test;
 
@@ -361,24 +362,7 @@ void CrashRecovery::RunSeed(uint32_t seed) {
     CheckOutcome();
 }
 
-std::vector<uint32_t> RequestedSeeds() {
-    std::vector<uint32_t> seeds;
-    if (const char* one = std::getenv("BRELIO_CRASH_SEED"); one != nullptr && *one != '\0') {
-        seeds.push_back(static_cast<uint32_t>(std::strtoul(one, nullptr, 10)));
-        return seeds;
-    }
-    const char* range = std::getenv("BRELIO_CRASH_SEEDS");
-    if (range == nullptr || *range == '\0') return seeds;
-    char* end = nullptr;
-    unsigned long first = std::strtoul(range, &end, 10);
-    unsigned long last = first;
-    if (end != nullptr && *end == '-')
-        last = std::strtoul(end + 1, nullptr, 10);
-    else
-        first = 1;
-    for (unsigned long seed = first; seed <= last; ++seed) seeds.push_back(static_cast<uint32_t>(seed));
-    return seeds;
-}
+std::vector<uint32_t> RequestedSeeds() { return SeedsFromEnvironment("BRELIO_CRASH_SEED", "BRELIO_CRASH_SEEDS"); }
 
 class CrashRecoverySeeds : public CrashRecovery, public ::testing::WithParamInterface<uint32_t> {};
 

@@ -1,0 +1,108 @@
+// The executor: the actions the planners decided, carried out one by one
+// with their rows, log lines and status items.
+#include "BrelioServices/Log.h"
+#include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/RemoteLookups.h"
+#include "BrelioSync/SyncAction.h"
+
+HRESULT CFileSyncThread::ExecutePlan(const ActionPlan& plan, LocalPassContext& pass) {
+    if (plan.leavesRemoteChange) pass.remoteChangeLeft = true;
+    HRESULT result = S_OK;
+    for (const SyncAction& action : plan.steps) {
+        result = CarryOut(action, pass);
+        if (result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) && action.wait != WaitOutcome::Failure) {
+            // A wait for a folder that a later remote change brings: the
+            // remote phase follows the move then.
+            if (action.wait == WaitOutcome::LeavesRemoteChange) pass.remoteChangeLeft = true;
+            result = S_OK;
+            continue;
+        }
+        if (FAILED(result)) return result;
+        if (action.takesRemoteChange && action.remoteChange != nullptr && m_remoteChanges != nullptr)
+            RemoveRemoteChange(*m_remoteChanges, action.remoteChange);
+    }
+    return result;
+}
+
+HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pass) {
+    const wchar_t* path = action.path.c_str();
+    switch (action.kind) {
+        case ActionKind::Note:
+            Log(action.reason, path);
+            return S_OK;
+        case ActionKind::Fail:
+            return action.result;
+        case ActionKind::Skip:
+            return ReportSkipped(path, action.isFolder, action.result, action.reason);
+        case ActionKind::RememberSyncedName:
+            pass.syncedNames.emplace(action.fileId, action.name);
+            return S_OK;
+        case ActionKind::RememberRenamedAway:
+            pass.renames[action.path] = action.fileId;
+            return S_OK;
+        case ActionKind::UploadChanged:
+            return UploadChangedFile(action.fileId, path);
+        case ActionKind::UploadUnlessRecorded:
+            if (IsUploadRecorded(action.fileId, path)) return S_OK;
+            return UploadChangedFile(action.fileId, path);
+        case ActionKind::UploadNew:
+            return UploadFile(action.targetId, path, 0, true, false);
+        case ActionKind::CreateRemoteFolder: {
+            uint64_t folderId = 0;
+            return CreateRemoteFolderForPath(path, folderId);
+        }
+        case ActionKind::CreateRemoteFolderAndWalk: {
+            uint64_t folderId = 0;
+            const HRESULT created = CreateRemoteFolderForPath(path, folderId);
+            if (FAILED(created)) return created;
+            // What the walk could not settle waits in its own rows: the
+            // folder itself stands.
+            FullSyncFolder(path, folderId);
+            return created;
+        }
+        case ActionKind::RecreateRemoteFolder:
+            return RecreateRemoteFolder(path, action.local, action.targetId);
+        case ActionKind::Download:
+            return Download(action.remote, path, action.insert, false);
+        case ActionKind::DownloadById:
+            return DownloadById(action.fileId, path, action.insert);
+        case ActionKind::ResolveBothModified:
+            return ResolveBothModified(action.remote, path, action.insert);
+        case ActionKind::MoveLocal:
+            return MoveLocal(action.fileId, Relative(path), action.hash, action.revision);
+        case ActionKind::SetRevision:
+            return Storage().SetFileRevision(action.remote.id, action.remote.revision, action.remote.version);
+        case ActionKind::MarkSynced:
+            return Storage().SetFileStatus(action.fileId, action.isFolder, FILE_STATUS_SYNCED);
+        case ActionKind::MarkDeleted:
+            // Gone on both sides: only the row is left to go.
+            Storage().SetFileStatus(action.fileId, action.isFolder, FILE_STATUS_DELETE);
+            NotifyResult(path, action.isFolder, S_OK);
+            return S_OK;
+        case ActionKind::DeleteRemote:
+            return DeleteRemote(action.fileId, action.name.c_str(), action.isFolder);
+        case ActionKind::RenameRemote:
+            return RenameRemote(action.fileId, action.name.c_str(), action.oldName.c_str());
+        case ActionKind::MoveRemoteByCopy:
+            return MoveRemoteByCopy(action.fileId, action.oldName.c_str(), path, action.isFolder);
+        case ActionKind::SettleMovesOutOf:
+            return SettleMovesOutOf(action.name, action.oldName);
+        case ActionKind::RemoveRemoteLeftover:
+            return RemoveRemoteLeftover(path, action.remote, action.row);
+        case ActionKind::FollowRemoteMove:
+            return FollowRemoteMove(action.remote, path, action.row);
+        case ActionKind::SendLocalRename:
+            return SendLocalRename(action.record, path, pass);
+        case ActionKind::SettleRenameAgainstRemote:
+            return SettleRenameAgainstRemote(action.record, path, *action.remoteChange, pass);
+        case ActionKind::KeepRenamedAgainstDeletion:
+            return KeepRenamedAgainstRemoteDeletion(action.record, path, pass);
+        case ActionKind::SettleLocalFolderRemoval:
+            return SettleLocalFolderRemoval(action.record, path, pass);
+        case ActionKind::SettleVanishedItem:
+            return SettleVanishedItem(action.record, pass);
+        case ActionKind::ResumeMoveByCopy:
+            return ResumeMoveByCopy(action.record, path, pass);
+    }
+    return E_UNEXPECTED;
+}
