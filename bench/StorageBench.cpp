@@ -75,6 +75,8 @@ int wmain(int argc, wchar_t** argv) {
         record.status = 1;
         db.UpdateFile(record);
     };
+    // A step that fails ends the bench (throw): its time would be that of
+    // the failure, not of the operation.
     std::vector<Step> steps = {
         {"storage mutex", [&](int) { CNamedMutexLock lock(&mutex); }},
         {"open+close read-only", [&](int) {
@@ -114,45 +116,45 @@ int wmain(int argc, wchar_t** argv) {
          }},
         {"GetFileStatus (path)", [&](int i) {
              int status = 0;
-             storage.GetFileStatus(pathOf(1 + i % rows).c_str(), status);
+             if (FAILED(storage.GetFileStatus(pathOf(1 + i % rows).c_str(), status))) throw 1;
          }},
         {"GetFileStatus (id)+changes", [&](int i) {
              // A drive item the walk has no row for: its status and the
              // recorded changes, in one operation.
              int status = 0;
              ChangeRecordList changes;
-             storage.GetFileStatus(static_cast<uint64_t>(rows + 1 + i), status, changes);
+             if (FAILED(storage.GetFileStatus(static_cast<uint64_t>(rows + 1 + i), status, changes))) throw 1;
          }},
         {"GetChanges (read)", [&](int) {
              ChangeRecordList changes;
-             storage.GetChanges(changes, false);
+             if (FAILED(storage.GetChanges(changes, false))) throw 1;
          }},
         {"GetRevisions (100 ids)", [&](int i) {
              std::vector<uint64_t> ids;
              for (int k = 0; k < 100; ++k) ids.push_back(static_cast<uint64_t>(1 + (i * 100 + k) % rows));
              std::unordered_map<uint64_t, uint64_t> revisions;
-             storage.GetRevisions(ids, revisions);
+             if (FAILED(storage.GetRevisions(ids, revisions))) throw 1;
          }},
         {"GetFile (id) x100", [&](int i) {
              for (int k = 0; k < 100; ++k) {
                  FileRecord row;
-                 storage.GetFile(static_cast<uint64_t>(1 + (i * 100 + k) % rows), row);
+                 if (FAILED(storage.GetFile(static_cast<uint64_t>(1 + (i * 100 + k) % rows), row))) throw 1;
              }
          }},
         {"GetFile (id)", [&](int i) {
              FileRecord row;
-             storage.GetFile(static_cast<uint64_t>(1 + i % rows), row);
+             if (FAILED(storage.GetFile(static_cast<uint64_t>(1 + i % rows), row))) throw 1;
          }},
         {"InsertFile (new row)", [&](int) {
              const uint64_t id = nextId++;
-             storage.InsertFile(InfoOf(id), pathOf(id).c_str(), 200, 1, FILE_STATUS_SYNCED);
+             if (FAILED(storage.InsertFile(InfoOf(id), pathOf(id).c_str(), 200, 1, FILE_STATUS_SYNCED))) throw 1;
          }},
         {"UpdateFile (by id)", [&](int i) {
              const uint64_t id = 1 + i % rows;
-             storage.UpdateFile(InfoOf(id), pathOf(id).c_str(), 200, 2, false);
+             if (FAILED(storage.UpdateFile(InfoOf(id), pathOf(id).c_str(), 200, 2, false))) throw 1;
          }},
         {"SetFileStatus (id)", [&](int i) {
-             storage.SetFileStatus(static_cast<uint64_t>(1 + i % rows), false, (i & 1) ? 2 : 1);
+             if (FAILED(storage.SetFileStatus(static_cast<uint64_t>(1 + i % rows), false, (i & 1) ? 2 : 1))) throw 1;
          }},
     };
     std::vector<std::vector<double>> perCall(steps.size());  // ms, one entry per batch

@@ -11,15 +11,16 @@
 #include <memory>
 #include <string>
 
-#include "BrelioApp/DriveApp.h"
-#include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RegistryLayout.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
+#include "HeadlessHost.h"
 
 namespace {
+
+using brelio::test::CHeadlessHost;
 
 class CBenchView : public CJXView {
 public:
@@ -49,8 +50,8 @@ bool PumpUntil(Match match, DWORD milliseconds) {
     return false;
 }
 
-bool IsPassEnd(const CSyncItem& item) {
-    return item.GetKind() == SYNC_ITEM_STATUS && LoadStringText(IDS_SYNC_COMPLETED) == item.GetPath();
+bool IsPassEnd(const IEngineHost& host, const CSyncItem& item) {
+    return item.GetKind() == SYNC_ITEM_STATUS && host.LoadText(IDS_SYNC_COMPLETED) == item.GetPath();
 }
 
 double CpuSeconds() {
@@ -100,8 +101,8 @@ HRESULT RemoveDatabase(const std::wstring& path) {
     return S_OK;
 }
 
-HRESULT StartEngine(CDriveApp* app) {
-    CSettings& settings = app->GetSettings();
+HRESULT StartEngine(CHeadlessHost& host) {
+    CSettings& settings = host.GetSettings();
     const HRESULT hr = settings.LoadAccount();
     if (FAILED(hr)) return hr;
     const std::wstring database = settings.GetLocalStoragePath();
@@ -112,22 +113,23 @@ HRESULT StartEngine(CDriveApp* app) {
                      static_cast<unsigned long>(removed));
         return removed;
     }
-    return app->StartEngineWithStoredSession();
+    return host.StartEngine();
 }
 
 int Run(const std::wstring& mode, const wchar_t* tenant, const wchar_t* session, const wchar_t* root, DWORD number) {
     const DWORD idleTime = mode == L"save" ? number : 600000;
     if (FAILED(StoreSettings(tenant, session, root, idleTime))) return 2;
-    CDriveApp* app = CDriveApp::GetInstance();
-    if (FAILED(app->Init(::GetModuleHandleW(nullptr)))) return 2;
     CBenchView panel, frame;
-    app->GetSyncManager()->SetNotifyView(&panel);
-    app->SetMainFrame(&frame);
-    if (FAILED(StartEngine(app))) return 3;
+    // After the views its threads post to, so that it goes first.
+    CHeadlessHost host;
+    if (FAILED(host.Init())) return 2;
+    host.GetSyncManager().SetNotifyView(&panel);
+    host.SetMainFrame(&frame);
+    if (FAILED(StartEngine(host))) return 3;
 
     const ULONGLONG started = ::GetTickCount64();
-    app->GetSyncManager()->RequestFullSync();
-    if (!PumpUntil(IsPassEnd, 3600000)) return 4;
+    host.GetSyncManager().RequestFullSync();
+    if (!PumpUntil([&](const CSyncItem& item) { return IsPassEnd(host, item); }, 3600000)) return 4;
     const double fullSeconds = Seconds(started);
     if (mode == L"full") {
         std::printf("seconds %.2f s\nfiles/s %.1f files/s\npeak-working-set %.1f MiB\n", fullSeconds,
@@ -154,9 +156,8 @@ int Run(const std::wstring& mode, const wchar_t* tenant, const wchar_t* session,
         PumpUntil([](const CSyncItem&) { return false; }, number * 1000);
         std::printf("idle-cpu-seconds %.3f\n", CpuSeconds() - before);
     }
-    app->StopSyncThreads();
-    app->SetMainFrame(nullptr);
-    app->Term();
+    (void)host.StopEngine();
+    host.SetMainFrame(nullptr);
     return 0;
 }
 
@@ -168,7 +169,5 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     const brelio::ComInitScope com;
-    const int code = Run(argv[1], argv[2], argv[3], argv[4], static_cast<DWORD>(_wtoi(argv[5])));
-    CDriveApp::DestroyInstance();
-    return code;
+    return Run(argv[1], argv[2], argv[3], argv[4], static_cast<DWORD>(_wtoi(argv[5])));
 }

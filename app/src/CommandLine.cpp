@@ -4,8 +4,8 @@
 
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioApp/UpdateLibrary.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/NavigationPane.h"
 

@@ -9,7 +9,7 @@
 #include "BrelioApp/MainFrame.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/NavigationPane.h"
 #include "BrelioServices/PathHelpers.h"
@@ -71,7 +71,7 @@ HRESULT CDriveApp::Init(HINSTANCE instance) {
         SetLogPath(GetLogFilePath().c_str());
         SetLogEnabled(true);
     }
-    if (!m_syncManager) m_syncManager = std::make_unique<CSyncManager>();
+    if (!m_syncManager) m_syncManager = std::make_unique<CSyncManager>(*this);
     if (m_settings.IsFirstRun()) ::SHLoadNonloadedIconOverlayIdentifiers();
     return global;
 }
@@ -105,6 +105,8 @@ BOOL CDriveApp::PostToMainFrame(UINT message, WPARAM wParam, LPARAM lParam) {
     if (frame == nullptr) return FALSE;
     return frame->PostMessageW(message, wParam, lParam);
 }
+
+std::wstring CDriveApp::LoadText(UINT stringId) const { return LoadStringText(stringId); }
 
 void CDriveApp::SetMainFrame(CJXView* frame) { m_mainFrame.store(frame); }
 

@@ -3,9 +3,10 @@
 #include <memory>
 
 #include "BrelioApp/MainFrame.h"
+#include "BrelioApp/ModalWndBase.h"
 #include "BrelioApp/SignInWindows.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioFramework/MessageLoop.h"
 #include "BrelioServices/GlobalSettings.h"
 #include "BrelioServices/Log.h"
@@ -33,7 +34,7 @@ int CDriveApp::Run(WTL::CMessageLoop* loop, int showCommand) {
     }
     if (firstRun) {
         int changes = 0;
-        if (RunOptionsWindow(GetMainFrameWindow(), changes) == 2) {
+        if (RunOptionsWindow(GetMainFrameWindow(), changes) == CModalWndBase::kResultCancel) {
             (void)SetFirstRun(true);
             DestroyFrameNow();
             return -1;
@@ -99,14 +100,8 @@ HWND CDriveApp::CreateMainFrame(int showCommand) {
 HRESULT CDriveApp::StartSyncThreads() {
     if (!m_syncManager) return E_UNEXPECTED;
     if (!m_storageReady) return HRESULT_FROM_WIN32(ERROR_NOT_READY);
-    std::wstring normalised;
-    const SyncFolderCheck folder = CheckSyncFolder(m_settings.GetRootDir(), normalised);
-    if (folder != SyncFolderCheck::Accepted) {
-        // A folder the options window would refuse (a drive, the program's
-        // own folders, a relative path) never gets the engine.
-        Log(L"Sync folder refused(%s).", SyncFolderCheckText(folder));
-        return kSyncFolderRefused;
-    }
+    const HRESULT folder = CheckStoredSyncFolder(m_settings.GetRootDir());
+    if (FAILED(folder)) return folder;
     m_stopEvent.ResetEvent();
     const HRESULT started = m_syncManager->StartAll();
     m_threadsStarted = true;
@@ -118,14 +113,4 @@ HRESULT CDriveApp::StopSyncThreads() {
     m_threadsStarted = false;
     m_stopEvent.SetEvent();
     return m_syncManager->StopAll();
-}
-
-HRESULT CDriveApp::StartEngineWithStoredSession() {
-    HRESULT hr = m_settings.LoadAccount();
-    if (FAILED(hr)) return hr;
-    hr = UseStoredSession(false);
-    if (FAILED(hr)) return hr;
-    hr = CheckLocalStorageVersion(nullptr);
-    if (FAILED(hr)) return hr;
-    return StartSyncThreads();
 }

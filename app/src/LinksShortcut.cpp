@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "BrelioApp/StringTable.h"
 #include "BrelioCore/ComPtr.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/PathHelpers.h"
 

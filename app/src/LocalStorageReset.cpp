@@ -1,15 +1,10 @@
 #include "BrelioApp/DriveApp.h"
-#include "BrelioApp/LocalStorageVersion.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioServices/FileOperations.h"
+#include "BrelioServices/LocalStorageVersion.h"
 #include "BrelioServices/Log.h"
-#include "BrelioServices/SQLiteConnection.h"
 #include "BrelioSync/SyncManager.h"
 
 namespace {
-
-// As many further looks as a file operation gets when it meets a file in use.
-constexpr int kStorageRetries = 4;
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -28,36 +23,14 @@ private:
 }  // namespace
 
 HRESULT CDriveApp::CheckLocalStorageVersion(HWND owner) {
-    const std::wstring& path = m_settings.GetLocalStoragePath();
-    StorageFileState state = StorageFileState::Missing;
-    HRESULT read = E_FAIL;
-    for (int attempt = 0; attempt <= kStorageRetries; ++attempt) {
-        if (attempt > 0) ::Sleep(kFileRetryPause);
-        read = ReadLocalStorageState(m_storageMutex, path.c_str(), state);
-        if (SUCCEEDED(read)) break;
-    }
-    if (FAILED(read)) {
-        // Busy or locked is no verdict on the file: the user's sync state
-        // stays, and the engine's own steps retry as they run.
-        Log(L"LocalStorage unreadable(0x%x), kept.", static_cast<unsigned>(read));
-        m_storageReady = true;
-        return S_OK;
-    }
-    if (state == StorageFileState::Current) {
-        m_storageReady = true;
-        return S_OK;
-    }
-    if (state == StorageFileState::Missing && m_settings.IsFirstRun()) {
-        // The first-run options may still choose another folder; the
-        // database is made for the folder chosen there, without asking
-        // about one this sign-in would have made itself.
-        m_storageReady = true;
-        return S_FALSE;
-    }
-    Log(L"LocalStorage verstion mismatch.");
-    const HRESULT replaced = ReplaceLocalStorage(owner, path);
-    m_storageReady = SUCCEEDED(replaced);
-    return FAILED(replaced) ? replaced : S_FALSE;
+    const HRESULT checked =
+        CheckLocalStorageFile(m_storageMutex, m_settings.GetLocalStoragePath(), m_settings.IsFirstRun());
+    m_storageReady = SUCCEEDED(checked);
+    // Never go on with a file the user chose to drop or that is not ours:
+    // it stays where it is, the user is told, and the engine waits for the
+    // next start or folder change.
+    if (FAILED(checked)) ShowMessage(owner, IDS_SYNC_DATA_NOT_REPLACED, MB_ICONERROR);
+    return checked;
 }
 
 HRESULT CDriveApp::ConfirmExistingStorage(HWND owner) {
@@ -72,26 +45,9 @@ HRESULT CDriveApp::ConfirmExistingStorage(HWND owner) {
 }
 
 HRESULT CDriveApp::ReplaceLocalStorage(HWND owner, const std::wstring& path) {
-    HRESULT result = S_OK;
-    {
-        CNamedMutexLock lock(&m_storageMutex);
-        // A journal left beside the old file would be played into the new
-        // one: it goes with it.
-        for (const std::wstring& file : {path, path + L"-journal"}) {
-            if (!FileExists(file)) continue;
-            result = RecycleFile(file.c_str(), kStorageRetries);
-            if (FAILED(result)) break;
-        }
-        if (SUCCEEDED(result) && CSQLiteConnection::CreateDatabase(path.c_str()) != 0) result = E_FAIL;
-    }
-    if (FAILED(result)) {
-        // Never go on with a file the user chose to drop or that is not
-        // ours: it stays where it is, the user is told, and the engine
-        // waits for the next start or folder change.
-        Log(L"LocalStorage not replaced(0x%x).", static_cast<unsigned>(result));
-        ShowMessage(owner, IDS_SYNC_DATA_NOT_REPLACED, MB_ICONERROR);
-    }
-    return result;
+    const HRESULT replaced = ReplaceLocalStorageFile(m_storageMutex, path);
+    if (FAILED(replaced)) ShowMessage(owner, IDS_SYNC_DATA_NOT_REPLACED, MB_ICONERROR);
+    return replaced;
 }
 
 void CDriveApp::ResetLocalStorage(bool folderChanged) {

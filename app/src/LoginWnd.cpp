@@ -6,10 +6,10 @@
 #include <cwctype>
 
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioApp/UiFont.h"
 #include "BrelioApp/WebAddress.h"
 #include "BrelioCore/ComPtr.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/RequestTexts.h"
 
@@ -45,7 +45,7 @@ HWND CLoginWnd::Create(HWND owner) {
         return nullptr;
     }
     RECT frame = {0, 0, 1024, 640};
-    if (ATL::CWindowImpl<CLoginWnd, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>::Create(
+    if (ATL::CWindowImpl<CLoginWnd, ATL::CWindow, ATL::CControlWinTraits>::Create(
             owner, frame, LoadStringText(IDS_LOGIN_TITLE).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU) == nullptr) {
         return nullptr;
     }

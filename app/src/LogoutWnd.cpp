@@ -18,7 +18,7 @@ HWND CLogoutWnd::Create(HWND owner) {
         return nullptr;
     }
     RECT frame = {0, 0, 1024, 640};
-    if (ATL::CWindowImpl<CLogoutWnd, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>::Create(
+    if (ATL::CWindowImpl<CLogoutWnd, ATL::CWindow, ATL::CControlWinTraits>::Create(
             owner, frame, nullptr, WS_POPUP | WS_CAPTION | WS_SYSMENU) == nullptr) {
         return nullptr;
     }

@@ -4,6 +4,7 @@
 
 #include "BrelioApp/AboutDlg.h"
 #include "BrelioApp/DriveApp.h"
+#include "BrelioApp/ModalWndBase.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/SignInWindows.h"
 #include "BrelioApp/StringIds.h"
@@ -127,9 +128,9 @@ LRESULT CMainFrame::OnOptions(WORD, WORD, HWND, BOOL&) {
         result = RunOptionsWindow(m_hWnd, changes);
     }
     m_modalState = 0;
-    if (result == 2) return 0;
-    if (changes == 2 || changes == 3)
-        PostMessage(kSyncItemMessage, SYNCITEM_SETTINGS, changes == 2 ? 1 : 0);
+    if (result == CModalWndBase::kResultCancel) return 0;
+    if (changes == OPTIONS_ROOT_CHANGED || changes == OPTIONS_SELECTION_CHANGED)
+        PostMessage(WM_SYNCITEM, SYNCITEM_SETTINGS, changes == OPTIONS_ROOT_CHANGED ? 1 : 0);
     return 0;
 }
 

@@ -6,8 +6,8 @@
 
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioApp/UiFont.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioFramework/DeviceContext.h"
 #include "BrelioFramework/Module.h"
 #include "BrelioSync/SyncItem.h"

@@ -4,7 +4,7 @@
 
 HWND CSyncStatusBar::Create(HWND parent, const RECT& rect) {
     m_topLinePen.Reset(::CreatePen(PS_SOLID, 0, 0xDDDDDD));
-    return ATL::CWindowImpl<CSyncStatusBar, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>::Create(parent, rect);
+    return ATL::CWindowImpl<CSyncStatusBar, ATL::CWindow, ATL::CControlWinTraits>::Create(parent, rect);
 }
 
 void CSyncStatusBar::SetText(const std::wstring& text) {

@@ -8,9 +8,9 @@
 #include "BrelioApp/DriveApp.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioApp/UiFont.h"
 #include "BrelioApp/WebAddress.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/WideFormat.h"
 #include "BrelioFramework/DeviceContext.h"
 #include "BrelioFramework/Module.h"
@@ -34,7 +34,7 @@ std::wstring StatusWithTime(std::wstring text, const std::wstring& time) {
 CSyncView::~CSyncView() { RemoveAllControls(); }
 
 HWND CSyncView::Create(HWND parent, const RECT& rect) {
-    if (ATL::CWindowImpl<CSyncView, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>::Create(parent, rect) == nullptr) {
+    if (ATL::CWindowImpl<CSyncView, ATL::CWindow, ATL::CControlWinTraits>::Create(parent, rect) == nullptr) {
         return nullptr;
     }
     RECT area;

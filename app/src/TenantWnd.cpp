@@ -4,9 +4,9 @@
 #include "BrelioApp/PngBitmap.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioApp/UiFont.h"
 #include "BrelioCore/JXGraphics.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioFramework/DeviceContext.h"
 #include "BrelioFramework/Module.h"
 #include "BrelioServices/ApiRecords.h"
@@ -27,7 +27,7 @@ INT_PTR CTenantWnd::DoModal(HWND owner) {
 
 HWND CTenantWnd::Create(HWND owner) {
     RECT frame = {0, 0, 700, 600};
-    if (ATL::CWindowImpl<CTenantWnd, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>::Create(
+    if (ATL::CWindowImpl<CTenantWnd, ATL::CWindow, ATL::CControlWinTraits>::Create(
             owner, frame, LoadStringText(IDS_TENANT_TITLE).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU) == nullptr) {
         return nullptr;
     }

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "BrelioServices/ModuleNames.h"
 #include "BrelioServices/PathHelpers.h"
 
 namespace {
@@ -39,7 +40,7 @@ HMODULE LoadUpdateLibrary() {
     if (FAILED(GetProgramPath(program))) return nullptr;
     wchar_t path[MAX_PATH + 1] = L"";
     wcsncpy(path, program.c_str(), MAX_PATH);
-    if (!::PathRemoveFileSpecW(path) || !::PathAppendW(path, L"BrelioUpdate.dll")) return nullptr;
+    if (!::PathRemoveFileSpecW(path) || !::PathAppendW(path, kUpdateLibraryName)) return nullptr;
     return ::LoadLibraryW(path);
 }
 

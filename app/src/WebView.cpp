@@ -23,7 +23,7 @@ CWebView::~CWebView() { UnadviseBrowserEvents(); }
 
 HWND CWebView::Create(HWND parent, const RECT& rect, const wchar_t* address,
                       CWebBrowserEvent::ICallback* callback, bool scrollBars) {
-    if (ATL::CWindowImpl<CWebView, ATL::CWindow, ATL::CWinTraits<WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0>>::Create(
+    if (ATL::CWindowImpl<CWebView, ATL::CWindow, ATL::CControlWinTraits>::Create(
             parent, rect, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN) == nullptr) {
         return nullptr;
     }

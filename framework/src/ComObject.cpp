@@ -1,5 +1,7 @@
 #include "BrelioFramework/ComObject.h"
 
+#include "BrelioCore/ErrorFlow.h"
+
 namespace ATL {
 
 namespace {
@@ -36,7 +38,8 @@ STDMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** o
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    return m_create(iid, out);
+    // A constructor that throws (out of memory) leaves no object behind.
+    return brelio::GuardEntry(__func__, E_UNEXPECTED, [&] { return m_create(iid, out); });
 }
 
 STDMETHODIMP CClassFactory::LockServer(BOOL lock) {

@@ -2,6 +2,7 @@
 // three overlays applies to an item of the sync folder.
 #include <windows.h>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioServices/DatabaseStamp.h"
 #include "BrelioServices/RelativePath.h"
 #include "ItemStatusCache.h"
@@ -42,14 +43,9 @@ int OverlayForPath(HANDLE mutex, const wchar_t* database, const wchar_t* root, c
     if (relative == path || relative[0] == L'\0') return 0;
     CStorageHold hold(mutex);
     if (!hold.IsHeld()) return 0;
-    try {
-        DatabaseState state{database, generation, {}};
-        if (!ReadDatabaseStamp(database, state.stamp)) return 0;
-        return OverlayForStatus(g_statuses.HighestStatus(state, relative));
-    } catch (...) {
-        // Out of memory: no overlay, and nothing thrown into Explorer.
-        return 0;
-    }
+    DatabaseState state{database, generation, {}};
+    if (!ReadDatabaseStamp(database, state.stamp)) return 0;
+    return OverlayForStatus(g_statuses.HighestStatus(state, relative));
 }
 
 }  // namespace
@@ -68,5 +64,8 @@ extern "C" __declspec(dllexport) HRESULT WINAPI IsMemberOf(int overlayId, HANDLE
                                                           LONG generation) {
     (void)attributes;
     if (overlayId < 1 || overlayId > 3 || database == nullptr || root == nullptr || path == nullptr) return S_FALSE;
-    return OverlayForPath(mutex, database, root, path, generation) == overlayId ? S_OK : S_FALSE;
+    // Out of memory: no overlay, and nothing thrown into Explorer.
+    return brelio::GuardEntry(__func__, S_FALSE, [&] {
+        return OverlayForPath(mutex, database, root, path, generation) == overlayId ? S_OK : S_FALSE;
+    });
 }

@@ -6,7 +6,7 @@
 // Makes the attempt; while it fails and retries are left, sleeps and tries
 // again. The last attempt's result is the result.
 template <typename Attempt>
-HRESULT RunWithRetries(int retries, Attempt&& attempt) {
+[[nodiscard]] HRESULT RunWithRetries(int retries, Attempt&& attempt) {
     for (;;) {
         const HRESULT hr = attempt();
         if (SUCCEEDED(hr) || retries <= 0) return hr;
@@ -15,7 +15,7 @@ HRESULT RunWithRetries(int retries, Attempt&& attempt) {
     }
 }
 
-inline HRESULT LastErrorAsHresult() { return HresultFromWin32(static_cast<int>(::GetLastError())); }
+[[nodiscard]] inline HRESULT LastErrorAsHresult() { return HresultFromWin32(static_cast<int>(::GetLastError())); }
 
 // True only when the item is known to be missing; a path that cannot be
 // looked at (access denied, in use) is not gone.

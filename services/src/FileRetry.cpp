@@ -82,13 +82,24 @@ HRESULT MoveFileRetry(const wchar_t* source, const wchar_t* target, int retries)
     });
 }
 
+HRESULT ReplaceFileRetry(const wchar_t* source, const wchar_t* target, int retries) {
+    if (!::PathFileExistsW(source)) return HresultFromWin32(ERROR_FILE_NOT_FOUND);
+    return RunWithRetries(retries, [source, target] {
+        return ::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? S_OK
+                   : LastErrorAsHresult();
+    });
+}
+
 HRESULT RenameLetterCaseRetry(const wchar_t* source, const wchar_t* target, const wchar_t* between, int retries) {
     HRESULT hr = MoveFileRetry(source, target, retries);
     if (FAILED(hr) || IsSpelledSo(target)) return hr;
     hr = MoveFileRetry(source, between, retries);
     if (FAILED(hr)) return hr;
     hr = MoveFileRetry(between, target, retries);
-    if (FAILED(hr)) MoveFileRetry(between, source, retries);
+    // The caller hears of the failed rename; putting the item back is all
+    // that is left to try, and it stays under `between` if that fails too.
+    if (FAILED(hr)) (void)MoveFileRetry(between, source, retries);
     return hr;
 }
 

@@ -6,6 +6,7 @@
 #include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
+#include "BrelioServices/FileOperations.h"
 #include "BrelioServices/FileStamp.h"
 #include "FileOperationSupport.h"
 
@@ -17,6 +18,8 @@ constexpr size_t kEscapedNameCapacity = 2048;
 // Five attempts in all, kFileRetryPause apart: a save in progress may
 // hold the file for a moment.
 constexpr int kSourceOpenRetries = 4;
+// Two seconds for a downloaded file held by another program as it is placed.
+constexpr int kReplaceRetries = 8;
 constexpr DWORD kFinishTimeoutMs = 600000;
 const wchar_t kOctetStream[] = L"Content-Type: application/octet-stream";
 const wchar_t kJsonContentType[] = L"Content-Type: application/json";
@@ -276,11 +279,17 @@ ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& s
         const HRESULT allowed = beforeReplace();
         if (FAILED(allowed)) return allowed;
     }
-    if (!::MoveFileExW(temp.c_str(), localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return LastErrorResult();
+    // Another program may have the new content or the old file open for a
+    // moment (an indexer or a virus scanner looking at what just appeared):
+    // the replacement waits for it a little before it counts as failed.
+    result = ReplaceFileRetry(temp.c_str(), localPath, kReplaceRetries);
+    if (FAILED(result)) return result;
     tempGuard.Keep();
 
-    UniqueKernelHandle placed(::CreateFileW(localPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    // Only the times are read, beside whoever else has the file open.
+    UniqueKernelHandle placed(::CreateFileW(localPath, FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
     if (!placed) return LastErrorResult();
     if (!::GetFileTime(placed.Get(), nullptr, nullptr, &lastWriteTime)) return LastErrorResult();
     return S_OK;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioCore/WideFormat.h"
@@ -53,7 +54,11 @@ UniqueKernelHandle OpenLogFile() {
 
 }  // namespace
 
-void SetLogEnabled(bool enabled) { g_enabled = enabled; }
+void SetLogEnabled(bool enabled) {
+    g_enabled = enabled;
+    // The lines of BRELIO_RETURN_IF_FAILED go to this log as well.
+    brelio::SetFailureLineWriter(enabled ? WriteLogW : nullptr);
+}
 
 void SetLogPath(const wchar_t* path) { brelio::CopyTerminated(g_path, kLogPathCapacity, path ? path : L""); }
 

@@ -76,7 +76,9 @@ HRESULT CSettings::SetRootDir(const wchar_t* folder) {
     }
     key.Reset();
 
-    SetNavigationPaneTarget(m_rootDir.c_str());
+    // Not registered (E_FAIL), the Explorer entry has no target to set; the
+    // folder's own result is what the caller gets.
+    (void)SetNavigationPaneTarget(m_rootDir.c_str());
     return created;
 }
 

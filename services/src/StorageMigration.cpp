@@ -35,7 +35,9 @@ void MigrateLocalStorage(const wchar_t* account) {
     const std::wstring current = MakeLocalStoragePath(account, rootDir.c_str());
     if (current.empty() || _wcsicmp(current.c_str(), stored.c_str()) == 0) return;
     if (::PathFileExistsW(current.c_str())) return;
-    MoveFileRetry(stored.c_str(), current.c_str(), kMoveRetries);
+    // Not moved, the file keeps its old name and is tried again at the next
+    // first run; nothing of it is lost.
+    (void)MoveFileRetry(stored.c_str(), current.c_str(), kMoveRetries);
 }
 
 void MigrateAllLocalStorages() {

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
 
 namespace {
@@ -99,4 +100,12 @@ const wchar_t* SyncFolderCheckText(SyncFolderCheck verdict) {
         return L"holds the program's own folders";
     }
     return L"unknown";
+}
+
+HRESULT CheckStoredSyncFolder(const std::wstring& folder) {
+    std::wstring normalised;
+    const SyncFolderCheck verdict = CheckSyncFolder(folder, normalised);
+    if (verdict == SyncFolderCheck::Accepted) return S_OK;
+    Log(L"Sync folder refused(%s).", SyncFolderCheckText(verdict));
+    return kSyncFolderRefused;
 }

@@ -1,6 +1,7 @@
 // BrelioShellExt: the in-process COM server of the three overlay handlers.
 #include <windows.h>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioFramework/ComObject.h"
 #include "BrelioFramework/DllModule.h"
 #include "IconOverlayHandlers.h"
@@ -34,16 +35,24 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
+using brelio::GuardEntry;
+
 extern "C" {
 
-__declspec(dllexport) HRESULT WINAPI DllCanUnloadNow() { return g_module.DllCanUnloadNow(); }
-__declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return g_module.DllGetClassObject(clsid, iid, out);
+__declspec(dllexport) HRESULT WINAPI DllCanUnloadNow() {
+    return GuardEntry(__func__, E_UNEXPECTED, [] { return g_module.DllCanUnloadNow(); });
 }
-__declspec(dllexport) HRESULT WINAPI DllRegisterServer() { return g_module.DllRegisterServer(); }
-__declspec(dllexport) HRESULT WINAPI DllUnregisterServer() { return g_module.DllUnregisterServer(); }
+__declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    return GuardEntry(__func__, E_UNEXPECTED, [&] { return g_module.DllGetClassObject(clsid, iid, out); });
+}
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer() {
+    return GuardEntry(__func__, E_UNEXPECTED, [] { return g_module.DllRegisterServer(); });
+}
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer() {
+    return GuardEntry(__func__, E_UNEXPECTED, [] { return g_module.DllUnregisterServer(); });
+}
 __declspec(dllexport) HRESULT WINAPI DllInstall(BOOL install, LPCWSTR commandLine) {
-    return g_module.DllInstall(install, commandLine);
+    return GuardEntry(__func__, E_UNEXPECTED, [&] { return g_module.DllInstall(install, commandLine); });
 }
 
 }

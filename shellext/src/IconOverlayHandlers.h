@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "ExtensionStartup.h"
 #include "OverlayStatusProvider.h"
 #include "ShellExtIds.h"
@@ -26,9 +27,12 @@ public:
         return table;
     }
 
-    STDMETHODIMP IsMemberOf(LPCWSTR path, DWORD attributes) override { return m_provider.IsMemberOf(path, attributes); }
+    STDMETHODIMP IsMemberOf(LPCWSTR path, DWORD attributes) override {
+        return brelio::GuardEntry(__func__, E_UNEXPECTED, [&] { return m_provider.IsMemberOf(path, attributes); });
+    }
     STDMETHODIMP GetOverlayInfo(LPWSTR iconFile, int capacity, int* index, DWORD* flags) override {
-        return m_provider.GetOverlayInfo(iconFile, capacity, index, flags);
+        return brelio::GuardEntry(__func__, E_UNEXPECTED,
+                                  [&] { return m_provider.GetOverlayInfo(iconFile, capacity, index, flags); });
     }
     STDMETHODIMP GetPriority(int* priority) override {
         if (priority == nullptr) return E_POINTER;

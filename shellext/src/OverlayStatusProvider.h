@@ -5,11 +5,9 @@
 
 #include "BrelioCore/JXSRWLock.h"
 #include "BrelioCore/UniqueHandle.h"
+#include "BrelioServices/ModuleNames.h"
 #include "OverlayCallWorker.h"
 #include "OverlayQuestion.h"
-
-// The file name of the overlay library, beside this library.
-inline constexpr wchar_t kOverlayLibraryName[] = L"BrelioIconOverlay.dll";
 
 // The full path of the overlay library beside this library; empty when
 // this library's own path does not fit the system's path length.

@@ -55,10 +55,9 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pa
             uint64_t folderId = 0;
             const HRESULT created = CreateRemoteFolderForPath(path, folderId);
             if (FAILED(created)) return created;
-            // What the walk could not settle waits in its own rows: the
-            // folder itself stands.
-            FullSyncFolder(path, folderId);
-            return created;
+            // Done only once its content went up: a folder that came whole
+            // has no change of its own for what it holds.
+            return FullSyncFolder(path, folderId);
         }
         case ActionKind::RecreateRemoteFolder:
             return RecreateRemoteFolder(path, action.local, action.targetId);
@@ -74,11 +73,13 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, LocalPassContext& pa
             return Storage().SetFileRevision(action.remote.id, action.remote.revision, action.remote.version);
         case ActionKind::MarkSynced:
             return Storage().SetFileStatus(action.fileId, action.isFolder, FILE_STATUS_SYNCED);
-        case ActionKind::MarkDeleted:
-            // Gone on both sides: only the row is left to go.
-            Storage().SetFileStatus(action.fileId, action.isFolder, FILE_STATUS_DELETE);
-            NotifyResult(path, action.isFolder, S_OK);
-            return S_OK;
+        case ActionKind::MarkDeleted: {
+            // Gone on both sides: only the row is left to go, and the item
+            // is settled once it is gone (a row left says "in sync").
+            const HRESULT dropped = Storage().SetFileStatus(action.fileId, action.isFolder, FILE_STATUS_DELETE);
+            NotifyResult(path, action.isFolder, dropped);
+            return dropped;
+        }
         case ActionKind::DeleteRemote:
             return DeleteRemote(action.fileId, action.name.c_str(), action.isFolder);
         case ActionKind::RenameRemote:

@@ -1,11 +1,10 @@
 #include <shlwapi.h>
 
-#include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioCore/WideFormat.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/IgnoreScope.h"
@@ -118,7 +117,9 @@ HRESULT CFileSyncThread::MoveLocal(uint64_t fileId, const wchar_t* newRelativePa
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
     if (FAILED(hr)) {
-        Storage().SetFileStatus(fileId, row.is_folder, FILE_STATUS_LOCAL_FAILED);
+        // The failed move is what is reported and returned; the mark only
+        // helps the next pass, which finds the item unmoved either way.
+        (void)Storage().SetFileStatus(fileId, row.is_folder, FILE_STATUS_LOCAL_FAILED);
         Log(L"Failed to move file(0x%x).", static_cast<unsigned>(hr));
     } else {
         hr = Storage().SetFileName(row, oldPath.c_str(), newPath.c_str(), hash, revision);
@@ -141,7 +142,7 @@ HRESULT CFileSyncThread::MakeConflictCopy(const wchar_t* path, std::wstring& cop
     std::wstring base = path;
     base.resize(base.size() - extension.size());
     std::wstring copy;
-    if (!brelio::FormatWide(copy, LoadStringText(IDS_CONFLICT_COPY_NAME).c_str(), base.c_str(), computer,
+    if (!brelio::FormatWide(copy, m_env.syncManager->GetHost().LoadText(IDS_CONFLICT_COPY_NAME).c_str(), base.c_str(), computer,
                             time.c_str(), extension.c_str()) ||
         copy.empty() || copy.size() >= MAX_PATH)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
@@ -164,7 +165,7 @@ HRESULT CFileSyncThread::KeepConflictCopy(const wchar_t* path, std::wstring& cop
     std::wstring base = path;
     base.resize(base.size() - extension.size());
     std::wstring pattern;
-    if (brelio::FormatWide(pattern, LoadStringText(IDS_CONFLICT_COPY_NAME).c_str(), base.c_str(), L"*", L"*",
+    if (brelio::FormatWide(pattern, m_env.syncManager->GetHost().LoadText(IDS_CONFLICT_COPY_NAME).c_str(), base.c_str(), L"*", L"*",
                            extension.c_str()) &&
         pattern.size() < MAX_PATH) {
         const std::wstring folder(path, static_cast<size_t>(::PathFindFileNameW(path) - path));

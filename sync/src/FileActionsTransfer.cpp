@@ -108,7 +108,10 @@ HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, boo
     }
     hr = FinishTransfer(hr, info, path, size, lastWrite, insert, byName, L"%s - downloaded.",
                         L"%s - failed to download(0x%x).");
-    if (SUCCEEDED(hr) && !copyPath.empty()) UploadChangedFile(0, copyPath.c_str());
+    // The download stands whatever becomes of the copy: a failed upload is
+    // reported by the upload, and the copy, a file with no row, goes up
+    // with the next walk.
+    if (SUCCEEDED(hr) && !copyPath.empty()) (void)UploadChangedFile(0, copyPath.c_str());
     return hr;
 }
 

@@ -21,7 +21,8 @@ DWORD Remaining(DWORD milliseconds, ULONGLONG start) {
 
 CFileMonitorThread::CFileMonitorThread(DWORD changeBufferBytes) : m_changeBufferBytes(changeBufferBytes) {}
 
-CFileMonitorThread::~CFileMonitorThread() { Stop(INFINITE); }
+// Nothing is left to tell of a stop on the way out: it waits until the end.
+CFileMonitorThread::~CFileMonitorThread() { (void)Stop(INFINITE); }
 
 HRESULT CFileMonitorThread::Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* fullSyncEvent,
                                   const std::wstring& root) {
@@ -52,7 +53,9 @@ HRESULT CFileMonitorThread::Stop(DWORD milliseconds) {
     if (marked) closed = Close(milliseconds == INFINITE ? kMarkerGrace : milliseconds / 2);
     if (closed == HRESULT_FROM_WIN32(WAIT_TIMEOUT)) closed = CancelRead(Remaining(milliseconds, start));
     // A thread that ended before it read its marker leaves the file behind.
-    if (marked && SUCCEEDED(closed)) DeleteFileRetry(StopMarkerPath().c_str(), 0);
+    // One left behind is only the engine's own file, passed over by the
+    // walk and deleted by the next stop.
+    if (marked && SUCCEEDED(closed)) (void)DeleteFileRetry(StopMarkerPath().c_str(), 0);
     return closed;
 }
 

@@ -129,7 +129,9 @@ DWORD CFileMonitorThread::Run() {
     DWORD cancelledBytes = 0;
     if (pending && ::CancelIo(folder.Get())) ::GetOverlappedResult(folder.Get(), &overlapped, &cancelledBytes, TRUE);
 
-    DeleteFileRetry(StopMarkerPath().c_str(), kMarkerDeleteRetries);
+    // A marker left behind is the engine's own file: passed over by the
+    // walk and deleted by the next stop.
+    (void)DeleteFileRetry(StopMarkerPath().c_str(), kMarkerDeleteRetries);
     Log(L"FileMonitorThread stopped(%s).", m_root.c_str());
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include "BrelioServices/Log.h"
 #include "BrelioServices/Settings.h"
-#include "BrelioSync/EngineHost.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioServices/RelativePath.h"
 #include "BrelioSync/SyncManager.h"
@@ -12,13 +11,14 @@ void CFileSyncThread::Configure(const SyncEnvironment& environment) {
     m_stopSeen = false;
 }
 
-SyncEnvironment CFileSyncThread::EnvironmentFromApp(CSyncManager* manager) {
-    const CSettings& settings = engine_host::Settings();
+SyncEnvironment CFileSyncThread::EnvironmentFromHost(CSyncManager* manager) {
+    IEngineHost& host = manager->GetHost();
+    const CSettings& settings = host.GetSettings();
     SyncEnvironment environment;
     environment.syncRoot = settings.GetRootDir();
     environment.databasePath = settings.GetLocalStoragePath();
-    environment.storageMutex = &engine_host::StorageMutex();
-    environment.stopEvent = engine_host::StopEvent();
+    environment.storageMutex = &host.GetStorageMutex();
+    environment.stopEvent = host.GetStopEvent();
     environment.syncManager = manager;
     environment.selectedFolders = &settings.GetSyncFolders();
     return environment;

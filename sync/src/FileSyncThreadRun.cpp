@@ -1,10 +1,11 @@
 // The sync thread's life: its start, its wait for requests and the two
 // passes it runs.
-#include "BrelioApp/StringIds.h"
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/SyncManager.h"
@@ -16,18 +17,15 @@ namespace {
 HRESULT GetDriveRevision(uint64_t& revision) {
     RequestStatus status;
     DriveInfoList drives;
-    const HRESULT got = GetDrives(status, drives);
-    if (FAILED(got)) {
-        Log(L"Failed to get latest revision(0x%x).", static_cast<unsigned>(got));
-        return got;
-    }
+    BRELIO_RETURN_IF_FAILED(GetDrives(status, drives), L"Failed to get latest revision(0x%x).");
     revision = GetPrivateDriveLatestRevision(drives);
     return S_OK;
 }
 
 }  // namespace
 
-CFileSyncThread::~CFileSyncThread() { Stop(INFINITE); }
+// Nothing is left to tell of a stop on the way out: it waits until the end.
+CFileSyncThread::~CFileSyncThread() { (void)Stop(INFINITE); }
 
 HRESULT CFileSyncThread::Stop(DWORD milliseconds) {
     if (GetThreadHandle() == nullptr) return S_OK;
@@ -37,7 +35,7 @@ HRESULT CFileSyncThread::Stop(DWORD milliseconds) {
 
 HRESULT CFileSyncThread::Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager) {
     if (IsRunning()) return HRESULT_FROM_WIN32(ERROR_BUSY);
-    return Start(EnvironmentFromApp(manager), partialSyncEvent, fullSyncEvent);
+    return Start(EnvironmentFromHost(manager), partialSyncEvent, fullSyncEvent);
 }
 
 HRESULT CFileSyncThread::Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent,
@@ -121,13 +119,17 @@ void CFileSyncThread::FullSync() {
     const bool wholeWalk = SUCCEEDED(walked) && !m_passIncomplete && !CheckStop();
     CLocalStorage storage = Storage();
     if (wholeWalk) {
-        storage.Cleanup();
+        // Rows it could not drop (the storage logged why) are stale rows
+        // still, and the next whole walk drops them.
+        (void)storage.Cleanup();
         if (m_walkRefused) RememberWalkRefusal(false);
     }
     if (SUCCEEDED(revisionRead) && wholeWalk && driveRevision != 0) {
         uint64_t stored = 0;
+        // Unstored, the changes feed starts where it stood: what it brings
+        // once more finds its work done.
         if (SUCCEEDED(storage.GetLatestRevision(stored)) && driveRevision > stored)
-            storage.SetLatestRevision(driveRevision);
+            (void)storage.SetLatestRevision(driveRevision);
     }
     Log(L"Partial Sync started.");
     const HRESULT synced = PartialSync();

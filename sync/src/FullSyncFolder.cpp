@@ -80,7 +80,13 @@ HRESULT CFileSyncThread::SyncLocalFolder(const wchar_t* path, const WIN32_FIND_D
     if (found != listing.end()) {
         const FileInfo entry = *found;
         listing.erase(found);
-        Storage().InsertFile(entry, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
+        // Unrecorded, the folder is not in agreement: a failed item, and
+        // not walked into, as after any failed folder action.
+        const HRESULT recorded = Storage().InsertFile(entry, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
+        if (FAILED(recorded)) {
+            NotifyResult(path, true, recorded);
+            return recorded;
+        }
         return FullSyncFolder(path, entry.id);
     }
     int status = FILE_STATUS_NONE;

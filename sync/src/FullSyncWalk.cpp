@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
-#include "BrelioApp/StringIds.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/FileOperations.h"
 #include "BrelioServices/Log.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/LocalName.h"
@@ -114,7 +114,9 @@ HRESULT CFileSyncThread::FullSyncWalk() {
         // A selected folder left out of the walk leaves its changes unseen.
         if (result != S_OK) m_passIncomplete = true;
         if (result == E_FAIL) break;
-        if (result == S_OK) FullSyncFolder(folder.c_str(), entry.folderId);
+        // Each of its failures marks the pass incomplete where it happens;
+        // its result is only that of its last action.
+        if (result == S_OK) (void)FullSyncFolder(folder.c_str(), entry.folderId);
     }
     return result;
 }
@@ -154,21 +156,25 @@ HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_
     std::wstring path;
     hr = JoinRemoteRelativePath(m_env.syncRoot.c_str(), relativePath, path);
     if (FAILED(hr)) {
-        ReportSkipped(relativePath, true, hr, L"selected folder path not usable here");
+        // Told and counted; the folder is left out of this walk.
+        (void)ReportSkipped(relativePath, true, hr, L"selected folder path not usable here");
         return S_FALSE;
     }
     if (meta.changeType == "deleted") {
         FileRecord row;
         const bool known = Storage().GetFile(path.c_str(), row) == S_OK;
+        // Each skip is told and counted; the folder is left out of this walk.
         if (known && IsRenamePending(row.file_id, relativePath)) {
-            ReportSkipped(path.c_str(), true, S_FALSE, L"local rename pending");
+            (void)ReportSkipped(path.c_str(), true, S_FALSE, L"local rename pending");
             return S_FALSE;
         }
         if (HasLocalChangesBelow(path.c_str())) {
-            ReportSkipped(path.c_str(), true, S_FALSE, L"changed locally since it was trashed remotely");
+            (void)ReportSkipped(path.c_str(), true, S_FALSE, L"changed locally since it was trashed remotely");
             return S_FALSE;
         }
-        DeleteLocalFolder(path.c_str());
+        // A failed deletion is reported by the deletion and marks the pass
+        // incomplete; the folder is left out of this walk either way.
+        (void)DeleteLocalFolder(path.c_str());
         return S_FALSE;
     }
     // The selection names the folder by its path; the service gives only

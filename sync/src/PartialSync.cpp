@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/SQLiteConnection.h"
@@ -60,13 +61,9 @@ void ReconcileOutcome::MarkUnsettled(const ChangeInfo& change) {
 HRESULT CFileSyncThread::PartialSync() {
     CLocalStorage storage = Storage();
     uint64_t revision = 0;
-    HRESULT hr = storage.GetLatestRevision(revision);
-    if (FAILED(hr)) {
-        Log(L"Failed to get latest revision(0x%x).", static_cast<unsigned>(hr));
-        return hr;
-    }
+    BRELIO_RETURN_IF_FAILED(storage.GetLatestRevision(revision), L"Failed to get latest revision(0x%x).");
     ChangeInfoList remoteChanges;
-    hr = GetAllChanges(revision, remoteChanges);
+    HRESULT hr = GetAllChanges(revision, remoteChanges);
     if (FAILED(hr)) {
         Log(L"Failed to get remote changes(0x%x).", static_cast<unsigned>(hr));
         NotifyResult(m_env.syncRoot.c_str(), false, hr);
@@ -87,6 +84,8 @@ HRESULT CFileSyncThread::PartialSync() {
     if (!localChanges.empty() || !remoteChanges.empty()) hr = Reconcile(localChanges, remoteChanges, outcome);
 
     const uint64_t settled = SettledRevision(revision, highestFetched, outcome);
-    if (settled > revision) storage.SetLatestRevision(settled);
+    // Unstored, the next pass asks from the older revision: what it brings
+    // once more finds its work done.
+    if (settled > revision) (void)storage.SetLatestRevision(settled);
     return hr;
 }

@@ -1,6 +1,7 @@
 // Both sides changed, and into the same content. This is what a kill leaves
 // between the service carrying out a transfer and the row being written:
 // no conflict, only the row to catch up.
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/ContentHash.h"
 #include "BrelioServices/Log.h"
@@ -35,11 +36,8 @@ HRESULT CFileSyncThread::RecordIfSameContent(const FileInfo& remote, const wchar
 
     // The row may be held under the entry's id or under the name: the
     // storage's insert takes either and writes it in sync.
-    const HRESULT hr = Storage().InsertFile(remote, path, size, FileTimeToTicks(before), FILE_STATUS_SYNCED);
-    if (FAILED(hr)) {
-        Log(L"%s - failed to record the same content(0x%x).", path, static_cast<unsigned>(hr));
-        return hr;
-    }
+    BRELIO_RETURN_IF_FAILED(Storage().InsertFile(remote, path, size, FileTimeToTicks(before), FILE_STATUS_SYNCED),
+                            L"%s - failed to record the same content(0x%x).", path);
     Log(L"%s - same content on both sides.", path);
     return S_OK;
 }

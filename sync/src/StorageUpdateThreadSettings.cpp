@@ -2,12 +2,12 @@
 #include "BrelioSync/EngineHost.h"
 #include "BrelioSync/StorageUpdateThread.h"
 
-StorageUpdateSettings StorageUpdateSettings::FromApp() {
-    const CSettings& host = engine_host::Settings();
+StorageUpdateSettings StorageUpdateSettings::FromHost(IEngineHost& host) {
+    const CSettings& stored = host.GetSettings();
     StorageUpdateSettings settings;
-    settings.syncRoot = host.GetRootDir();
-    settings.databasePath = host.GetLocalStoragePath();
-    settings.storageMutex = &engine_host::StorageMutex();
-    settings.selectedFolders = &host.GetSyncFolders();
+    settings.syncRoot = stored.GetRootDir();
+    settings.databasePath = stored.GetLocalStoragePath();
+    settings.storageMutex = &host.GetStorageMutex();
+    settings.selectedFolders = &stored.GetSyncFolders();
     return settings;
 }

@@ -3,12 +3,11 @@
 #include "BrelioCore/JXEvent.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/Settings.h"
-#include "BrelioSync/EngineHost.h"
 
 HRESULT CSyncManager::StartAll() {
     if (m_started) return HRESULT_FROM_WIN32(ERROR_BUSY);
     AwaitLastRun();
-    std::wstring root = engine_host::Settings().GetRootDir();
+    std::wstring root = m_host.GetSettings().GetRootDir();
     const HRESULT monitor = m_monitor.Start(&m_queue, &m_ignoreList, &m_fullSyncEvent, root);
     // The passes start only once the monitor watches: a change made before
     // would reach no pass until the next start. A folder that cannot be
@@ -18,7 +17,7 @@ HRESULT CSyncManager::StartAll() {
     const HRESULT results[] = {
         monitor,
         m_storageUpdate.Start(&m_queue, &m_ignoreList, &m_partialSyncEvent, &m_fullSyncEvent,
-                              StorageUpdateSettings::FromApp()),
+                              StorageUpdateSettings::FromHost(m_host)),
         m_syncThread.Start(&m_partialSyncEvent, &m_fullSyncEvent, this),
     };
     m_started = true;
@@ -29,7 +28,7 @@ HRESULT CSyncManager::StartAll() {
 
 HRESULT CSyncManager::StopAll() {
     m_started = false;
-    engine_host::StopEvent().SetEvent();
+    m_host.GetStopEvent().SetEvent();
     const HRESULT monitor = m_monitor.Stop(kThreadWait);
     m_queue.Enqueue(L"", 0, false);
     m_queue.Signal();
@@ -47,10 +46,11 @@ void CSyncManager::AwaitLastRun() {
     // again until it ends, the storage-update thread reads its stop request
     // and the sync thread's run stays stopped. A thread not started or
     // already closed returns at once.
-    m_monitor.Stop(INFINITE);
+    // Each waits until its thread has ended, so there is no result to tell.
+    (void)m_monitor.Stop(INFINITE);
     if (m_storageUpdate.GetThreadHandle() != nullptr && SUCCEEDED(m_storageUpdate.Close(INFINITE)))
         m_queue.Clear();
-    m_syncThread.Stop(INFINITE);
+    (void)m_syncThread.Stop(INFINITE);
 }
 
 void CSyncManager::RequestSync(bool full) {

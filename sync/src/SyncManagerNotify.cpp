@@ -1,8 +1,6 @@
 #include <memory>
 
-#include "BrelioApp/StringTable.h"
 #include "BrelioServices/SessionError.h"
-#include "BrelioSync/EngineHost.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 
@@ -16,11 +14,10 @@ BOOL CSyncManager::PostItem(const wchar_t* path, bool isFolder, int kind) {
 
 BOOL CSyncManager::NotifyResult(const wchar_t* path, bool isFolder, HRESULT result) {
     if (IsSessionError(result))
-        return engine_host::PostToMainFrame(WM_SYNCITEM, SYNCITEM_SIGN_OUT,
-                                            static_cast<LPARAM>(static_cast<uint32_t>(result)));
+        return m_host.PostToMainFrame(WM_SYNCITEM, SYNCITEM_SIGN_OUT, static_cast<LPARAM>(static_cast<uint32_t>(result)));
     return PostItem(path, isFolder, FAILED(result) ? SYNC_ITEM_FAILED : SYNC_ITEM_DONE);
 }
 
 BOOL CSyncManager::NotifyStatus(UINT stringId) {
-    return PostItem(LoadStringText(stringId).c_str(), false, SYNC_ITEM_STATUS);
+    return PostItem(m_host.LoadText(stringId).c_str(), false, SYNC_ITEM_STATUS);
 }

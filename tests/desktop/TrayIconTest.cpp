@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "BrelioApp/ResourceIds.h"
+#include "BrelioApp/TrayIconMessage.h"
 #include "BrelioCore/JXIcon.h"
 #include "BrelioCore/JXShell.h"
 #include "BrelioFramework/Module.h"
@@ -22,7 +23,7 @@ TEST(JXShell, TrayIconIsAddedWithItsTipAndRemovedOnce) {
 
     // Whatever an earlier run left goes first, as the main frame does.
     CJXShell::NotifyIcon(NIM_DELETE, kTestTrayId, nullptr, window, 0, nullptr, nullptr);
-    EXPECT_TRUE(CJXShell::NotifyIcon(NIM_ADD, kTestTrayId, ATL::GetModuleInstance(), window, WM_APP + 11,
+    EXPECT_TRUE(CJXShell::NotifyIcon(NIM_ADD, kTestTrayId, ATL::GetModuleInstance(), window, WM_TRAYICON,
                                      L"Brelio! Drive tip longer than nothing", icon));
     EXPECT_TRUE(CJXShell::NotifyIcon(NIM_DELETE, kTestTrayId, nullptr, window, 0, nullptr, nullptr));
     EXPECT_FALSE(CJXShell::NotifyIcon(NIM_DELETE, kTestTrayId, nullptr, window, 0, nullptr, nullptr));

@@ -4,7 +4,7 @@
 
 #include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 #include "MessageView.h"
@@ -24,7 +24,7 @@ protected:
 
     CMessageView m_panel;
     CMessageView m_frame;
-    CSyncManager m_manager;
+    CSyncManager m_manager{*CDriveApp::GetInstance()};
 };
 
 TEST_F(Notify, ResultsBecomeDoneOrFailedItems) {
@@ -102,7 +102,7 @@ TEST(SyncItem, LongPathsAreCutAt260) {
 }
 
 TEST(SyncItem, PostWithoutAViewKeepsNothing) {
-    CSyncManager manager;
+    CSyncManager manager(*CDriveApp::GetInstance());
     EXPECT_FALSE(manager.PostItem(L"a", false, SYNC_ITEM_DONE));
 }
 

@@ -6,7 +6,7 @@
 
 #include "BrelioApp/OptionsWnd.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/GlobalSettings.h"
 #include "BrelioServices/PathHelpers.h"
 #include "BrelioServices/RegistryLayout.h"
@@ -34,7 +34,7 @@ TEST_F(OptionPages, TheFolderChoiceFollowsTheStoredSelection) {
         } else {
             StoreSelection({});
         }
-        COptionsWnd window;
+        COptionsWnd window(m_settings, m_program);
         RunOptions(window, [&](COptionsWnd& w) {
             HWND page = w.GetFolderPage();
             EXPECT_EQ(::IsDlgButtonChecked(page, IDC_ALL_FOLDERS), c.stored ? 0u : 1u);
@@ -72,7 +72,7 @@ TEST_F(OptionPages, TheFolderChoiceFollowsTheStoredSelection) {
 
 TEST_F(OptionPages, ASelectionWithoutFoldersIsRefused) {
     m_script.AnswerBox(IDOK);
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     RunOptions(window, [&](COptionsWnd& w) {
         ClickButton(w.GetFolderPage(), IDC_SELECTED_FOLDERS);
         PressOk(w);
@@ -123,7 +123,7 @@ TEST_F(OptionPages, OnlyAFolderThatCanBeSyncedIsStored) {
         ASSERT_EQ(m_settings.SetRootDir(m_root.c_str()), S_OK);
         const size_t boxes = m_script.BoxTexts().size();
         if (!c.stored) m_script.AnswerBox(IDOK);
-        COptionsWnd window;
+        COptionsWnd window(m_settings, m_program);
         bool closed = false;
         RunOptions(window, [&](COptionsWnd& w) {
             ::SetDlgItemTextW(w.GetFolderPage(), IDC_ROOT_FOLDER, c.text.c_str());
@@ -150,7 +150,7 @@ TEST_F(OptionPages, TheLoginPageShowsTheAccountAsTheServiceSpellsIt) {
     SetAuthHeader(m_account.SessionHeader().c_str());
     SignIn(L"\uD64D\uAE38\uB3D9", m_root);
     ClearLog();
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     std::wstring shown;
     RunOptions(window, [&](COptionsWnd& w) {
         ClickPaneRow(w.GetNavPane(), 2);
@@ -167,7 +167,7 @@ TEST_F(OptionPages, TheLoginPageShowsTheAccountAsTheServiceSpellsIt) {
 TEST_F(OptionPages, WithoutAnAccountTheLoginPageAsksNothing) {
     ASSERT_EQ(m_settings.SetAccount(nullptr, nullptr), ERROR_SUCCESS);
     ClearLog();
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     std::wstring shown = L"unread";
     RunOptions(window, [&](COptionsWnd& w) {
         ClickPaneRow(w.GetNavPane(), 2);
@@ -184,7 +184,7 @@ TEST_F(OptionPages, WithoutAnAccountTheLoginPageAsksNothing) {
 TEST_F(OptionPages, TheLoginChecksFollowTheStoredSettings) {
     ASSERT_EQ(m_settings.SetAutoLogin(true), ERROR_SUCCESS);
     SetAutoStart(true);
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     RunOptions(window, [&](COptionsWnd& w) {
         ClickPaneRow(w.GetNavPane(), 2);
         EXPECT_EQ(::IsDlgButtonChecked(w.GetLoginPage(), IDC_KEEP_LOGIN), 1u);
@@ -215,7 +215,7 @@ TEST_F(OptionPages, TheShellFolderPickerOnlyFillsTheFolderText) {
             const int button = c.pick ? IDOK : IDCANCEL;
             ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
         });
-        COptionsWnd window;
+        COptionsWnd window(m_settings, m_program);
         std::wstring shown;
         RunOptions(window, [&](COptionsWnd& w) {
             ClickButton(w.GetFolderPage(), IDC_CHANGE_FOLDER);

@@ -65,7 +65,8 @@ LRESULT CALLBACK CRecordingFrame::FrameProc(HWND window, UINT message, WPARAM wP
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-OptionsTest::OptionsTest() : m_settings(CDriveApp::GetInstance()->GetSettings()) {}
+OptionsTest::OptionsTest()
+    : m_settings(CDriveApp::GetInstance()->GetSettings()), m_program(*CDriveApp::GetInstance()) {}
 
 void OptionsTest::SetUp() {
     StandinTest::SetUp();

@@ -59,7 +59,10 @@ protected:
     // Makes this start a first run, as the program's start would see it.
     void MakeFirstRun();
 
+    // The program's own settings and the program itself, which the windows
+    // are made with.
     CSettings& m_settings;
+    IOptionsProgram& m_program;
     std::wstring m_root;
     CRecordingFrame m_frame;
     CDialogScript m_script;

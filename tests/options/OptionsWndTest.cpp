@@ -5,7 +5,7 @@
 
 #include "BrelioApp/OptionsWnd.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/DatabasePath.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "OptionsFixture.h"
@@ -91,7 +91,7 @@ TEST_F(OptionsWindow, WhatOkStoresAndReports) {
         const std::wstring otherRoot = m_folder / (L"other" + std::to_wstring(++round));
         ASSERT_TRUE(::CreateDirectoryW(otherRoot.c_str(), nullptr));
 
-        COptionsWnd window;
+        COptionsWnd window(m_settings, m_program);
         const INT_PTR result = RunOptions(window, [&](COptionsWnd& w) {
             if (c.tickB) TickInPicker(m_script, w.GetFolderPage(), L"B");
             if (c.otherRoot) ::SetDlgItemTextW(w.GetFolderPage(), IDC_ROOT_FOLDER, otherRoot.c_str());
@@ -126,7 +126,7 @@ TEST_F(OptionsWindow, WhatOkStoresAndReports) {
 }
 
 TEST_F(OptionsWindow, LoginSettingsAreStoredOnlyFromAnOpenedPage) {
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     RunOptions(window, [&](COptionsWnd& w) {
         SaveWindowShot(w.m_hWnd, L"options-folder-page");
         ExpectOptionsDrawn(w, Shown::kFolderPage);
@@ -153,7 +153,7 @@ TEST_F(OptionsWindow, ThePaneDoesNotLeaveAPageThatFailsItsCheck) {
     const std::set<std::wstring> before = DescribeTree(kSettingsKeyPath);
     m_script.AnswerBox(IDOK);
     m_script.AnswerBox(IDOK);
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     const INT_PTR result = RunOptions(window, [&](COptionsWnd& w) {
         ClickButton(w.GetFolderPage(), IDC_SELECTED_FOLDERS);  // and no folder chosen
         ClickPaneRow(w.GetNavPane(), 2);
@@ -175,7 +175,7 @@ TEST_F(OptionsWindow, AFolderThatCannotBeStoredKeepsTheWindowOpen) {
     const std::wstring otherRoot = m_folder / L"other";
     ASSERT_TRUE(::CreateDirectoryW(otherRoot.c_str(), nullptr));
     m_script.AnswerBox(IDOK);
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     const INT_PTR result = RunOptions(window, [&](COptionsWnd& w) {
         // The account's key is gone from under the window.
         ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, AccountKey().c_str()), ERROR_SUCCESS);
@@ -204,7 +204,7 @@ TEST_F(OptionsWindow, LogOutClosesTheWindowAndTellsTheMainFrameOnlyWhenConfirmed
         m_frame.received.clear();
         const size_t boxesBefore = m_script.BoxTexts().size();
         m_script.AnswerBox(c.answer);
-        COptionsWnd window;
+        COptionsWnd window(m_settings, m_program);
         bool stillRunning = false;
         const INT_PTR result = RunOptions(window, [&](COptionsWnd& w) {
             ClickPaneRow(w.GetNavPane(), 2);
@@ -230,7 +230,7 @@ namespace {
 // own loop, and round to the page's first one (OK and Cancel are no tab
 // stops).
 TEST_F(OptionsWindow, TabMovesThroughThePageControls) {
-    COptionsWnd window;
+    COptionsWnd window(m_settings, m_program);
     std::vector<int> focused;
     RunOptions(window, [&](COptionsWnd& w) {
         HWND page = w.GetFolderPage();

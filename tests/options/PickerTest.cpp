@@ -7,7 +7,7 @@
 
 #include "BrelioApp/RemoteFolderDlg.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "OptionsFixture.h"
 #include "WindowPixels.h"
 
@@ -36,7 +36,7 @@ protected:
     // Runs the picker on `list` with `step` driving its tree.
     INT_PTR RunPicker(CSyncFolderList& list, std::function<void(HWND dialog, HWND tree)> step) {
         m_script.OnNextDialog([step](HWND dialog) { step(dialog, ::GetDlgItem(dialog, IDC_FOLDER_TREE)); });
-        CRemoteFolderDlg picker(&list);
+        CRemoteFolderDlg picker(&list, m_program);
         return picker.DoModal(m_frame.GetViewWindow());
     }
 };
@@ -221,7 +221,7 @@ TEST_F(Picker, ASessionErrorOnTheRootEndsThePickerWithItsMessage) {
     CSyncFolderList list;
     list.Add(L"B", FolderId("/B"));
     m_script.AnswerBox(IDOK);
-    CRemoteFolderDlg picker(&list);
+    CRemoteFolderDlg picker(&list, m_program);
     EXPECT_EQ(picker.DoModal(m_frame.GetViewWindow()), IDCANCEL);
     EXPECT_EQ(m_script.BoxTexts(), std::vector<std::wstring>{LoadStringText(IDS_DRIVE_SERVICE_DISABLED)});
     EXPECT_EQ(Describe(list), std::vector<std::wstring>{Entry(L"B")});

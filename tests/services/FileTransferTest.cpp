@@ -312,6 +312,37 @@ TEST_F(FileTransfer, DownloadReplacesTheFileWithTheRemoteContent) {
     EXPECT_EQ(ReadFileBytes(fresh), ReadFileBytes(path));
 }
 
+// Another program that has the new content open for a moment as it is
+// placed (an indexer or a virus scanner reading a file it saw appear, here
+// without letting it be renamed) delays the download, never fails it.
+TEST_F(FileTransfer, AFileHeldForAMomentAsItIsPlacedStillArrives) {
+    const std::wstring path = m_folder / L"held.bin";
+    ASSERT_TRUE(WriteFileBytes(path, "stale"));
+    std::thread letGo;
+    bool held = false;
+    const auto holdTheNewContent = [&]() -> HRESULT {
+        WIN32_FIND_DATAW found = {};
+        const brelio::UniqueFindHandle find(::FindFirstFileW((m_folder / L"$$$*").c_str(), &found));
+        if (!find) return S_OK;
+        UniqueKernelHandle file(::CreateFileW((m_folder / found.cFileName).c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        held = static_cast<bool>(file);
+        letGo = std::thread([file = std::move(file)]() mutable {
+            ::Sleep(600);
+            file.Reset();
+        });
+        return S_OK;
+    };
+    uint64_t size = 0;
+    FILETIME time = {};
+    EXPECT_EQ(DownloadFile(m_old, path.c_str(), size, time, nullptr, holdTheNewContent), 0);
+    if (letGo.joinable()) letGo.join();
+    EXPECT_TRUE(held) << "the new content was held as it was placed";
+    EXPECT_EQ(Sha256HexOfFile(path), Item(m_old)["sha256"].asString());
+    EXPECT_TRUE(SameTime(time, LastWriteOf(path)));
+    EXPECT_EQ(CountMatching(m_folder.Path(), L"$$$*"), 0u);
+}
+
 TEST(DownloadTempName, OnlyTheEnginesOwnShapeMatches) {
     const struct {
         const wchar_t* name;

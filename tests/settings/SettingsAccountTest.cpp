@@ -192,7 +192,7 @@ TEST_F(SettingsAccount, EmptySelectionKeepsTheOldListOnDiskAndANewOneReplacesIt)
     const std::wstring listKey = AccountKey(L"kim@acme") + L"\\SyncFolder";
     EXPECT_EQ(DescribeTree(listKey.c_str()),
               (std::set<std::wstring>{L"K ", L"V |A|REG_QWORD", L"V |B|REG_QWORD"}));
-    settings.LoadAccount();
+    EXPECT_EQ(settings.LoadAccount(), S_OK);
     EXPECT_TRUE(settings.GetSyncFolders().IsEmpty()) << "the old list is not read while the flag is 0";
 
     CSyncFolderList second;

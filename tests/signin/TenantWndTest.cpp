@@ -7,8 +7,8 @@
 
 #include "BrelioApp/EmbeddedFont.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "BrelioApp/TenantWnd.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioFramework/Module.h"
 #include "SigninSteps.h"

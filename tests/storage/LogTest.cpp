@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <new>
 #include <regex>
 #include <string>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioServices/Log.h"
 #include "ChildProcess.h"
 #include "TempFolder.h"
@@ -101,6 +104,63 @@ TEST_F(StorageLog, OverlongPathIsCutTo260Characters) {
     SetLogPath(path.c_str());
     WriteLog("cut");
     EXPECT_NE(ReadFileBytes(path.substr(0, 260)).find("cut\r\n"), std::string::npos);
+}
+
+int g_evaluations = 0;
+
+HRESULT Evaluated(HRESULT result) {
+    ++g_evaluations;
+    return result;
+}
+
+HRESULT LeaveIfFailed(HRESULT result) {
+    BRELIO_RETURN_IF_FAILED(Evaluated(result));
+    return S_FALSE;
+}
+
+HRESULT LeaveIfFailedSaying(HRESULT result, const wchar_t* path) {
+    BRELIO_RETURN_IF_FAILED(Evaluated(result), L"%s - failed to download(0x%x).", path);
+    return S_FALSE;
+}
+
+// A failed result leaves with one line: its expression and place, or the
+// caller's own text. A success goes on and writes nothing; with the log
+// switched off, a failure leaves all the same.
+TEST_F(StorageLog, AFailureLeavesWithOneLineOfItsExpressionAndPlaceOrOfTheCallersText) {
+    g_evaluations = 0;
+    EXPECT_EQ(LeaveIfFailed(S_OK), S_FALSE);
+    EXPECT_EQ(LeaveIfFailedSaying(S_FALSE, L"a.txt"), S_FALSE);
+    EXPECT_FALSE(FileExists(m_path));
+    EXPECT_EQ(LeaveIfFailed(E_ACCESSDENIED), E_ACCESSDENIED);
+    EXPECT_EQ(LeaveIfFailedSaying(E_FAIL, L"C:\\Sync\\a.txt"), E_FAIL);
+    EXPECT_EQ(g_evaluations, 4) << "each expression is evaluated once";
+
+    const std::string text = ReadFileBytes(m_path);
+    const std::string tag = ThreadTag();
+    EXPECT_TRUE(std::regex_search(
+        text, std::regex(R"(\) Evaluated\(result\) failed\(0x80070005\) at LogTest\.cpp\(\d+\)\.\r\n)")))
+        << text;
+    EXPECT_NE(text.find(tag + "C:\\Sync\\a.txt - failed to download(0x80004005).\r\n"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+
+    SetLogEnabled(false);
+    EXPECT_EQ(LeaveIfFailed(E_FAIL), E_FAIL);
+    EXPECT_EQ(ReadFileBytes(m_path), text);
+}
+
+// What is thrown inside an entry of the module ends there as the entry's
+// failure, with one line; a result passes through.
+TEST_F(StorageLog, AnExceptionInsideAnEntryEndsThereAsItsFailure) {
+    EXPECT_EQ(GuardEntry("Quiet", E_UNEXPECTED, [] { return S_FALSE; }), S_FALSE);
+    EXPECT_FALSE(FileExists(m_path));
+    EXPECT_EQ(GuardEntry("DllGetClassObject", E_UNEXPECTED, []() -> HRESULT { throw std::bad_alloc(); }),
+              E_UNEXPECTED);
+    EXPECT_EQ(GuardEntry("UpdateFile", -7, []() -> int { throw 7; }), -7);
+
+    const std::string text = ReadFileBytes(m_path);
+    EXPECT_NE(text.find(ThreadTag() + "DllGetClassObject ended by an exception(0x8000ffff).\r\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(ThreadTag() + "UpdateFile ended by an exception(0xfffffff9).\r\n"), std::string::npos) << text;
 }
 
 // Another process holds the file without any sharing for a while.

@@ -1,7 +1,7 @@
 // The start-up look at the database after a writer was killed in the middle
 // of a transaction: the journal it left is rolled back, and the file is
 // taken for what it holds, never for someone else's because of the journal.
-#include "BrelioApp/LocalStorageVersion.h"
+#include "BrelioServices/LocalStorageVersion.h"
 #include "ChildProcess.h"
 #include "StorageTest.h"
 

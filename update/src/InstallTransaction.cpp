@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioServices/Log.h"
 #include "UpdateResults.h"
 
@@ -103,20 +104,14 @@ HRESULT CInstallTransaction::StageFile(const std::wstring& source, const std::ws
 HRESULT CInstallTransaction::Replace(Entry& entry, const RetryInUse& retryInUse) {
     entry.hadTarget = ::PathFileExistsW(entry.target.c_str()) != FALSE;
     if (entry.hadTarget) {
-        const HRESULT named = FreeBackupName(entry.target, entry.backup);
-        if (FAILED(named)) {
-            Log(L"replace %s failed(0x%x).", entry.target.c_str(), named);
-            return named;
-        }
+        BRELIO_RETURN_IF_FAILED(FreeBackupName(entry.target, entry.backup), L"replace %s failed(0x%x).",
+                                entry.target.c_str());
         HRESULT moved = MoveReplacing(entry.target, entry.backup);
         if (FAILED(moved) && IsSharingViolation(moved) && retryInUse) {
             const HRESULT answer = retryInUse(entry.target, moved);
             moved = SUCCEEDED(answer) ? MoveReplacing(entry.target, entry.backup) : answer;
         }
-        if (FAILED(moved)) {
-            Log(L"replace %s failed(0x%x).", entry.target.c_str(), moved);
-            return moved;
-        }
+        BRELIO_RETURN_IF_FAILED(moved, L"replace %s failed(0x%x).", entry.target.c_str());
     }
     const HRESULT placed = MoveReplacing(entry.staged, entry.target);
     if (FAILED(placed)) {

@@ -1,5 +1,6 @@
 #include <shlwapi.h>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
@@ -69,10 +70,7 @@ HRESULT CUpdateManager::Download() {
     if (SUCCEEDED(result)) (void)SetIniValue(kIniVersionKey, m_version);
     m_progressDlg.Close();
 
-    if (FAILED(result)) {
-        Log(L"Download failed(0x%x).", result);
-        return result;
-    }
+    BRELIO_RETURN_IF_FAILED(result, L"Download failed(0x%x).");
     Log(L"Download completed(%s).", m_workDir.c_str());
     return S_OK;
 }

@@ -3,10 +3,12 @@
 // in three processes and meet only in the work directory.
 #include <windows.h>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/JXHttpRequest.h"
 #include "BrelioFramework/Module.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
+#include "BrelioUpdate/CheckUpdateModes.h"
 #include "BrelioUpdate/InstallLeftovers.h"
 #include "BrelioUpdate/ProgramExitWait.h"
 #include "BrelioUpdate/ProgramStart.h"
@@ -19,7 +21,6 @@
 
 namespace {
 
-constexpr int kPeriodicCheck = 2;
 constexpr int kNoUpdate = 1;
 // How long a call waits, at its end, for WinHTTP to be done with it. On
 // Windows a closed request is reported closed at once; under Wine one cut
@@ -62,13 +63,7 @@ void RestartAfterFailure(CUpdateManager& manager, const std::wstring& program) {
     (void)manager.Execute(program, true, false, kAfterFailedUpdateArgument);
 }
 
-}  // namespace
-
-// Stage 1, inside the running program: 0 when the next stage has started
-// and the caller must exit; 1 when there is no update; E_ABORT when the
-// user declined; E_FAIL when the check failed; another failure when the
-// download or the start failed (the user has been told).
-extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
+int RunCheckUpdate(int mode) {
     const CReturnAfterWinHttp afterWinHttp;
     // This runs in the installed program, at its start and now and then:
     // what an earlier install could not remove may be free by now.
@@ -76,7 +71,7 @@ extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
     CUpdateManager manager;
     UpdateCheck answer = manager.CheckVersion();
     // A periodic check interrupts the user's work: it always asks.
-    if (answer == UpdateCheck::kMajor && mode == kPeriodicCheck) answer = UpdateCheck::kMinor;
+    if (answer == UpdateCheck::kMajor && mode == kCheckUpdatePeriodic) answer = UpdateCheck::kMinor;
     switch (answer) {
         case UpdateCheck::kMajor:
             ShowMessageFormat(IDS_UPDATE_MAJOR, manager.Version().c_str(), kBoxInformation);
@@ -97,11 +92,7 @@ extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
     return ShowFailure(result);
 }
 
-// Stage 2, inside the new program in the work directory: runs the launcher
-// there and starts the installed program again: as usual when the update
-// was installed, without the update check after a failure (once the user
-// has been told).
-extern "C" __declspec(dllexport) int ApplyUpdate(const wchar_t* installDir) {
+int RunApplyUpdate(const wchar_t* installDir) {
     const CReturnAfterWinHttp afterWinHttp;
     const std::wstring install = installDir ? installDir : L"";
     CUpdateManager manager(GetModuleDirectory());
@@ -120,13 +111,39 @@ extern "C" __declspec(dllexport) int ApplyUpdate(const wchar_t* installDir) {
     return ShowFailure(manager.Execute(program, true, false, L""));
 }
 
-// Stage 3, inside the launcher: installs the work directory. The result is
-// the launcher's exit code (see UpdateFileExitCode).
-extern "C" __declspec(dllexport) int UpdateFile() {
+int RunUpdateFile() {
     const CReturnAfterWinHttp afterWinHttp;
     const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     CUpdateManager manager(GetModuleDirectory());
     const HRESULT result = manager.UpdateFiles();
     ::SetCursor(previous);
     return UpdateFileExitCode(ShowFailure(result));
+}
+
+}  // namespace
+
+// Each export ends what is thrown inside it as E_UNEXPECTED: the program
+// that calls it is no C++ of this library.
+
+// Stage 1, inside the running program: 0 when the next stage has started
+// and the caller must exit; 1 when there is no update; E_ABORT when the
+// user declined; E_FAIL when the check failed; another failure when the
+// download or the start failed (the user has been told).
+extern "C" __declspec(dllexport) int CheckUpdate(int mode) {
+    return brelio::GuardEntry(__func__, static_cast<int>(E_UNEXPECTED), [mode] { return RunCheckUpdate(mode); });
+}
+
+// Stage 2, inside the new program in the work directory: runs the launcher
+// there and starts the installed program again: as usual when the update
+// was installed, without the update check after a failure (once the user
+// has been told).
+extern "C" __declspec(dllexport) int ApplyUpdate(const wchar_t* installDir) {
+    return brelio::GuardEntry(__func__, static_cast<int>(E_UNEXPECTED),
+                              [installDir] { return RunApplyUpdate(installDir); });
+}
+
+// Stage 3, inside the launcher: installs the work directory. The result is
+// the launcher's exit code (see UpdateFileExitCode).
+extern "C" __declspec(dllexport) int UpdateFile() {
+    return brelio::GuardEntry(__func__, UpdateFileExitCode(E_UNEXPECTED), [] { return RunUpdateFile(); });
 }

@@ -1,5 +1,6 @@
 #include <shlwapi.h>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/Log.h"
 #include "BrelioServices/PathHelpers.h"
@@ -47,11 +48,8 @@ HRESULT CUpdateManager::UpdateFiles() {
     // moment; replacing them under it would leave a half-new install.
     std::wstring program;
     if (JoinPath(installDir.c_str(), kDriveProgramName, program)) {
-        const HRESULT waited = WaitForProgramExit(program, kProgramExitTimeoutMs);
-        if (FAILED(waited)) {
-            Log(L"%s is still running(0x%x).", program.c_str(), waited);
-            return waited;
-        }
+        BRELIO_RETURN_IF_FAILED(WaitForProgramExit(program, kProgramExitTimeoutMs), L"%s is still running(0x%x).",
+                                program.c_str());
     }
     return CopyFiles(m_workDir, installDir);
 }

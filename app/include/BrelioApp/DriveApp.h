@@ -5,12 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "BrelioApp/OptionsProgram.h"
 #include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXIcon.h"
 #include "BrelioCore/JXView.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/Settings.h"
+#include "BrelioServices/SyncFolderCheck.h"
+#include "BrelioSync/EngineHost.h"
 
 class CMainFrame;
 class CSyncManager;
@@ -21,8 +24,10 @@ class CMessageLoop;
 // The process-wide application object: owner of the settings, the sync
 // manager, the workers' stop event and the storage mutex; knows the main
 // frame. Built and changed on the UI thread; the workers only read the
-// settings, wait on the stop event, take the mutex and post to the frame.
-class CDriveApp {
+// settings, wait on the stop event, take the mutex and post to the frame,
+// all through the engine's host interface. The options window reaches it
+// through its own.
+class CDriveApp final : public IEngineHost, public IOptionsProgram {
 public:
     static CDriveApp* GetInstance();
     static void DestroyInstance();
@@ -64,22 +69,17 @@ public:
     HRESULT CheckLocalStorageVersion(HWND owner);
     HWND CreateMainFrame(int showCommand);
 
-    // The engine's start-up, shared by the program and its headless
-    // tools: the stored account's session made the REST client's (asked
-    // of the service first when `check`), the database readied, the three
-    // workers started.
+    // The stored account's session made the REST client's, asked of the
+    // service first when `check`.
     HRESULT UseStoredSession(bool check);
     // Refused, with nothing started, while the stored sync folder is one
     // the options window would not take.
-    static constexpr HRESULT kSyncFolderRefused = HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
+    static constexpr HRESULT kSyncFolderRefused = ::kSyncFolderRefused;
     HRESULT StartSyncThreads();
     // The same with a full sync requested, and the user told when the
     // folder is refused.
     HRESULT StartSyncThreadsOrTell(HWND owner);
     HRESULT StopSyncThreads();
-    // The tools' whole start: account, stored session unchecked, database,
-    // workers.
-    HRESULT StartEngineWithStoredSession();
 
     // Nested message loops (modal windows, message boxes, menus, the
     // update check) are counted; exit, sign-out and the update check wait
@@ -96,11 +96,11 @@ public:
     enum DeferredAction : unsigned { kDeferExit = 1, kDeferLogout = 2, kDeferUpdateCheck = 4 };
     void Defer(DeferredAction action) { m_deferred |= action; }
 
-    int ShowMessage(HWND owner, UINT stringId, UINT type);
+    int ShowMessage(HWND owner, UINT stringId, UINT type) override;
     int ShowMessageText(HWND owner, const wchar_t* text, UINT type);
     // FALSE, with nothing posted, while no main frame exists, so that a
     // worker never posts to a frame that is already gone.
-    BOOL PostToMainFrame(UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL PostToMainFrame(UINT message, WPARAM wParam, LPARAM lParam) override;
     // The frame registers itself once its window exists and clears itself
     // on its window's last message.
     void SetMainFrame(CJXView* frame);
@@ -111,13 +111,16 @@ public:
     HWND GetMainFrameWindow() const;
     WTL::CMessageLoop* GetMessageLoop() const { return m_messageLoop; }
 
-    HFONT GetFont() const { return m_uiFont.Get(); }
+    HFONT GetFont() const override { return m_uiFont.Get(); }
     HICON GetIcon(bool small);
     HINSTANCE GetModuleInstance() const { return m_instance; }
     CSettings& GetSettings() { return m_settings; }
+    const CSettings& GetSettings() const override { return m_settings; }
     CSyncManager* GetSyncManager() const { return m_syncManager.get(); }
-    CJXEvent& GetStopEvent() { return m_stopEvent; }
-    CNamedMutex& GetStorageMutex() { return m_storageMutex; }
+    CJXEvent& GetStopEvent() override { return m_stopEvent; }
+    CNamedMutex& GetStorageMutex() override { return m_storageMutex; }
+    // From the program's string table.
+    std::wstring LoadText(UINT stringId) const override;
     // False while the sync folder's database could not be made ready: the
     // engine is not started on it.
     bool IsStorageReady() const { return m_storageReady; }

@@ -11,7 +11,7 @@
 // The web sign-in: the service's own sign-in page of the tenant in an
 // embedded browser, watched until the browser reaches the finalize page,
 // whose body text is the new session.
-class CLoginWnd : public ATL::CWindowImpl<CLoginWnd, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>,
+class CLoginWnd : public ATL::CWindowImpl<CLoginWnd, ATL::CWindow, ATL::CControlWinTraits>,
                   public CModalWndBase,
                   public CWebBrowserEvent::ICallback {
 public:

@@ -11,7 +11,7 @@
 // The web sign-out: the service's sign-out page of the stored account's
 // tenant, loaded in a window that is never shown, until the browser
 // reaches the sign-out finalize page or the wait runs out.
-class CLogoutWnd : public ATL::CWindowImpl<CLogoutWnd, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>,
+class CLogoutWnd : public ATL::CWindowImpl<CLogoutWnd, ATL::CWindow, ATL::CControlWinTraits>,
                    public CModalWndBase,
                    public CWebBrowserEvent::ICallback {
 public:

@@ -3,14 +3,13 @@
 
 #include "BrelioCore/JXIcon.h"
 #include "BrelioApp/SyncView.h"
+#include "BrelioApp/TrayIconMessage.h"
 #include "BrelioCore/JXView.h"
 #include "BrelioFramework/FrameWindow.h"
 #include "BrelioFramework/MessageLoop.h"
 #include "BrelioFramework/MessageMap.h"
 #include "BrelioFramework/WinTraits.h"
-
-// The tray icon's callback message.
-constexpr UINT WM_TRAYICON = WM_APP + 11;
+#include "BrelioSync/SyncItem.h"
 
 // The program's main window: the small status window at the bottom right
 // of the screen, whose client is the sync status panel, hidden most of the time and reached through the tray
@@ -18,7 +17,7 @@ constexpr UINT WM_TRAYICON = WM_APP + 11;
 // the 8-hour update timer, and hears the sign-out requests and settings
 // changes. It deletes itself after its window is gone; destroying it ends
 // the program (quit code 1).
-class CMainFrame : public WTL::CFrameWindowImpl<CMainFrame, ATL::CWindow, ATL::CWinTraits<0x06CF0000, 0x40100>>,
+class CMainFrame : public WTL::CFrameWindowImpl<CMainFrame, ATL::CWindow, ATL::CFrameWinTraits>,
                    public WTL::CMessageFilter,
                    public WTL::CIdleHandler {
 public:
@@ -67,14 +66,14 @@ public:
         COMMAND_ID_HANDLER(kAboutCommand, OnAppAbout)
         COMMAND_ID_HANDLER(kExitCommand, OnAppExit)
         MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(kSyncItemMessage, OnSyncItem)
+        MESSAGE_HANDLER(WM_SYNCITEM, OnSyncItem)
         MESSAGE_HANDLER(WM_TRAYICON, OnTrayIcon)
         MESSAGE_HANDLER(TaskbarCreatedMessage(), OnTaskbarCreated)
         CHAIN_MSG_MAP(FrameBase)
     END_MSG_MAP()
 
 private:
-    using FrameBase = WTL::CFrameWindowImpl<CMainFrame, ATL::CWindow, ATL::CWinTraits<0x06CF0000, 0x40100>>;
+    using FrameBase = WTL::CFrameWindowImpl<CMainFrame, ATL::CWindow, ATL::CFrameWinTraits>;
     static constexpr WORD kOptionsCommand = 103;
     static constexpr WORD kOpenCommand = 0x8011;
     static constexpr WORD kFullSyncCommand = 0x8014;
@@ -83,7 +82,6 @@ private:
     static constexpr WORD kFileNewCommand = 0xE100;
     static constexpr WORD kAboutCommand = 0xE140;
     static constexpr WORD kExitCommand = 0xE141;
-    static constexpr UINT kSyncItemMessage = WM_APP + 10;
     // Explorer broadcasts it when it (and its notification area) starts again.
     static UINT TaskbarCreatedMessage();
 

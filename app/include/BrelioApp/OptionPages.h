@@ -3,9 +3,11 @@
 
 #include <string>
 
+#include "BrelioApp/OptionsProgram.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioFramework/DialogImpl.h"
 #include "BrelioFramework/MessageMap.h"
+#include "BrelioServices/Settings.h"
 #include "BrelioServices/SyncFolderList.h"
 
 // What both option pages share: a white background behind the page and its
@@ -33,6 +35,8 @@ class CFolderOptionDlg : public ATL::CDialogImpl<CFolderOptionDlg>, public COpti
 public:
     enum { IDD = IDD_FOLDER_OPTIONS };
 
+    CFolderOptionDlg(const CSettings& settings, IOptionsProgram& program) : m_settings(settings), m_program(program) {}
+
     BEGIN_MSG_MAP(CFolderOptionDlg)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         COMMAND_ID_HANDLER(IDC_ALL_FOLDERS, OnAllFolders)
@@ -59,6 +63,8 @@ private:
     LRESULT OnChooseFolders(WORD, WORD, HWND, BOOL&);
     LRESULT OnChangeFolder(WORD, WORD, HWND, BOOL&);
 
+    const CSettings& m_settings;
+    IOptionsProgram& m_program;
     std::wstring m_root;
     CSyncFolderList m_folders;
 };
@@ -68,6 +74,8 @@ private:
 class CLoginOptionDlg : public ATL::CDialogImpl<CLoginOptionDlg>, public COptionDlgBase {
 public:
     enum { IDD = IDD_LOGIN_OPTIONS };
+
+    CLoginOptionDlg(const CSettings& settings, IOptionsProgram& program) : m_settings(settings), m_program(program) {}
 
     BEGIN_MSG_MAP(CLoginOptionDlg)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
@@ -84,6 +92,8 @@ private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnLogOut(WORD, WORD, HWND, BOOL&);
 
+    const CSettings& m_settings;
+    IOptionsProgram& m_program;
     bool m_keepLogin = false;
     bool m_autoStart = false;
 };

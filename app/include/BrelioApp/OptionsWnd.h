@@ -7,6 +7,8 @@
 
 #include "BrelioApp/ModalWndBase.h"
 #include "BrelioApp/OptionPages.h"
+#include "BrelioApp/OptionsProgram.h"
+#include "BrelioApp/SignInWindows.h"
 #include "BrelioFramework/MessageMap.h"
 #include "BrelioFramework/WindowImpl.h"
 #include "BrelioSync/SyncItem.h"
@@ -15,19 +17,11 @@
 // command in lParam be left? The answer is 1 or 0.
 constexpr WPARAM SYNCITEM_MAY_LEAVE_PAGE = 0;
 
-// What the options window's OK changed, for its caller.
-enum OptionsResult : int {
-    OPTIONS_NOTHING_TO_PASS_ON = 1,  // nothing changed, or a first run
-    OPTIONS_ROOT_CHANGED = 2,
-    OPTIONS_SELECTION_CHANGED = 3,
-};
-
-using COptionsWinTraits = ATL::CWinTraits<WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0>;
 
 // The rows on the left of the options window: a header and one row per
 // page. Choosing a row asks the window whether the current page may be
 // left, then posts the row's command to it.
-class COptionsNavPane : public ATL::CWindowImpl<COptionsNavPane, ATL::CWindow, COptionsWinTraits> {
+class COptionsNavPane : public ATL::CWindowImpl<COptionsNavPane, ATL::CWindow, ATL::CControlWinTraits> {
 public:
     struct NavItem {
         bool isHeader = false;
@@ -68,13 +62,17 @@ private:
 
 // The modal settings window: the navigation pane on the left, the folder
 // and login pages on the right, OK and Cancel below. OK stores what the
-// pages hold; GetResult then says what changed.
-class COptionsWnd : public ATL::CWindowImpl<COptionsWnd, ATL::CWindow, COptionsWinTraits>, public CModalWndBase {
+// pages hold into the settings it is given; GetResult then says what
+// changed.
+class COptionsWnd : public ATL::CWindowImpl<COptionsWnd, ATL::CWindow, ATL::CControlWinTraits>, public CModalWndBase {
 public:
     static constexpr int kPaneWidth = 160;
     static constexpr int kButtonBand = 64;
 
     DECLARE_WND_CLASS(L"BrelioDrive.OptionsWnd")
+
+    COptionsWnd(CSettings& settings, IOptionsProgram& program)
+        : m_settings(settings), m_program(program), m_folderPage(settings, program), m_loginPage(settings, program) {}
 
     BEGIN_MSG_MAP(COptionsWnd)
         MESSAGE_HANDLER(WM_PAINT, OnPaint)
@@ -114,6 +112,8 @@ private:
     LRESULT OnPageCommand(WORD, WORD id, HWND, BOOL&);
     [[nodiscard]] bool StoreFolderSettings();
 
+    CSettings& m_settings;
+    IOptionsProgram& m_program;
     int m_optionsResult = OPTIONS_NOTHING_TO_PASS_ON;
     HWND m_currentPage = nullptr;
     HWND m_okButton = nullptr;

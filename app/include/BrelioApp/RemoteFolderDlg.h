@@ -14,7 +14,7 @@ class CRemoteFolderDlg : public ATL::CDialogImpl<CRemoteFolderDlg> {
 public:
     enum { IDD = IDD_REMOTE_FOLDERS };
 
-    explicit CRemoteFolderDlg(CSyncFolderList* target) : m_target(target) {}
+    CRemoteFolderDlg(CSyncFolderList* target, IOptionsProgram& program) : m_target(target), m_tree(program) {}
 
     BEGIN_MSG_MAP(CRemoteFolderDlg)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)

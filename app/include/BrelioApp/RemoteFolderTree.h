@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "BrelioApp/OptionsProgram.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/SyncFolderList.h"
 
@@ -23,7 +24,7 @@ public:
     // Posted by the owner to itself, answered with ReconcileChecks.
     static constexpr UINT kReconcileChecks = WM_APP + 21;
 
-    CRemoteFolderTree() = default;
+    explicit CRemoteFolderTree(IOptionsProgram& program) : m_program(program) {}
     CRemoteFolderTree(const CRemoteFolderTree&) = delete;
     CRemoteFolderTree& operator=(const CRemoteFolderTree&) = delete;
 
@@ -59,6 +60,7 @@ private:
     void LoadGrandchildren(HTREEITEM item);
     void SelectClickedCheckBox();
 
+    IOptionsProgram& m_program;
     HWND m_tree = nullptr;
     brelio::UniqueImageList m_images;
     CSyncFolderList* m_target = nullptr;

@@ -9,7 +9,7 @@
 
 // The one-line status bar under the sync list: the latest status message,
 // centred, over a separator line along its top edge.
-class CSyncStatusBar : public ATL::CWindowImpl<CSyncStatusBar, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>> {
+class CSyncStatusBar : public ATL::CWindowImpl<CSyncStatusBar, ATL::CWindow, ATL::CControlWinTraits> {
 public:
     DECLARE_WND_CLASS(L"BrelioDrive.SyncStatusBar")
 

@@ -17,7 +17,7 @@
 // buttons (the drive's web page, the sync folder, the options), the list
 // of sync items and a status bar. The engine posts it every item as
 // WM_SYNCITEM with wParam 1; from then on the panel owns the item.
-class CSyncView : public ATL::CWindowImpl<CSyncView, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>,
+class CSyncView : public ATL::CWindowImpl<CSyncView, ATL::CWindow, ATL::CControlWinTraits>,
                   public CJXCustomUIHandler,
                   public CJXView {
 public:

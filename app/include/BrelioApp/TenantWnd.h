@@ -12,7 +12,7 @@
 
 // The first sign-in window: asks for the organisation's tenant domain and
 // accepts it only when the service knows it.
-class CTenantWnd : public ATL::CWindowImpl<CTenantWnd, ATL::CWindow, ATL::CWinTraits<0x56000000, 0>>,
+class CTenantWnd : public ATL::CWindowImpl<CTenantWnd, ATL::CWindow, ATL::CControlWinTraits>,
                    public CModalWndBase,
                    public CJXCustomUIHandler {
 public:

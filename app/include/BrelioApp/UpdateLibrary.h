@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "BrelioUpdate/CheckUpdateModes.h"
+
 // BrelioDrive does not link against its update library: it loads
 // BrelioUpdate.dll from its own folder for each use, calls one export and
 // unloads it at once, so that a running program never holds the library
@@ -18,9 +20,7 @@ int CallCheckUpdate(HMODULE library, int mode);
 int CallApplyUpdate(HMODULE library, const wchar_t* installDir);
 int CallUpdateFile(HMODULE library);
 
-// One whole use: load, call, free. The modes of CheckUpdate.
-inline constexpr int kCheckUpdateAtStart = 1;
-inline constexpr int kCheckUpdatePeriodic = 2;
+// One whole use: load, call, free; `mode` is one of CheckUpdateModes.h.
 // 0 means an update has started and the program must end; any other
 // result (E_FAIL when the library is missing) lets it go on.
 int RunCheckUpdate(int mode);

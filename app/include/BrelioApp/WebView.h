@@ -44,7 +44,7 @@ private:
 // A child window that hosts the system's WebBrowser control through the
 // framework's ActiveX host, opened at an address, with its page-loaded
 // events going to a callback.
-class CWebView : public ATL::CWindowImpl<CWebView, ATL::CWindow, ATL::CWinTraits<WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0>> {
+class CWebView : public ATL::CWindowImpl<CWebView, ATL::CWindow, ATL::CControlWinTraits> {
 public:
     DECLARE_WND_CLASS_EX(nullptr, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, COLOR_WINDOW)
 

@@ -2,7 +2,6 @@
 #include <shlwapi.h>
 #include <shobjidl.h>
 
-#include "BrelioApp/DriveApp.h"
 #include "BrelioApp/OptionPages.h"
 #include "BrelioApp/RemoteFolderDlg.h"
 #include "BrelioApp/StringIds.h"
@@ -12,8 +11,7 @@
 #include "BrelioServices/SyncFolderCheck.h"
 
 LRESULT CFolderOptionDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
-    CSettings& settings = CDriveApp::GetInstance()->GetSettings();
-    const CSyncFolderList& stored = settings.GetSyncFolders();
+    const CSyncFolderList& stored = m_settings.GetSyncFolders();
     if (stored.IsEmpty()) {
         CheckDlgButton(IDC_ALL_FOLDERS, BST_CHECKED);
         ::EnableWindow(GetDlgItem(IDC_CHOOSE_FOLDERS), FALSE);
@@ -24,7 +22,7 @@ LRESULT CFolderOptionDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
         ::SetFocus(GetDlgItem(IDC_SELECTED_FOLDERS));
         m_folders.CopyFrom(stored, false);
     }
-    m_root = settings.GetRootDir();
+    m_root = m_settings.GetRootDir();
     SetDlgItemText(IDC_ROOT_FOLDER, m_root.c_str());
     return 0;  // the focus has been set
 }
@@ -41,7 +39,7 @@ LRESULT CFolderOptionDlg::OnSelectedFolders(WORD, WORD, HWND, BOOL&) {
 
 LRESULT CFolderOptionDlg::OnChooseFolders(WORD, WORD, HWND, BOOL&) {
     // The picker changes the working copy only on its OK.
-    CRemoteFolderDlg picker(&m_folders);
+    CRemoteFolderDlg picker(&m_folders, m_program);
     (void)picker.DoModal(m_hWnd);
     return 0;
 }
@@ -64,10 +62,9 @@ LRESULT CFolderOptionDlg::OnChangeFolder(WORD, WORD, HWND, BOOL&) {
 }
 
 bool CFolderOptionDlg::Validate(bool checkOnly) {
-    CDriveApp* app = CDriveApp::GetInstance();
     const bool selectedOnly = IsDlgButtonChecked(IDC_SELECTED_FOLDERS) == BST_CHECKED;
     if (selectedOnly && m_folders.IsEmpty()) {
-        app->ShowMessage(GetParent(), IDS_CHOOSE_SYNC_FOLDERS, MB_ICONERROR);
+        m_program.ShowMessage(GetParent(), IDS_CHOOSE_SYNC_FOLDERS, MB_ICONERROR);
         return false;
     }
     const std::wstring text = GetDlgItemText(IDC_ROOT_FOLDER);
@@ -76,7 +73,7 @@ bool CFolderOptionDlg::Validate(bool checkOnly) {
     if (verdict != SyncFolderCheck::Accepted || !::PathIsDirectoryW(folder.c_str())) {
         if (verdict != SyncFolderCheck::Accepted)
             Log(L"%s - refused as the sync folder, %s.", text.c_str(), SyncFolderCheckText(verdict));
-        app->ShowMessage(GetParent(), IDS_FOLDER_NOT_VALID, MB_ICONERROR);
+        m_program.ShowMessage(GetParent(), IDS_FOLDER_NOT_VALID, MB_ICONERROR);
         return false;
     }
     if (!checkOnly) {

@@ -1,4 +1,3 @@
-#include "BrelioApp/DriveApp.h"
 #include "BrelioApp/OptionPages.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioCore/TextConvert.h"
@@ -7,8 +6,7 @@
 #include "BrelioSync/SyncItem.h"
 
 LRESULT CLoginOptionDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
-    CSettings& settings = CDriveApp::GetInstance()->GetSettings();
-    const std::wstring tenant = settings.GetTenant();
+    const std::wstring tenant = m_settings.GetTenant();
     if (!tenant.empty()) {
         RequestStatus status;
         MemberInfo member;
@@ -16,7 +14,7 @@ LRESULT CLoginOptionDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
         if (GetMember(status, tenant.c_str(), member) >= 0)
             SetDlgItemText(IDC_ACCOUNT, brelio::Utf8ToWide(member.userCode).c_str());
     }
-    if (settings.IsAutoLogin()) {
+    if (m_settings.IsAutoLogin()) {
         CheckDlgButton(IDC_KEEP_LOGIN, BST_CHECKED);
         m_keepLogin = true;
     }
@@ -29,7 +27,7 @@ LRESULT CLoginOptionDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
 
 LRESULT CLoginOptionDlg::OnLogOut(WORD, WORD, HWND, BOOL&) {
     const HWND parent = GetParent();
-    if (CDriveApp::GetInstance()->ShowMessage(parent, IDS_CONFIRM_SIGN_OUT, MB_YESNO | MB_ICONQUESTION) != IDNO)
+    if (m_program.ShowMessage(parent, IDS_CONFIRM_SIGN_OUT, MB_YESNO | MB_ICONQUESTION) != IDNO)
         ::PostMessageW(parent, WM_SYNCITEM, SYNCITEM_SIGN_OUT, 0);
     return 0;
 }

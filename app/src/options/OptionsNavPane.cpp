@@ -1,6 +1,6 @@
 #include "BrelioApp/OptionsWnd.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioFramework/DeviceContext.h"
 

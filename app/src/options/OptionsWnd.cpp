@@ -1,8 +1,7 @@
 #include "BrelioApp/OptionsWnd.h"
 
-#include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioFramework/DeviceContext.h"
 #include "BrelioServices/GlobalSettings.h"
 #include "BrelioServices/Log.h"
@@ -16,15 +15,15 @@ constexpr int kCancelRightGap = 104;
 constexpr int kButtonBottomGap = 42;
 constexpr int kOkOffset = 96;
 
-// The application's UI font; before the application has made it, the
-// pages' own dialog font, which is the same face and size.
-HFONT OptionsFont(HWND page) {
-    const HFONT font = CDriveApp::GetInstance()->GetFont();
+// The program's UI font; before the program has made it, the pages' own
+// dialog font, which is the same face and size.
+HFONT OptionsFont(const IOptionsProgram& program, HWND page) {
+    const HFONT font = program.GetFont();
     if (font != nullptr || page == nullptr) return font;
     return reinterpret_cast<HFONT>(::SendMessageW(page, WM_GETFONT, 0, 0));
 }
 
-HWND CreatePlainButton(HWND parent, const RECT& rect, UINT textId, UINT id) {
+HWND CreatePlainButton(HWND parent, const RECT& rect, UINT textId, UINT id, HFONT font) {
     const std::wstring text = LoadStringText(textId);
     HWND button = ::CreateWindowExW(0, L"BUTTON", text.c_str(),
                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | BS_PUSHBUTTON,
@@ -32,7 +31,7 @@ HWND CreatePlainButton(HWND parent, const RECT& rect, UINT textId, UINT id) {
                                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr),
                                     nullptr);
     if (button != nullptr)
-        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(CDriveApp::GetInstance()->GetFont()), TRUE);
+        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return button;
 }
 
@@ -56,7 +55,7 @@ INT_PTR COptionsWnd::DoModal(HWND owner) {
 HWND COptionsWnd::Create(HWND owner) {
     const std::wstring title = LoadStringText(IDS_OPTIONS_TITLE);
     const RECT outer = {0, 0, kWindowSize, kWindowSize};
-    using Base = ATL::CWindowImpl<COptionsWnd, ATL::CWindow, COptionsWinTraits>;
+    using Base = ATL::CWindowImpl<COptionsWnd, ATL::CWindow, ATL::CControlWinTraits>;
     if (Base::Create(owner, outer, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0) == nullptr) return nullptr;
 
     RECT client;
@@ -64,7 +63,7 @@ HWND COptionsWnd::Create(HWND owner) {
     CreateButtons(client);
 
     const RECT pane = {client.left, client.top, client.left + kPaneWidth, client.bottom};
-    m_navPane.Create(m_hWnd, pane, nullptr, COptionsWinTraits::GetWndStyle(0));
+    m_navPane.Create(m_hWnd, pane, nullptr, ATL::CControlWinTraits::GetWndStyle(0));
     m_navPane.CreateItems(pane);
 
     m_pageArea = client;
@@ -72,7 +71,7 @@ HWND COptionsWnd::Create(HWND owner) {
     m_pageArea.bottom -= kButtonBand;
     if (m_folderPage.Create(m_hWnd) != nullptr) PlacePage(m_folderPage.m_hWnd, m_pageArea);
     m_currentPage = m_folderPage.m_hWnd;
-    const HFONT font = OptionsFont(m_folderPage.m_hWnd);
+    const HFONT font = OptionsFont(m_program, m_folderPage.m_hWnd);
     for (HWND control : {m_okButton, m_cancelButton, m_navPane.m_hWnd})
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
@@ -87,10 +86,10 @@ void COptionsWnd::CreateButtons(const RECT& client) {
     const RECT cancel = {client.right - kCancelRightGap, client.bottom - kButtonBottomGap,
                          client.right - kCancelRightGap + kButtonWidth,
                          client.bottom - kButtonBottomGap + kButtonHeight};
-    m_cancelButton = CreatePlainButton(m_hWnd, cancel, IDS_BUTTON_CANCEL, IDCANCEL);
+    m_cancelButton = CreatePlainButton(m_hWnd, cancel, IDS_BUTTON_CANCEL, IDCANCEL, m_program.GetFont());
     RECT ok = cancel;
     ::OffsetRect(&ok, -kOkOffset, 0);
-    m_okButton = CreatePlainButton(m_hWnd, ok, IDS_BUTTON_OK, IDOK);
+    m_okButton = CreatePlainButton(m_hWnd, ok, IDS_BUTTON_OK, IDOK, m_program.GetFont());
 }
 
 void COptionsWnd::ShowFolderPage() {
@@ -111,21 +110,20 @@ void COptionsWnd::ShowLoginPage() {
 
 bool COptionsWnd::StoreFolderSettings() {
     if (!m_folderPage.Validate(false)) return false;
-    CSettings& settings = CDriveApp::GetInstance()->GetSettings();
     const std::wstring& root = m_folderPage.GetRoot();
-    const bool sameRoot = _wcsicmp(settings.GetRootDir().c_str(), root.c_str()) == 0;
-    const bool otherSelection = settings.GetSyncFolders().IsDifferent(m_folderPage.GetFolders());
+    const bool sameRoot = _wcsicmp(m_settings.GetRootDir().c_str(), root.c_str()) == 0;
+    const bool otherSelection = m_settings.GetSyncFolders().IsDifferent(m_folderPage.GetFolders());
     if (sameRoot && !otherSelection) return true;  // nothing to store
 
-    const HRESULT stored = settings.SetRootDir(root.c_str());
+    const HRESULT stored = m_settings.SetRootDir(root.c_str());
     if (FAILED(stored)) {
         Log(L"%s - the sync folder could not be set(0x%x).", root.c_str(), static_cast<unsigned>(stored));
-        CDriveApp::GetInstance()->ShowMessage(m_hWnd, IDS_SYNC_FOLDER_NOT_SET, MB_ICONERROR);
+        m_program.ShowMessage(m_hWnd, IDS_SYNC_FOLDER_NOT_SET, MB_ICONERROR);
         return false;
     }
-    (void)settings.SetSyncFolders(m_folderPage.GetFolders());
+    (void)m_settings.SetSyncFolders(m_folderPage.GetFolders());
     (void)NotifySettingsChange();
-    if (settings.IsFirstRun()) {
+    if (m_settings.IsFirstRun()) {
         m_optionsResult = OPTIONS_NOTHING_TO_PASS_ON;
     } else {
         m_optionsResult = sameRoot ? OPTIONS_SELECTION_CHANGED : OPTIONS_ROOT_CHANGED;
@@ -137,7 +135,7 @@ void COptionsWnd::OnOK() {
     if (m_folderPage.m_hWnd != nullptr && !StoreFolderSettings()) return;  // the window stays open
     // The login settings only when the user has seen the page.
     if (m_loginPage.m_hWnd != nullptr && m_loginPage.Apply()) {
-        (void)CDriveApp::GetInstance()->GetSettings().SetAutoLogin(m_loginPage.GetKeepLogin());
+        (void)m_settings.SetAutoLogin(m_loginPage.GetKeepLogin());
         SetAutoStart(m_loginPage.GetAutoStart());
     }
     m_running = false;
@@ -162,7 +160,7 @@ LRESULT COptionsWnd::OnSyncItem(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     if (wParam == SYNCITEM_SIGN_OUT) {
         m_running = false;
         m_result = kResultCancel;
-        CDriveApp::GetInstance()->PostToMainFrame(WM_SYNCITEM, SYNCITEM_SIGN_OUT, 0);
+        m_program.PostToMainFrame(WM_SYNCITEM, SYNCITEM_SIGN_OUT, 0);
     }
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include "BrelioApp/DriveApp.h"
 #include "BrelioApp/StringIds.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/SessionError.h"
@@ -54,7 +53,7 @@ bool CRemoteFolderTree::LoadFolders(HTREEITEM parent, uint64_t parentId, int dep
     const ApiErrorCode listed = GetFiles(status, parentId, folders, true);
     if (listed < 0) {
         if (IsSessionError(listed) && parentId == 0) {
-            CDriveApp::GetInstance()->ShowMessage(nullptr, IDS_DRIVE_SERVICE_DISABLED, MB_ICONEXCLAMATION);
+            m_program.ShowMessage(nullptr, IDS_DRIVE_SERVICE_DISABLED, MB_ICONEXCLAMATION);
             return false;
         }
         return true;  // that level stays empty

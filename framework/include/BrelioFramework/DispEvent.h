@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "BrelioCore/ErrorFlow.h"
 #include "BrelioFramework/Connection.h"
 
 namespace ATL {
@@ -121,12 +122,13 @@ public:
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     // Calls the handler of the matching map entry; every other event is
-    // ignored.
+    // ignored. A handler's exception ends at the source's call.
     STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                         UINT*) override {
         for (const SinkMapEntry<T>* entry = T::GetSinkMap(); entry->invoke != nullptr; ++entry) {
             if (entry->sourceId == SourceId && *entry->iid == *EventIid && entry->dispid == dispid) {
-                return entry->invoke(static_cast<T*>(this), params);
+                return brelio::GuardEntry(__func__, E_UNEXPECTED,
+                                          [&] { return entry->invoke(static_cast<T*>(this), params); });
             }
         }
         return S_OK;

@@ -10,24 +10,24 @@
 // 0 is the drive's top folder, "root" on the wire.
 std::wstring IdToString(uint64_t id);
 
-ApiErrorCode GetTenant(RequestStatus& status, const wchar_t* tenant, TenantInfo& out);
-ApiErrorCode GetMember(RequestStatus& status, const wchar_t* tenant, MemberInfo& out);
-ApiErrorCode GetDrives(RequestStatus& status, DriveInfoList& out, const wchar_t* extraHeaders = nullptr);
-ApiErrorCode GetFiles(RequestStatus& status, uint64_t parentId, FileInfoList& out, bool foldersOnly);
-ApiErrorCode GetFileMeta(RequestStatus& status, uint64_t fileId, ChangeInfo& out);
-ApiErrorCode GetChangesPage(RequestStatus& status, uint64_t latestRevision, uint64_t fileId, int pageSize,
-                            ChangeInfoList& inOut);
-ApiErrorCode CreateFolder(RequestStatus& status, uint64_t parentId, const wchar_t* name, FileInfo& out);
-ApiErrorCode RenameFile(RequestStatus& status, uint64_t fileId, const wchar_t* newName, FileInfo& out);
-ApiErrorCode TrashFile(RequestStatus& status, uint64_t fileId);
+[[nodiscard]] ApiErrorCode GetTenant(RequestStatus& status, const wchar_t* tenant, TenantInfo& out);
+[[nodiscard]] ApiErrorCode GetMember(RequestStatus& status, const wchar_t* tenant, MemberInfo& out);
+[[nodiscard]] ApiErrorCode GetDrives(RequestStatus& status, DriveInfoList& out, const wchar_t* extraHeaders = nullptr);
+[[nodiscard]] ApiErrorCode GetFiles(RequestStatus& status, uint64_t parentId, FileInfoList& out, bool foldersOnly);
+[[nodiscard]] ApiErrorCode GetFileMeta(RequestStatus& status, uint64_t fileId, ChangeInfo& out);
+[[nodiscard]] ApiErrorCode GetChangesPage(RequestStatus& status, uint64_t latestRevision, uint64_t fileId, int pageSize,
+                                          ChangeInfoList& inOut);
+[[nodiscard]] ApiErrorCode CreateFolder(RequestStatus& status, uint64_t parentId, const wchar_t* name, FileInfo& out);
+[[nodiscard]] ApiErrorCode RenameFile(RequestStatus& status, uint64_t fileId, const wchar_t* newName, FileInfo& out);
+[[nodiscard]] ApiErrorCode TrashFile(RequestStatus& status, uint64_t fileId);
 
 // Tests a candidate session header before it replaces the process-wide one.
-ApiErrorCode CheckDrives(const wchar_t* sessionHeader);
+[[nodiscard]] ApiErrorCode CheckDrives(const wchar_t* sessionHeader);
 // Every change after the revision, appended to the list in pages of 1024.
-ApiErrorCode GetAllChanges(uint64_t latestRevision, ChangeInfoList& inOut);
+[[nodiscard]] ApiErrorCode GetAllChanges(uint64_t latestRevision, ChangeInfoList& inOut);
 
 // Fills a wide format into a UTF-8 JSON request body. Texts go in through
 // JsonEscape. A body over 4095 bytes is refused rather than sent cut.
-HRESULT FormatJsonBody(std::string& body, const wchar_t* format, ...);
+[[nodiscard]] HRESULT FormatJsonBody(std::string& body, const wchar_t* format, ...);
 // A text as it stands inside a JSON string (quotes not included).
 std::wstring JsonEscape(const wchar_t* text);

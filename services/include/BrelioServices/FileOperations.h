@@ -10,14 +10,14 @@ constexpr DWORD kFileRetryPause = 250;  // ms between two attempts
 
 // A positive Win32 code as 0x80070000 with its low 16 bits; zero and
 // negative values unchanged.
-HRESULT HresultFromWin32(int code);
+[[nodiscard]] HRESULT HresultFromWin32(int code);
 
 // Creates every missing level, top-down. E_FAIL when a file stands in the
 // way; otherwise S_OK or the HRESULT of the failed creation.
-HRESULT CreateDirectoryTree(const wchar_t* path, int retries = 0);
+[[nodiscard]] HRESULT CreateDirectoryTree(const wchar_t* path, int retries = 0);
 // Creates the folder itself (one level). E_FAIL when a file of that name
 // exists.
-HRESULT CreateDirectoryRetry(const wchar_t* path, int retries);
+[[nodiscard]] HRESULT CreateDirectoryRetry(const wchar_t* path, int retries);
 
 // The recycle bin: through the shell's file operation object, or through
 // SHFileOperationW where that object is a stub (Wine). Success means the
@@ -26,16 +26,20 @@ HRESULT CreateDirectoryRetry(const wchar_t* path, int retries);
 
 // A folder and its contents, in one attempt. S_OK also when the path is no
 // folder.
-HRESULT RecycleDirectory(const wchar_t* path);
+[[nodiscard]] HRESULT RecycleDirectory(const wchar_t* path);
 // One file; every attempt uses a file operation object of its own.
-HRESULT RecycleFile(const wchar_t* path, int retries);
+[[nodiscard]] HRESULT RecycleFile(const wchar_t* path, int retries);
 
 // 0x80070002 at once when the source does not exist.
-HRESULT MoveFileRetry(const wchar_t* source, const wchar_t* target, int retries);
+[[nodiscard]] HRESULT MoveFileRetry(const wchar_t* source, const wchar_t* target, int retries);
+// The same, replacing a file at the target, and through to the disk before
+// it returns.
+[[nodiscard]] HRESULT ReplaceFileRetry(const wchar_t* source, const wchar_t* target, int retries);
 // A rename that changes only the letter case of the last name. Where the
 // system renames such a name in place as though it were done already (as
 // Wine does), the rename goes through `between`, a free name in the same
 // folder; a failure on the way puts the item back under its old name.
-HRESULT RenameLetterCaseRetry(const wchar_t* source, const wchar_t* target, const wchar_t* between, int retries);
+[[nodiscard]] HRESULT RenameLetterCaseRetry(const wchar_t* source, const wchar_t* target, const wchar_t* between,
+                                            int retries);
 // S_OK when the file is gone at the end (or was never there).
-HRESULT DeleteFileRetry(const wchar_t* path, int retries);
+[[nodiscard]] HRESULT DeleteFileRetry(const wchar_t* path, int retries);

@@ -18,8 +18,8 @@ constexpr uint64_t kUploadFromHandleLimit = 0x80000000;  // below: one request f
 // revision. Reports the size and last-write time of what was sent. The
 // file is read in place, without a copy; one written to while it is read
 // fails with E_SOURCE_CHANGED and nothing of it is stored.
-ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision, FileInfo& out,
-                        uint64_t& size, FILETIME& lastWriteTime);
+[[nodiscard]] ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision,
+                                      FileInfo& out, uint64_t& size, FILETIME& lastWriteTime);
 
 // The temporary file a download writes before it takes the target's place:
 // the prefix, kDownloadTempDigits random hexadecimal digits and the suffix,
@@ -57,8 +57,9 @@ inline constexpr wchar_t kDownloadTempPattern[] = L"$$$brelio-*.tmp";
 // beforeReplace, when given, has a last word once the whole content has
 // arrived and before the local file is replaced: a failure it returns
 // leaves the file as it is.
-ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,
-                          const wchar_t* spareFolder = nullptr, const std::function<HRESULT()>& beforeReplace = {});
+[[nodiscard]] ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size,
+                                        FILETIME& lastWriteTime, const wchar_t* spareFolder = nullptr,
+                                        const std::function<HRESULT()>& beforeReplace = {});
 
 // A file body that the check finds written to since its read began: the
 // request ends before its last byte, and the file is sent again once it
@@ -67,15 +68,16 @@ constexpr HRESULT E_SOURCE_CHANGED = HRESULT_FROM_WIN32(ERROR_FILE_INVALID);
 
 // The file senders take a check that runs before the last piece of the body
 // goes out (CJXHttpRequest::SetFileBodyCheck).
-ApiErrorCode UploadWholeFile(RequestStatus& status, uint64_t targetId, const wchar_t* name,
-                             uint64_t latestRevision, const CJXMemoryStream* memory, HANDLE file, FileInfo& out,
-                             const CJXHttpRequest::FileBodyCheck& check = {});
-ApiErrorCode CreateUploadSession(RequestStatus& status, uint64_t targetId, const wchar_t* name,
-                                 uint64_t latestRevision, uint64_t size, UploadSessionInfo& out);
-ApiErrorCode UploadPart(RequestStatus& status, const char* sessionId, HANDLE file, int partNumber,
-                        uint64_t offset, uint32_t length, bool newFile,
-                        const CJXHttpRequest::FileBodyCheck& check = {});
-ApiErrorCode FinishUploadSession(RequestStatus& status, const char* sessionId, bool newFile, FileInfo& out);
+[[nodiscard]] ApiErrorCode UploadWholeFile(RequestStatus& status, uint64_t targetId, const wchar_t* name,
+                                           uint64_t latestRevision, const CJXMemoryStream* memory, HANDLE file,
+                                           FileInfo& out, const CJXHttpRequest::FileBodyCheck& check = {});
+[[nodiscard]] ApiErrorCode CreateUploadSession(RequestStatus& status, uint64_t targetId, const wchar_t* name,
+                                               uint64_t latestRevision, uint64_t size, UploadSessionInfo& out);
+[[nodiscard]] ApiErrorCode UploadPart(RequestStatus& status, const char* sessionId, HANDLE file, int partNumber,
+                                      uint64_t offset, uint32_t length, bool newFile,
+                                      const CJXHttpRequest::FileBodyCheck& check = {});
+[[nodiscard]] ApiErrorCode FinishUploadSession(RequestStatus& status, const char* sessionId, bool newFile,
+                                               FileInfo& out);
 
 // True when the parts lie inside the file, each fits 32 bits, and together
 // they cover it exactly once.

@@ -27,70 +27,71 @@ public:
     CLocalStorage& operator=(const CLocalStorage&) = delete;
 
     // Removes rows older than 30 days whose item is gone from the folder.
-    HRESULT Cleanup();
+    [[nodiscard]] HRESULT Cleanup();
     // Appends the recorded changes in their order; with clear, removes them
     // under the same hold of the mutex, so none is lost in between.
-    HRESULT GetChanges(ChangeRecordList& changes, bool clear);
+    [[nodiscard]] HRESULT GetChanges(ChangeRecordList& changes, bool clear);
     // Deletes the change rows of a record whose action was carried out.
     [[nodiscard]] HRESULT DeleteChanges(const std::vector<int64_t>& rowIds);
     // S_OK with the record, or S_FALSE with the record untouched.
-    HRESULT GetFile(const wchar_t* path, FileRecord& record);
-    HRESULT GetFile(uint64_t fileId, FileRecord& record);
+    [[nodiscard]] HRESULT GetFile(const wchar_t* path, FileRecord& record);
+    [[nodiscard]] HRESULT GetFile(uint64_t fileId, FileRecord& record);
     // S_OK when the item's row exists (by id when not 0, else by path),
     // S_FALSE when not; the revision is set only when it exists. The parent
     // id is looked up either way: kRootFolderId for an item directly in the
     // sync folder, the parent folder's id, or kUnknownParentId.
-    HRESULT GetFile(uint64_t fileId, const wchar_t* path, uint64_t& parentId, uint64_t& revision);
+    [[nodiscard]] HRESULT GetFile(uint64_t fileId, const wchar_t* path, uint64_t& parentId, uint64_t& revision);
     // Status 0 when there is no row.
-    HRESULT GetFileStatus(const wchar_t* path, int& status);
-    HRESULT GetFileStatus(uint64_t fileId, int& status);
+    [[nodiscard]] HRESULT GetFileStatus(const wchar_t* path, int& status);
+    [[nodiscard]] HRESULT GetFileStatus(uint64_t fileId, int& status);
     // The same, and when the row is missing or not in sync also the recorded
     // changes, in the same operation: what a caller then looks through for
     // a pending rename of the item.
-    HRESULT GetFileStatus(uint64_t fileId, int& status, ChangeRecordList& changes);
+    [[nodiscard]] HRESULT GetFileStatus(uint64_t fileId, int& status, ChangeRecordList& changes);
     // 0 when none is stored.
-    HRESULT GetLatestRevision(uint64_t& revision);
+    [[nodiscard]] HRESULT GetLatestRevision(uint64_t& revision);
     // The revision of every row among the ids, read in one operation; an id
     // without a row is left out.
-    HRESULT GetRevisions(const std::vector<uint64_t>& fileIds, std::unordered_map<uint64_t, uint64_t>& revisions);
+    [[nodiscard]] HRESULT GetRevisions(const std::vector<uint64_t>& fileIds,
+                                       std::unordered_map<uint64_t, uint64_t>& revisions);
     // A walk of the sync folder was refused (the folder missing or empty
     // while items were recorded in sync) and no walk has succeeded since:
     // the rows then say nothing of which items the user deleted.
-    HRESULT GetWalkRefused(bool& refused);
-    HRESULT SetWalkRefused(bool refused);
+    [[nodiscard]] HRESULT GetWalkRefused(bool& refused);
+    [[nodiscard]] HRESULT SetWalkRefused(bool refused);
     // S_OK with kRootFolderId or the parent folder's id; S_FALSE with
     // kUnknownParentId when the parent has no folder row.
-    HRESULT GetParentFileId(const wchar_t* path, uint64_t& parentId);
-    HRESULT InsertChanges(const ChangeRecordList& changes);
+    [[nodiscard]] HRESULT GetParentFileId(const wchar_t* path, uint64_t& parentId);
+    [[nodiscard]] HRESULT InsertChanges(const ChangeRecordList& changes);
     // Updates the row of the same id, else the row of the same name (which
     // takes the new id), else inserts a new row.
-    HRESULT InsertFile(const FileInfo& info, const wchar_t* path, uint64_t size, uint64_t lastWriteTime,
-                       int status);
+    [[nodiscard]] HRESULT InsertFile(const FileInfo& info, const wchar_t* path, uint64_t size, uint64_t lastWriteTime,
+                                     int status);
     // A downloaded change: size 0, written now, in sync.
-    HRESULT InsertFile(const ChangeInfo& change, const wchar_t* path);
+    [[nodiscard]] HRESULT InsertFile(const ChangeInfo& change, const wchar_t* path);
     // Renames the record's row (and, for a folder, the rows beneath) with
     // the given hash and revision; the rest comes from the record.
-    HRESULT SetFileName(const FileRecord& record, const wchar_t* oldPath, const wchar_t* newPath,
-                        const std::string& hash, uint64_t revision);
+    [[nodiscard]] HRESULT SetFileName(const FileRecord& record, const wchar_t* oldPath, const wchar_t* newPath,
+                                      const std::string& hash, uint64_t revision);
     // The same for the row of that id, which is then in sync; no row, no
     // change.
-    HRESULT SetFileName(uint64_t fileId, const wchar_t* oldPath, const wchar_t* newPath, const std::string& hash,
-                        uint64_t revision);
-    HRESULT SetFileRevision(uint64_t fileId, uint64_t revision, int version);
+    [[nodiscard]] HRESULT SetFileName(uint64_t fileId, const wchar_t* oldPath, const wchar_t* newPath,
+                                      const std::string& hash, uint64_t revision);
+    [[nodiscard]] HRESULT SetFileRevision(uint64_t fileId, uint64_t revision, int version);
     // Status 3 deletes the row, and for a folder every row beneath it.
-    HRESULT SetFileStatus(const wchar_t* path, bool isFolder, int status);
-    HRESULT SetFileStatus(uint64_t fileId, bool isFolder, int status);
+    [[nodiscard]] HRESULT SetFileStatus(const wchar_t* path, bool isFolder, int status);
+    [[nodiscard]] HRESULT SetFileStatus(uint64_t fileId, bool isFolder, int status);
     // 0 raises the stored revision to the highest file revision.
-    HRESULT SetLatestRevision(uint64_t revision);
+    [[nodiscard]] HRESULT SetLatestRevision(uint64_t revision);
     // Writes the row in sync, found by name (taking the info's id) or by id.
-    HRESULT UpdateFile(const FileInfo& info, const wchar_t* path, uint64_t size, uint64_t lastWriteTime,
-                       bool byName);
+    [[nodiscard]] HRESULT UpdateFile(const FileInfo& info, const wchar_t* path, uint64_t size, uint64_t lastWriteTime,
+                                     bool byName);
     // Name, hash, revision and version only.
-    HRESULT UpdateFile(const FileInfo& info, const wchar_t* path);
+    [[nodiscard]] HRESULT UpdateFile(const FileInfo& info, const wchar_t* path);
 
 private:
     using Work = std::function<HRESULT(CSQLiteConnection&)>;
-    HRESULT Run(const wchar_t* operation, OpenMode mode, const Work& work);
+    [[nodiscard]] HRESULT Run(const wchar_t* operation, OpenMode mode, const Work& work);
     std::wstring RowName(const wchar_t* path) const;
     FileRecord RecordOf(const FileInfo& info, const wchar_t* path, uint64_t size, uint64_t lastWriteTime,
                         int status) const;

@@ -16,7 +16,8 @@ public:
 
     // Creates the mutex or opens it when another process already did; both
     // give S_OK. On failure no handle is held and Lock fails at once.
-    HRESULT Create(const wchar_t* name, bool initiallyOwned = false, SECURITY_ATTRIBUTES* security = nullptr);
+    [[nodiscard]] HRESULT Create(const wchar_t* name, bool initiallyOwned = false,
+                                 SECURITY_ATTRIBUTES* security = nullptr);
     // WAIT_OBJECT_0, WAIT_ABANDONED (held, but its last owner died while
     // holding it), WAIT_TIMEOUT or WAIT_FAILED.
     DWORD Lock();

@@ -10,11 +10,11 @@ inline constexpr wchar_t kNavigationPaneClsid[] = L"{F3723050-D272-434E-9704-E25
 // Writes the entry, its target still "%USERPROFILE%". Without force an
 // existing entry is left exactly as it is. E_FAIL when the entry's key
 // cannot be created.
-HRESULT RegisterNavigationPane(bool force);
+[[nodiscard]] HRESULT RegisterNavigationPane(bool force);
 
 // Points the registered entry at the folder (NULL writes nothing). E_FAIL,
 // with nothing created, when the entry is not registered.
-HRESULT SetNavigationPaneTarget(const wchar_t* folder);
+[[nodiscard]] HRESULT SetNavigationPaneTarget(const wchar_t* folder);
 
 // Removes every key and value of the entry; what is missing is passed over.
 void UnregisterNavigationPane();

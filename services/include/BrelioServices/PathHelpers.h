@@ -9,13 +9,13 @@
 bool JoinPath(const wchar_t* folder, const wchar_t* more, std::wstring& path);
 
 // A known folder of the current user, such as FOLDERID_LocalAppData.
-HRESULT GetKnownFolder(REFKNOWNFOLDERID id, std::wstring& path);
+[[nodiscard]] HRESULT GetKnownFolder(REFKNOWNFOLDERID id, std::wstring& path);
 
 // Full path of a loaded module (NULL: the running program), as
 // GetModuleFileNameW gives it; a path longer than MAX_PATH is refused, not cut.
-HRESULT GetModulePath(HMODULE module, std::wstring& path);
+[[nodiscard]] HRESULT GetModulePath(HMODULE module, std::wstring& path);
 // Full path of the running program.
-HRESULT GetProgramPath(std::wstring& path);
+[[nodiscard]] HRESULT GetProgramPath(std::wstring& path);
 
 // The user's profile folder joined with "BrelioDrive"; empty on failure.
 std::wstring GetDefaultRootFolder();

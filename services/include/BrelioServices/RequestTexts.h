@@ -9,7 +9,7 @@
 // but printable ASCII, or a tenant that is no DNS label, is refused with
 // E_INVALIDARG; a text that would not fit the session header is refused
 // with HRESULT_FROM_WIN32(ERROR_BUFFER_OVERFLOW). `header` is empty then.
-HRESULT MakeSessionHeader(const wchar_t* sessionId, const wchar_t* tenant, std::wstring& header);
+[[nodiscard]] HRESULT MakeSessionHeader(const wchar_t* sessionId, const wchar_t* tenant, std::wstring& header);
 
 // "BrelioDrive/<own file version> (Windows NT <major>.<minor>)", with
 // 6.1 when the Windows version cannot be read.

@@ -7,9 +7,11 @@
 #include "BrelioCore/JXMemoryStream.h"
 #include "BrelioCore/JXUri.h"
 #include "BrelioServices/JsonResponse.h"
+#include "BrelioServices/SessionError.h"
 
 // Result of every REST operation: 0, a transport HRESULT passed on, or one
-// of the application codes below.
+// of the application codes below (the session errors among them are in
+// SessionError.h).
 using ApiErrorCode = HRESULT;
 
 constexpr ApiErrorCode API_E_HTTP_STATUS = static_cast<HRESULT>(0xA0000003);  // status other than 200
@@ -17,8 +19,6 @@ constexpr ApiErrorCode API_E_BAD_RESPONSE = static_cast<HRESULT>(0xA0000004);  /
 constexpr ApiErrorCode API_E_FIRST_SERVER_CODE = static_cast<HRESULT>(0xA0000005);
 constexpr ApiErrorCode API_E_ITEM_NOT_FOUND = static_cast<HRESULT>(0xA0000006);
 constexpr ApiErrorCode API_E_NAME_EXISTS = static_cast<HRESULT>(0xA0000008);
-constexpr ApiErrorCode API_E_SESSION_FIRST = static_cast<HRESULT>(0xA0000010);
-constexpr ApiErrorCode API_E_SESSION_LAST = static_cast<HRESULT>(0xA0000012);
 constexpr ApiErrorCode API_E_LAST_SERVER_CODE = static_cast<HRESULT>(0xA0000014);
 
 // Carried in and out of every REST operation.
@@ -41,25 +41,26 @@ const wchar_t* ServiceDomain();
 
 // The senders. Each returns 0 for HTTP 200, API_E_HTTP_STATUS for another
 // status (then statusCode holds it), or the transport HRESULT.
-HRESULT HttpGet(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response,
-                const wchar_t* extraHeaders = nullptr);
-HRESULT HttpPost(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
-                 DWORD length, const wchar_t* extraHeaders = nullptr);
+[[nodiscard]] HRESULT HttpGet(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response,
+                              const wchar_t* extraHeaders = nullptr);
+[[nodiscard]] HRESULT HttpPost(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
+                               DWORD length, const wchar_t* extraHeaders = nullptr);
 // The file senders run the check, when given, before the last piece of the
 // body goes out (CJXHttpRequest::SetFileBodyCheck).
-HRESULT HttpPostFile(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, HANDLE file,
-                     const wchar_t* extraHeaders = nullptr, const CJXHttpRequest::FileBodyCheck& check = {});
-HRESULT HttpPut(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
-                DWORD length, const wchar_t* extraHeaders = nullptr);
-HRESULT HttpPutFileRange(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response,
-                         HANDLE file, ULONGLONG offset, DWORD length, const wchar_t* extraHeaders = nullptr,
-                         const CJXHttpRequest::FileBodyCheck& check = {});
+[[nodiscard]] HRESULT HttpPostFile(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, HANDLE file,
+                                   const wchar_t* extraHeaders = nullptr,
+                                   const CJXHttpRequest::FileBodyCheck& check = {});
+[[nodiscard]] HRESULT HttpPut(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
+                              DWORD length, const wchar_t* extraHeaders = nullptr);
+[[nodiscard]] HRESULT HttpPutFileRange(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, HANDLE file,
+                                       ULONGLONG offset, DWORD length, const wchar_t* extraHeaders = nullptr,
+                                       const CJXHttpRequest::FileBodyCheck& check = {});
 
 // Writes the raw content of a file into the open handle. Does not touch
 // statusCode.
-ApiErrorCode DownloadRaw(RequestStatus& status, uint64_t fileId, HANDLE file);
+[[nodiscard]] ApiErrorCode DownloadRaw(RequestStatus& status, uint64_t fileId, HANDLE file);
 
-ApiErrorCode MapResultCode(int serverCode);
+[[nodiscard]] ApiErrorCode MapResultCode(int serverCode);
 
 // "https://x/v2/mapi" and "t" give "https://t.x/v2/mapi".
 std::wstring BuildTenantUrl(const wchar_t* base, const wchar_t* tenant);
@@ -71,8 +72,8 @@ bool IsValidTenantName(const wchar_t* tenant);
 // the body when an answer worth reading arrived, run the endpoint's parser,
 // and map the envelope's result code when it fails.
 template <typename Parser>
-ApiErrorCode ApplyResponse(HRESULT sent, const RequestStatus& status, const CJXMemoryStream& body,
-                           Parser&& parse) {
+[[nodiscard]] ApiErrorCode ApplyResponse(HRESULT sent, const RequestStatus& status, const CJXMemoryStream& body,
+                                         Parser&& parse) {
     const bool refused = sent == API_E_HTTP_STATUS && (status.statusCode == 401 || status.statusCode == 403);
     if (sent < 0 && !refused) return sent;
     CJsonResponse response(body);

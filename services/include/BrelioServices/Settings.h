@@ -31,7 +31,7 @@ public:
     int LoadGlobal();
     // Reads (and defaults) the account's root folder and database path,
     // creates the root folder, then reads the session and the selection.
-    HRESULT LoadAccount();
+    [[nodiscard]] HRESULT LoadAccount();
 
     // "<member>@<tenant>" when both are given, else empty (signed out).
     // ERROR_INVALID_PARAMETER, with nothing changed, for a tenant that is
@@ -40,11 +40,11 @@ public:
     // Stores a new root folder (creating it), or with NULL the stored or
     // default one; always recomputes the database path and re-points the
     // Explorer entry. Returns the result of the folder creation.
-    HRESULT SetRootDir(const wchar_t* folder);
+    [[nodiscard]] HRESULT SetRootDir(const wchar_t* folder);
     LSTATUS SetSessionId(const wchar_t* sessionId);
     // An empty selection means the whole drive; a non-empty one replaces
     // the stored list whole.
-    HRESULT SetSyncFolders(const CSyncFolderList& selection);
+    [[nodiscard]] HRESULT SetSyncFolders(const CSyncFolderList& selection);
     LSTATUS SetAutoLogin(bool on);
 
     // The tenant is what follows the last "@": a member code may hold

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
@@ -27,3 +29,13 @@ enum class SyncFolderCheck {
 
 // A short English name of the verdict, for the log.
 const wchar_t* SyncFolderCheckText(SyncFolderCheck verdict);
+
+// Refused, with nothing started, while the stored sync folder is one the
+// options window would not take.
+constexpr HRESULT kSyncFolderRefused = HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
+
+// The stored folder's check before the engine starts on it: S_OK, or
+// kSyncFolderRefused (logged with the reason) for a folder the options
+// window would refuse (a drive, the program's own folders, a relative
+// path), which never gets the engine.
+[[nodiscard]] HRESULT CheckStoredSyncFolder(const std::wstring& folder);

@@ -43,10 +43,10 @@ public:
     // or a name longer than MAX_PATH, is skipped and the result is
     // HRESULT_FROM_WIN32(ERROR_INVALID_DATA); the rest is still loaded.
     // When the key cannot be queried the list stays as it was.
-    HRESULT LoadFromKey(HKEY key);
+    [[nodiscard]] HRESULT LoadFromKey(HKEY key);
     // Writes one REG_QWORD per entry; existing values stay. Returns the
     // first write failure (the other entries are still written).
-    HRESULT SaveToKey(HKEY key) const;
+    [[nodiscard]] HRESULT SaveToKey(HKEY key) const;
 
 private:
     class Guard;

@@ -25,12 +25,12 @@ public:
     // Lost events request a full sync through the event, when one is given.
     // HRESULT_FROM_WIN32(ERROR_BUSY), with nothing changed, while an earlier
     // run of this object is still going.
-    HRESULT Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* fullSyncEvent,
-                  const std::wstring& root);
+    [[nodiscard]] HRESULT Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* fullSyncEvent,
+                                const std::wstring& root);
     // Wakes the blocked read (stop marker, and cancelling the read for a
     // folder where no marker can be written) and waits up to the time for
     // the thread to end. S_OK when no thread runs any more.
-    HRESULT Stop(DWORD milliseconds);
+    [[nodiscard]] HRESULT Stop(DWORD milliseconds);
     // Creates (and closes) an empty file of that name in the root folder.
     bool WriteStopMarker(const wchar_t* name);
     // Waits up to the time until the monitor watches the folder, from which
@@ -58,7 +58,7 @@ private:
     void ReportLostChanges();
     static DWORD WINAPI FileMonitorThreadProc(void* param);
     // Cancels the read until the thread ends or the time is up.
-    HRESULT CancelRead(DWORD milliseconds);
+    [[nodiscard]] HRESULT CancelRead(DWORD milliseconds);
     std::wstring StopMarkerPath() const;
     DWORD Run();
     // Appends the records of one result. False once the stop marker is read.

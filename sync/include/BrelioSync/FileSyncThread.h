@@ -18,8 +18,8 @@ struct OldFolderContent;
 struct ActionPlan;
 struct SyncAction;
 
-// What a sync pass works on, taken from the settings and the application
-// object when the thread starts.
+// What a sync pass works on, taken from the settings and the engine's host
+// when the thread starts.
 struct SyncEnvironment {
     std::wstring syncRoot;
     std::wstring databasePath;
@@ -67,17 +67,18 @@ public:
     // stopped and the thread awaited before any member goes.
     ~CFileSyncThread() override;
 
-    // Works on a copy of the application's settings taken here, so that the
+    // Works on a copy of the host's settings taken here, so that the
     // UI thread may rewrite them meanwhile. HRESULT_FROM_WIN32(ERROR_BUSY),
     // with nothing changed, while an earlier run is still going.
-    HRESULT Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager);
+    [[nodiscard]] HRESULT Start(CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent, CSyncManager* manager);
     // The same for a given environment; its selected folders are copied.
-    HRESULT Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent, CJXEvent* fullSyncEvent);
+    [[nodiscard]] HRESULT Start(const SyncEnvironment& environment, CJXEvent* partialSyncEvent,
+                                CJXEvent* fullSyncEvent);
     // Ends the run: from now on its requests end with E_ABORT, its loops
     // at their next check and its wait at once, even should the
-    // application's stop event be reset meanwhile. Then waits up to the
+    // host's stop event be reset meanwhile. Then waits up to the
     // time; the result is that of CJXThread::Close.
-    HRESULT Stop(DWORD milliseconds);
+    [[nodiscard]] HRESULT Stop(DWORD milliseconds);
 
     // The passes. Each posts status 1014 as it starts and one status as it
     // ends: 1015 only when it did everything it had to, else what kept it
@@ -88,17 +89,18 @@ public:
     // recorded local changes. Stores the revision up to which every remote
     // change was fetched and carried out, never beyond, and puts the local
     // records it did not carry out back into the change table.
-    HRESULT PartialSync();
-    HRESULT Reconcile(ChangeRecordList& localChanges, ChangeInfoList& remoteChanges, ReconcileOutcome& outcome);
+    [[nodiscard]] HRESULT PartialSync();
+    [[nodiscard]] HRESULT Reconcile(ChangeRecordList& localChanges, ChangeInfoList& remoteChanges,
+                                    ReconcileOutcome& outcome);
     uint32_t ClassifyLocalChange(const ChangeRecord& record, ChangeInfoList& remoteChanges, ChangeInfo*& matched);
     uint32_t ClassifyRemoteChange(std::wstring& fullPath, const ChangeInfo& change);
     static bool IsLocalFileChanged(const wchar_t* path, const FILETIME& storedTime, uint64_t storedSize);
 
     // Takes the environment for the next passes and clears stop seen.
     void Configure(const SyncEnvironment& environment);
-    // The environment of the application object: its settings, storage
-    // mutex and stop event, and the given manager.
-    static SyncEnvironment EnvironmentFromApp(CSyncManager* manager);
+    // The environment of the manager's host: its settings, storage mutex
+    // and stop event, and the given manager.
+    static SyncEnvironment EnvironmentFromHost(CSyncManager* manager);
     const SyncEnvironment& GetEnvironment() const { return m_env; }
     bool IsStopSeen() const { return m_stopSeen; }
     bool IsPassIncomplete() const { return m_passIncomplete; }
@@ -107,7 +109,7 @@ public:
     // folder. Refuses to start, deleting nothing, when the sync folder is
     // missing or holds nothing while the drive has items recorded in sync,
     // and remembers that in the database until a walk succeeds.
-    HRESULT FullSyncWalk();
+    [[nodiscard]] HRESULT FullSyncWalk();
 
     // Deletes, in the folder and below it, every temporary file that a
     // download cut short by a crash, kill or shutdown left behind.
@@ -115,10 +117,10 @@ public:
 
     // Full sync of one folder against the remote listing of folder id (0 is
     // the drive root).
-    HRESULT FullSyncFolder(const wchar_t* folderPath, uint64_t folderId);
+    [[nodiscard]] HRESULT FullSyncFolder(const wchar_t* folderPath, uint64_t folderId);
     // 0 when the selected folder is ready for its walk, 1 to skip it,
     // E_FAIL when its metadata could not be fetched.
-    HRESULT SyncSelectedFolder(const wchar_t* relativePath, uint64_t folderId);
+    [[nodiscard]] HRESULT SyncSelectedFolder(const wchar_t* relativePath, uint64_t folderId);
     uint32_t CompareWithRemote(const wchar_t* path, const WIN32_FIND_DATAW& data, const FileInfo& entry,
                                uint64_t& storedRevision, uint64_t& storedFileId);
     // The first entry of that kind whose name equals the name, letter case
@@ -135,27 +137,29 @@ public:
     // kind.
     bool IsNameTakenFrom(const wchar_t* path, const FileInfo& remote);
     // Reports the drive's item refused for that.
-    HRESULT RefuseTakenName(const wchar_t* path, bool isFolder);
+    [[nodiscard]] HRESULT RefuseTakenName(const wchar_t* path, bool isFolder);
 
     // File actions. Each reports its result as a sync item and logs it.
-    HRESULT UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew, bool byName);
-    HRESULT UploadChangedFile(uint64_t fileId, const wchar_t* path);
+    [[nodiscard]] HRESULT UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew,
+                                     bool byName);
+    [[nodiscard]] HRESULT UploadChangedFile(uint64_t fileId, const wchar_t* path);
     // The file's row is in sync with the file as it is now.
     bool IsUploadRecorded(uint64_t fileId, const wchar_t* path);
-    HRESULT Download(const FileInfo& info, const wchar_t* path, bool insert, bool byName);
-    HRESULT DownloadById(uint64_t fileId, const wchar_t* path, bool insert);
-    HRESULT CreateLocalFolder(const FileInfo& info, const wchar_t* path, bool recurse);
-    HRESULT DeleteLocalFolder(const wchar_t* path);
-    HRESULT DeleteLocalFile(const wchar_t* path);
-    HRESULT DeleteLocalById(uint64_t fileId);
-    HRESULT DeleteRemote(uint64_t fileId, const wchar_t* relativeName, bool isFolder);
-    HRESULT DeleteRemoteEntry(const FileInfo& info, const wchar_t* relativeName);
-    HRESULT RenameRemote(uint64_t fileId, const wchar_t* newRelativeName, const wchar_t* oldRelativeName);
-    HRESULT MoveLocal(uint64_t fileId, const wchar_t* newRelativePath, const std::string& hash, uint64_t revision);
-    HRESULT CreateRemoteFolderForPath(const wchar_t* path, uint64_t& folderId);
-    HRESULT CreateRemoteFolder(uint64_t parentId, const wchar_t* path, const WIN32_FIND_DATAW& data,
-                               uint64_t& folderId);
-    HRESULT MakeConflictCopy(const wchar_t* path, std::wstring& copyPath);
+    [[nodiscard]] HRESULT Download(const FileInfo& info, const wchar_t* path, bool insert, bool byName);
+    [[nodiscard]] HRESULT DownloadById(uint64_t fileId, const wchar_t* path, bool insert);
+    [[nodiscard]] HRESULT CreateLocalFolder(const FileInfo& info, const wchar_t* path, bool recurse);
+    [[nodiscard]] HRESULT DeleteLocalFolder(const wchar_t* path);
+    [[nodiscard]] HRESULT DeleteLocalFile(const wchar_t* path);
+    [[nodiscard]] HRESULT DeleteLocalById(uint64_t fileId);
+    [[nodiscard]] HRESULT DeleteRemote(uint64_t fileId, const wchar_t* relativeName, bool isFolder);
+    [[nodiscard]] HRESULT DeleteRemoteEntry(const FileInfo& info, const wchar_t* relativeName);
+    [[nodiscard]] HRESULT RenameRemote(uint64_t fileId, const wchar_t* newRelativeName, const wchar_t* oldRelativeName);
+    [[nodiscard]] HRESULT MoveLocal(uint64_t fileId, const wchar_t* newRelativePath, const std::string& hash,
+                                    uint64_t revision);
+    [[nodiscard]] HRESULT CreateRemoteFolderForPath(const wchar_t* path, uint64_t& folderId);
+    [[nodiscard]] HRESULT CreateRemoteFolder(uint64_t parentId, const wchar_t* path, const WIN32_FIND_DATAW& data,
+                                             uint64_t& folderId);
+    [[nodiscard]] HRESULT MakeConflictCopy(const wchar_t* path, std::wstring& copyPath);
     // Where both sides changed: when the local file's content has the
     // remote entry's hash there is no conflict, and its row is written in
     // sync (the local size and time, the entry's id, hash and revision).
@@ -174,9 +178,9 @@ protected:
 private:
 
     // After a transfer: the row written in sync, the log line and the item.
-    HRESULT FinishTransfer(HRESULT hr, const FileInfo& info, const wchar_t* path, uint64_t size,
-                           const FILETIME& lastWrite, bool insert, bool byName, const wchar_t* doneLine,
-                           const wchar_t* failedLine);
+    [[nodiscard]] HRESULT FinishTransfer(HRESULT hr, const FileInfo& info, const wchar_t* path, uint64_t size,
+                                         const FILETIME& lastWrite, bool insert, bool byName, const wchar_t* doneLine,
+                                         const wchar_t* failedLine);
 
     static DWORD WINAPI FileSyncThreadProc(void* param);
     DWORD Run();
@@ -185,85 +189,91 @@ private:
     // The action of each local code; a failure leaves the record unsettled.
     // An action that leaves the matched remote change to a later record or
     // to the remote phase sets `matched` to null.
-    HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched, LocalPassContext& pass);
+    [[nodiscard]] HRESULT ActOnLocalChange(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched,
+                                           LocalPassContext& pass);
     // The executor: each action of a plan carried out in order, with its
     // row, log line and status item, until one fails.
-    HRESULT ExecutePlan(const ActionPlan& plan, LocalPassContext& pass);
-    HRESULT CarryOut(const SyncAction& action, LocalPassContext& pass);
-    HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath);
+    [[nodiscard]] HRESULT ExecutePlan(const ActionPlan& plan, LocalPassContext& pass);
+    [[nodiscard]] HRESULT CarryOut(const SyncAction& action, LocalPassContext& pass);
+    [[nodiscard]] HRESULT ActOnRemoteChange(uint32_t code, const ChangeInfo& change, const std::wstring& fullPath);
     // Keeps the local file as a conflict copy, takes the remote content in
     // its place and uploads the copy as a new file; unless both hold the
     // same content.
-    HRESULT ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert);
+    [[nodiscard]] HRESULT ResolveBothModified(const FileInfo& remote, const wchar_t* fullPath, bool insert);
     // A conflict copy of the file: one made earlier that holds the same
     // content, else a new one.
-    HRESULT KeepConflictCopy(const wchar_t* path, std::wstring& copyPath);
+    [[nodiscard]] HRESULT KeepConflictCopy(const wchar_t* path, std::wstring& copyPath);
 
     // Decisions where both sides changed one item since the last pass.
     // The item's row against its remote state: a move there is followed
     // here, and the content goes the way that loses no edit.
-    HRESULT FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row);
-    HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath, const ChangeInfo& remote,
-                                      LocalPassContext& pass);
+    [[nodiscard]] HRESULT FollowRemoteMove(const FileInfo& remote, const wchar_t* path, const FileRecord& row);
+    [[nodiscard]] HRESULT SettleRenameAgainstRemote(const ChangeRecord& record, const wchar_t* fullPath,
+                                                    const ChangeInfo& remote, LocalPassContext& pass);
     // The local folder (a row name) is, by its id, the drive's folder at
     // the remote path.
     bool IsRemoteFolderOf(const std::wstring& localFolder, const std::wstring& remoteFolder,
                           const LocalPassContext& pass);
     // A local rename or move sent to the drive.
-    HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
+    [[nodiscard]] HRESULT SendLocalRename(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
     // The drive has no move: the item goes up anew at its new place, then
     // the old one goes to the trash.
-    HRESULT MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, bool isFolder);
-    HRESULT CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId);
+    [[nodiscard]] HRESULT MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath,
+                                           bool isFolder);
+    [[nodiscard]] HRESULT CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId);
     // The folder of the copy at its new place, made now or found made by a
     // run cut short, and what it holds already.
-    HRESULT PlaceFolderCopy(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId, uint64_t& folderId,
-                            FileInfoList& copied);
+    [[nodiscard]] HRESULT PlaceFolderCopy(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId,
+                                          uint64_t& folderId, FileInfoList& copied);
     // The old folder once its copy stands: to the trash as far as nothing
     // in it is held nowhere else.
-    HRESULT TrashOldFolder(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath, uint64_t parentId);
-    HRESULT JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolderId, OldFolderContent& content, int depth);
-    HRESULT TrashMovedParts(const OldFolderContent& content);
+    [[nodiscard]] HRESULT TrashOldFolder(uint64_t oldId, const wchar_t* oldRelativeName, const wchar_t* fullPath,
+                                         uint64_t parentId);
+    [[nodiscard]] HRESULT JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolderId, OldFolderContent& content,
+                                         int depth);
+    [[nodiscard]] HRESULT TrashMovedParts(const OldFolderContent& content);
     // The folder moved here to the full path would, with the drive's moves
     // followed here, lie inside itself: some folder on the way to the new
     // place lies inside it on the drive. The folder's state on the drive
     // comes with it.
-    HRESULT FindMoveLoop(uint64_t folderId, const wchar_t* fullPath, ChangeInfo& folderMeta, bool& loops);
+    [[nodiscard]] HRESULT FindMoveLoop(uint64_t folderId, const wchar_t* fullPath, ChangeInfo& folderMeta, bool& loops);
     // The folder goes back to its place on the drive.
-    HRESULT UndoLoopingMove(const ChangeInfo& folderMeta, const wchar_t* fullPath);
+    [[nodiscard]] HRESULT UndoLoopingMove(const ChangeInfo& folderMeta, const wchar_t* fullPath);
     // A move sent as a copy by a run that was cut short: the row of the
     // new place names the copy, and the old item may still be there.
-    HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
-    HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath,
-                                             LocalPassContext& pass);
-    HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
+    [[nodiscard]] HRESULT ResumeMoveByCopy(const ChangeRecord& record, const wchar_t* fullPath, LocalPassContext& pass);
+    [[nodiscard]] HRESULT KeepRenamedAgainstRemoteDeletion(const ChangeRecord& record, const wchar_t* fullPath,
+                                                           LocalPassContext& pass);
+    [[nodiscard]] HRESULT SettleLocalFolderRemoval(const ChangeRecord& record, const wchar_t* fullPath,
+                                                   LocalPassContext& pass);
     // The remote changes of items the drive moved out of a folder (a row
     // name, and its name on the drive) that was deleted here, carried out
     // ahead of the deletion.
-    HRESULT SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName);
+    [[nodiscard]] HRESULT SettleMovesOutOf(const std::wstring& folderName, const std::wstring& remoteFolderName);
     // A remote deletion met with the checks of the full walk.
-    HRESULT DeleteLocalChecked(const wchar_t* path, bool isFolder);
+    [[nodiscard]] HRESULT DeleteLocalChecked(const wchar_t* path, bool isFolder);
     // The local folder anew on the drive, each item in it settled on its own.
-    HRESULT RecreateRemoteFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t parentId);
+    [[nodiscard]] HRESULT RecreateRemoteFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t parentId);
     bool IsSelected(const wchar_t* relativeName) const;
 
     // The full-sync decisions for one local item or one leftover remote
     // entry, each in its own file.
-    HRESULT SyncLocalFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
-                            FileInfoList& listing);
-    HRESULT SyncLocalFile(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
-                          FileInfoList& listing);
-    HRESULT SyncRemoteLeftover(const wchar_t* folderPath, const FileInfo& entry);
+    [[nodiscard]] HRESULT SyncLocalFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
+                                          FileInfoList& listing);
+    [[nodiscard]] HRESULT SyncLocalFile(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
+                                        FileInfoList& listing);
+    [[nodiscard]] HRESULT SyncRemoteLeftover(const wchar_t* folderPath, const FileInfo& entry);
     // Deletions only after the other side is seen unchanged since the row.
     // True when the row's item is gone from the drive; otherwise false
     // with what the caller returns: a skip when the drive could not tell,
     // S_OK when the item lives elsewhere there.
     bool IsRemoteItemGone(const wchar_t* path, bool isFolder, uint64_t fileId, HRESULT& outcome);
-    HRESULT DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
-    HRESULT DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
+    [[nodiscard]] HRESULT DeleteLocalFileChecked(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId);
+    [[nodiscard]] HRESULT DeleteLocalFolderChecked(const wchar_t* path, const WIN32_FIND_DATAW& data,
+                                                   uint64_t folderId);
     // A file changed here that the remote folder does not list.
-    HRESULT UploadChangedUnlisted(const wchar_t* path, uint64_t folderId);
-    HRESULT RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row);
+    [[nodiscard]] HRESULT UploadChangedUnlisted(const wchar_t* path, uint64_t folderId);
+    [[nodiscard]] HRESULT RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row);
     // A rename in the change table that involves the item, not yet sent
     // (the record being carried out aside).
     bool IsRenamePending(uint64_t fileId, const wchar_t* relativeName);
@@ -282,10 +292,10 @@ private:
     bool ReadPendingChanges(ChangeRecordList& pending);
     // An item renamed or moved here whose new place is gone again, with no
     // later record for it: it went with a folder deleted here.
-    HRESULT SettleVanishedItem(const ChangeRecord& record, LocalPassContext& pass);
+    [[nodiscard]] HRESULT SettleVanishedItem(const ChangeRecord& record, LocalPassContext& pass);
     bool HasLocalChangesBelow(const wchar_t* folderPath);
     // Logs why the item waits; a failure also becomes a failed item.
-    HRESULT ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why);
+    [[nodiscard]] HRESULT ReportSkipped(const wchar_t* path, bool isFolder, HRESULT reason, const wchar_t* why);
     // An action's result as a sync item; a failure marks the pass
     // incomplete.
     BOOL NotifyResult(const wchar_t* path, bool isFolder, HRESULT result);

@@ -21,7 +21,7 @@ bool JoinName(const wchar_t* folder, const std::wstring& relative, std::wstring&
 // result fits MAX_PATH. HRESULT_FROM_WIN32(ERROR_INVALID_NAME) or
 // HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) otherwise, with `path`
 // empty.
-HRESULT JoinRemoteName(const wchar_t* folder, const wchar_t* name, std::wstring& path);
+[[nodiscard]] HRESULT JoinRemoteName(const wchar_t* folder, const wchar_t* name, std::wstring& path);
 // The sync root joined with a relative path from the service, under the
 // same rules for each component.
-HRESULT JoinRemoteRelativePath(const wchar_t* root, const std::wstring& relativePath, std::wstring& path);
+[[nodiscard]] HRESULT JoinRemoteRelativePath(const wchar_t* root, const std::wstring& relativePath, std::wstring& path);

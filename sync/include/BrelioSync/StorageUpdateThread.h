@@ -15,6 +15,7 @@
 
 class CFileChangeQueue;
 class CIgnoreList;
+class IEngineHost;
 class CSQLiteConnection;
 
 // What one run of the storage-update thread works on. Start copies it, so
@@ -25,8 +26,8 @@ struct StorageUpdateSettings {
     CNamedMutex* storageMutex = nullptr;
     const CSyncFolderList* selectedFolders = nullptr;  // none or empty: the whole drive
 
-    // The application's settings and storage mutex.
-    static StorageUpdateSettings FromApp();
+    // The host's settings and storage mutex.
+    static StorageUpdateSettings FromHost(IEngineHost& host);
 };
 
 // The worker that turns queued local changes into rows of the local
@@ -45,8 +46,8 @@ public:
     // HRESULT_FROM_WIN32(ERROR_BUSY), with nothing changed, while an earlier
     // run of this object is still going. The full-sync event is set when a
     // change could not be recorded: only a full sync finds it again.
-    HRESULT Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* partialSyncEvent,
-                  CJXEvent* fullSyncEvent, const StorageUpdateSettings& settings);
+    [[nodiscard]] HRESULT Start(CFileChangeQueue* queue, CIgnoreList* ignoreList, CJXEvent* partialSyncEvent,
+                                CJXEvent* fullSyncEvent, const StorageUpdateSettings& settings);
 
 private:
     // Results of DrainQueue.

@@ -3,6 +3,7 @@
 
 #include "BrelioCore/JXEvent.h"
 #include "BrelioCore/JXView.h"
+#include "BrelioSync/EngineHost.h"
 #include "BrelioSync/FileChangeQueue.h"
 #include "BrelioSync/FileMonitorThread.h"
 #include "BrelioSync/FileSyncThread.h"
@@ -11,18 +12,20 @@
 
 // The engine's channel to the user interface and the owner of what its
 // threads share. Notifications are posted: nothing here waits on a window.
+// What it needs of the program comes from the host it is made with.
 class CSyncManager {
 public:
-    CSyncManager() = default;
+    explicit CSyncManager(IEngineHost& host) : m_host(host) {}
     CSyncManager(const CSyncManager&) = delete;
     CSyncManager& operator=(const CSyncManager&) = delete;
 
     // Set on the UI thread before the workers start; read only after.
     void SetNotifyView(CJXView* view) { m_notifyView = view; }
     CIgnoreList& GetIgnoreList() { return m_ignoreList; }
+    IEngineHost& GetHost() const { return m_host; }
 
     // Starts the monitor, the storage-update thread and the sync thread for
-    // the application's current settings; the other two once the monitor
+    // the host's current settings; the other two once the monitor
     // watches the folder (up to 4000 ms), so that no change made after
     // StartAll returns is missed. A thread of the last run that
     // outlived StopAll's wait is awaited first, without a time bound (it
@@ -32,12 +35,12 @@ public:
     // nothing started, while the threads run from an earlier StartAll
     // without a StopAll since. Other start failures leave that part idle
     // and are not reported.
-    HRESULT StartAll();
-    // The application's stop event is set here; each thread gets up to
+    [[nodiscard]] HRESULT StartAll();
+    // The host's stop event is set here; each thread gets up to
     // 4000 ms. The sync thread's run is stopped for good even should the
     // event be reset before the thread has ended, and its requests end
     // without waiting for the server. S_OK when all three ended.
-    HRESULT StopAll();
+    [[nodiscard]] HRESULT StopAll();
     // Sets the full-sync event when full, else the partial-sync event. The
     // events are auto-reset: requests made during a pass give one further
     // pass.
@@ -60,6 +63,7 @@ private:
     // left undone for a thread that outlived its wait.
     void AwaitLastRun();
 
+    IEngineHost& m_host;
     CJXView* m_notifyView = nullptr;
     // Between a StartAll and the next StopAll.
     bool m_started = false;

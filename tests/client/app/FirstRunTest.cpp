@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "BoxAnswerer.h"
 #include "BrelioApp/ResourceIds.h"
+#include "BrelioApp/StringIds.h"
 #include "BrelioApp/TenantWnd.h"
 #include "BrelioCore/ComPtr.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioServices/GlobalSettings.h"
 #include "BrelioServices/NavigationPane.h"
 #include "BrelioServices/RegistryLayout.h"
-#include "BoxAnswerer.h"
-#include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "ClientAppTest.h"
 #include "TestBrowser.h"
 

@@ -11,13 +11,13 @@
 #include <functional>
 #include <string>
 
+#include "BoxAnswerer.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioServices/SQLiteConnection.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
-#include "BoxAnswerer.h"
 #include "ClientAppTest.h"
 
 using namespace brelio::test;

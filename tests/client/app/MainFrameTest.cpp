@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "BoxAnswerer.h"
 #include "BrelioApp/ResourceIds.h"
 #include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioSync/SyncItem.h"
-#include "BoxAnswerer.h"
 #include "ClientAppTest.h"
 #include "WindowPixels.h"
 
@@ -195,7 +195,7 @@ TEST_F(MainFrame, SignOutRequestDuringAMessageBoxWaitsForTheBox) {
         // session error once the sign-out runs.
         CBoxAnswerer answerer({IDOK, IDOK}, [&](size_t index) {
             if (index != 0) return;
-            ::PostMessageW(frame, WM_APP + 10, 2, static_cast<LPARAM>(0xA0000011));
+            ::PostMessageW(frame, WM_SYNCITEM, SYNCITEM_SIGN_OUT, static_cast<LPARAM>(0xA0000011));
             ::Sleep(500);
         }, LoadStringText(IDS_APP_TITLE));
         CDriveApp::GetInstance()->ShowMessage(frame, IDS_KEEP_SYNC_DATA, MB_OK);
@@ -280,7 +280,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 
 void PostToPanel(HWND panel, const wchar_t* text, int32_t kind) {
     auto* item = new CSyncItem(text, false, kind);
-    if (!::PostMessageW(panel, WM_APP + 10, SYNCITEM_ITEM, reinterpret_cast<LPARAM>(item))) delete item;
+    if (!::PostMessageW(panel, WM_SYNCITEM, SYNCITEM_ITEM, reinterpret_cast<LPARAM>(item))) delete item;
 }
 
 }  // namespace
@@ -306,7 +306,7 @@ TEST_F(MainFrame, ASignOutEmptiesTheListAndTheStatusBarBeforeTheNewSignIn) {
         ::PostMessageW(tenant, WM_CLOSE, 0, 0);
     };
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, Tick);
-    ::PostMessageW(frame, WM_APP + 10, SYNCITEM_SIGN_OUT, 0);
+    ::PostMessageW(frame, WM_SYNCITEM, SYNCITEM_SIGN_OUT, 0);
     // The new sign-in is abandoned, which ends the program.
     EXPECT_EQ(PumpUntilQuit(), 1);
     ::KillTimer(nullptr, timer);

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "BoxAnswerer.h"
 #include "BrelioApp/ResourceIds.h"
+#include "BrelioApp/StringIds.h"
+#include "BrelioCore/StringTable.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioServices/SessionError.h"
-#include "BoxAnswerer.h"
-#include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
 #include "ClientAppTest.h"
 
 using namespace brelio::test;

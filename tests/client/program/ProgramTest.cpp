@@ -10,6 +10,7 @@
 
 #include "BrelioServices/NavigationPane.h"
 #include "BrelioServices/RegistryLayout.h"
+#include "BrelioSync/SyncItem.h"
 #include "DriveProcess.h"
 #include "StandinRelease.h"
 #include "StandinTest.h"
@@ -126,7 +127,7 @@ TEST_F(Program, ASecondStartDuringTheNewSignInFrontsTheTenantWindowAndLeavesTheF
     const HWND frame = first.Frame();
     ASSERT_NE(frame, nullptr);
     // What the options window's log-out button asks of the frame.
-    ASSERT_TRUE(::PostMessageW(frame, WM_APP + 10, 2, 0));
+    ASSERT_TRUE(::PostMessageW(frame, WM_SYNCITEM, SYNCITEM_SIGN_OUT, 0));
     const HWND tenant = WaitForVisibleWindow(L"BrelioDrive.TenantWnd", first.Id());
     ASSERT_NE(tenant, nullptr);
     // The tenant window shows first, then disables its owner for its loop.

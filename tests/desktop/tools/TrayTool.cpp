@@ -14,11 +14,10 @@
 #include <cwchar>
 #include <string>
 
+#include "BrelioApp/TrayIconMessage.h"
 #include "WindowPixels.h"
 
 namespace {
-
-constexpr UINT kTrayCallback = WM_APP + 11;
 
 HWND FindFrame() { return ::FindWindowW(L"BrelioDrive.MainFrame", nullptr); }
 
@@ -35,7 +34,7 @@ bool FrameExists() { return FindFrame() != nullptr; }
 bool FrameGone() { return FindFrame() == nullptr; }
 bool MenuOpen() { return ::FindWindowW(L"#32768", nullptr) != nullptr; }
 
-void TrayEvent(HWND frame, UINT event) { ::PostMessageW(frame, kTrayCallback, 0, MAKELPARAM(event, 1)); }
+void TrayEvent(HWND frame, UINT event) { ::PostMessageW(frame, WM_TRAYICON, 0, MAKELPARAM(event, 1)); }
 
 void PressKey(WORD key) {
     INPUT inputs[2] = {};

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "BrelioCore/TextConvert.h"
@@ -100,9 +101,23 @@ protected:
         for (const Json::Value& item : Seed(items)) m_ids[item["path"].asString().substr(1)] = IdOf(item);
     }
 
+    // Whether the monitor saw each engine write of the synced start. Under
+    // Wine a folder made under the watch is now and then never watched
+    // itself (its first files go unseen, and so would the user's move into
+    // or out of it, seen only as a removal); on Windows the watch covers
+    // every folder.
+    bool EveryStartFolderWatched() const {
+        const std::string log = ReadFileBytes(m_log);
+        for (const char* file : kStartFiles) {
+            if (log.find(brelio::WideToUtf8(RowName(file)) + " was ignored") == std::string::npos) return false;
+        }
+        return true;
+    }
+
     // Until the change table holds the move, or for a while at most.
     bool WaitUntilMoveRecorded(const std::wstring& name) {
         const ULONGLONG deadline = ::GetTickCount64() + 15000;
+        ChangeRecordList last;
         do {
             ChangeRecordList rows;
             {
@@ -117,8 +132,13 @@ protected:
             }
             for (const ChangeRecord& row : rows)
                 if (row.action == CHANGE_ACTION_RENAMED && _wcsicmp(row.name.c_str(), name.c_str()) == 0) return true;
+            last = std::move(rows);
             ::Sleep(50);
         } while (::GetTickCount64() < deadline);
+        // What the monitor recorded instead, if anything.
+        for (const ChangeRecord& row : last)
+            std::printf("change row: action %d name '%s' old '%s' folder %d\n", row.action,
+                        brelio::WideToUtf8(row.name).c_str(), brelio::WideToUtf8(row.old_name).c_str(), row.is_folder ? 1 : 0);
         return false;
     }
 
@@ -129,18 +149,34 @@ protected:
 
 TEST_P(MoveByCopyKilled, TheRestartFinishesTheMoveAndLeavesOneTreeOnEachSide) {
     const MoveKill& row = GetParam();
-    ::DeleteFileW(m_log.c_str());
-    SeedStart();
-    DriveTree expected = RemoteTree(m_account.session);
+    DriveTree expected;
+    // A start whose folders Wine left unwatched cannot show the move: it is
+    // made again with a fresh account and folder.
+    constexpr int kStartTries = 6;
+    std::unique_ptr<CDriverProcess> started;
+    for (int attempt = 0; attempt < kStartTries && !started; ++attempt) {
+        if (attempt > 0) ASSERT_NO_FATAL_FAILURE(UseNewAccount(L"Drive" + std::to_wstring(attempt)));
+        ::DeleteFileW(m_log.c_str());
+        SeedStart();
+        auto driver = std::make_unique<CDriverProcess>();
+        ASSERT_NO_FATAL_FAILURE(StartEngine(*driver));
+        WaitUntilWatching();
+        ASSERT_TRUE(driver->Send("full\nwait\n"));
+        ASSERT_TRUE(driver->WaitForLine([](const Json::Value& line) { return line["event"].asString() == "idle"; },
+                                        120000));
+        ASSERT_EQ(TreeDifference(RemoteTree(m_account.session), LocalTree(m_root)), "") << "the synced start";
+        if (EveryStartFolderWatched()) {
+            started = std::move(driver);
+        } else {
+            std::printf("start %d: a folder is not watched; starting again\n", attempt + 1);
+            driver->Kill();
+        }
+    }
+    ASSERT_NE(started, nullptr) << "a start with every folder watched";
+    expected = RemoteTree(m_account.session);
     MoveInTree(expected, row.from, row.to);
     {
-        CDriverProcess driver;
-        ASSERT_NO_FATAL_FAILURE(StartEngine(driver));
-        WaitUntilWatching();
-        ASSERT_TRUE(driver.Send("full\nwait\n"));
-        ASSERT_TRUE(driver.WaitForLine([](const Json::Value& line) { return line["event"].asString() == "idle"; },
-                                       120000));
-        ASSERT_EQ(TreeDifference(RemoteTree(m_account.session), LocalTree(m_root)), "") << "the synced start";
+        CDriverProcess& driver = *started;
         // The user's move comes once the engine's masks of its own writes
         // are gone, as it would.
         ::Sleep(2 * CIgnoreScope::kReleaseDelay);
@@ -158,6 +194,7 @@ TEST_P(MoveByCopyKilled, TheRestartFinishesTheMoveAndLeavesOneTreeOnEachSide) {
         ASSERT_TRUE(driver.Send("partial\n"));
         ASSERT_TRUE(WaitForFaultsTaken(60000)) << "the pass reached the held request";
         driver.Kill();
+        started.reset();
     }
     ClearFaults();
     {

@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "BrelioApp/DriveApp.h"
+#include "BrelioServices/NamedMutex.h"
 #include "BrelioServices/SQLiteConnection.h"
 #include "BrelioServices/SQLiteStatement.h"
 #include "JsonLine.h"
 
-HRESULT DumpFileRows(const wchar_t* databasePath) {
-    CNamedMutexLock lock(&CDriveApp::GetInstance()->GetStorageMutex());
+HRESULT DumpFileRows(CNamedMutex& storageMutex, const wchar_t* databasePath) {
+    CNamedMutexLock lock(&storageMutex);
     if (!lock.IsHeld()) return E_FAIL;
     try {
         CSQLiteConnection db;

@@ -20,18 +20,19 @@
 #include <memory>
 #include <string>
 
-#include "BrelioApp/DriveApp.h"
-#include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
-#include "BrelioCore/UniqueHandle.h"
 #include "BrelioCore/JXThread.h"
+#include "BrelioCore/UniqueHandle.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 #include "DatabaseDump.h"
 #include "EngineSession.h"
+#include "HeadlessHost.h"
 #include "JsonLine.h"
 
 namespace {
+
+using brelio::test::CHeadlessHost;
 
 constexpr UINT WM_DRIVER_COMMAND = WM_APP + 200;  // lParam: std::string*, owned by the receiver
 
@@ -48,18 +49,18 @@ private:
 
 // The status text of a pass's start or end, or 0 for any other item. A
 // pass closes with one status: completed, or what kept it from completing.
-UINT PassStatusOf(const CSyncItem& item) {
+UINT PassStatusOf(const IEngineHost& host, const CSyncItem& item) {
     if (item.GetKind() != SYNC_ITEM_STATUS) return 0;
     for (const UINT id : {IDS_SYNC_STARTED, IDS_SYNC_COMPLETED, IDS_SYNC_FOLDER_GONE, IDS_SYNC_INCOMPLETE})
-        if (LoadStringText(id) == item.GetPath()) return id;
+        if (host.LoadText(id) == item.GetPath()) return id;
     return 0;
 }
 
 // Prints the message; the status of a pass, when it carries one.
-UINT PrintSyncMessage(WPARAM wParam, LPARAM lParam) {
+UINT PrintSyncMessage(const IEngineHost& host, WPARAM wParam, LPARAM lParam) {
     if (wParam == SYNCITEM_ITEM) {
         std::unique_ptr<CSyncItem> item(reinterpret_cast<CSyncItem*>(lParam));
-        const UINT status = PassStatusOf(*item);
+        const UINT status = PassStatusOf(host, *item);
         WriteJsonLine("{\"item\":{\"kind\":" + std::to_string(item->GetKind()) +
                       ",\"folder\":" + (item->IsFolder() ? "true" : "false") + ",\"path\":" +
                       JsonText(std::wstring(item->GetPath())) + "}}");
@@ -90,14 +91,13 @@ DWORD WINAPI ReadCommands(void* param) {
 class CDriver {
 public:
     int Run() {
-        CDriveApp* app = CDriveApp::GetInstance();
-        const HRESULT init = app->Init(::GetModuleHandleW(nullptr));
+        const HRESULT init = m_host.Init();
         if (FAILED(init)) {
             Answer("init-failed", init);
             return 1;
         }
-        app->GetSyncManager()->SetNotifyView(&m_panel);
-        app->SetMainFrame(&m_frame);
+        m_host.GetSyncManager().SetNotifyView(&m_panel);
+        m_host.SetMainFrame(&m_frame);
         MSG peek;
         ::PeekMessageW(&peek, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists before the reader posts
         CJXThread reader;
@@ -106,7 +106,7 @@ public:
         MSG msg;
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (msg.message == WM_SYNCITEM) {
-                if (!PassStatus(PrintSyncMessage(msg.wParam, msg.lParam))) break;
+                if (!PassStatus(PrintSyncMessage(m_host, msg.wParam, msg.lParam))) break;
             } else if (msg.message == WM_DRIVER_COMMAND) {
                 std::unique_ptr<std::string> command(reinterpret_cast<std::string*>(msg.lParam));
                 m_queued.push_back(*command);
@@ -117,11 +117,10 @@ public:
         }
         m_session.Stop();
         // Items posted while stopping are printed and freed too.
-        while (::PeekMessageW(&msg, nullptr, WM_SYNCITEM, WM_SYNCITEM, PM_REMOVE)) PrintSyncMessage(msg.wParam, msg.lParam);
-        app->SetMainFrame(nullptr);
-        app->Term();
+        while (::PeekMessageW(&msg, nullptr, WM_SYNCITEM, WM_SYNCITEM, PM_REMOVE))
+            PrintSyncMessage(m_host, msg.wParam, msg.lParam);
+        m_host.SetMainFrame(nullptr);
         reader.Close(0);
-        WriteJsonLine("{\"event\":\"bye\"}");
         return 0;
     }
 
@@ -161,14 +160,13 @@ private:
     }
 
     bool Handle(const std::string& command) {
-        CDriveApp* app = CDriveApp::GetInstance();
         if (command == "start") {
-            Answer("started", m_session.Start(app->GetSyncManager()));
+            Answer("started", m_session.Start());
         } else if (command == "full" || command == "partial") {
             if (command == "full")
-                app->GetSyncManager()->RequestFullSync();
+                m_host.GetSyncManager().RequestFullSync();
             else
-                app->GetSyncManager()->RequestPartialSync();
+                m_host.GetSyncManager().RequestPartialSync();
             m_requested = true;
             Answer(command == "full" ? "full-requested" : "partial-requested", S_OK);
         } else if (command == "wait") {
@@ -180,7 +178,7 @@ private:
             m_passServesRequest = false;
             if (m_waiting) Idle();
         } else if (command == "dump") {
-            Answer("dumped", m_session.IsStarted() ? DumpFileRows(m_session.DatabasePath().c_str()) : E_UNEXPECTED);
+            Answer("dumped", m_session.IsStarted() ? DumpFileRows(m_host.GetStorageMutex(), m_session.DatabasePath().c_str()) : E_UNEXPECTED);
         } else if (command == "quit") {
             return false;
         } else {
@@ -191,7 +189,9 @@ private:
 
     CDriverView m_panel;
     CDriverView m_frame;
-    CEngineSession m_session;
+    // After the views its threads post to, so that it goes first.
+    CHeadlessHost m_host;
+    CEngineSession m_session{m_host};
     bool m_waiting = false;
     bool m_requested = false;
     bool m_passServesRequest = false;
@@ -207,6 +207,8 @@ int wmain() {
         CDriver driver;
         code = driver.Run();
     }
-    CDriveApp::DestroyInstance();
+    // Once the host's sync manager has gone, which awaits any thread that
+    // outlived the stop.
+    if (code == 0) WriteJsonLine("{\"event\":\"bye\"}");
     return code;
 }

@@ -1,16 +1,13 @@
 #include "EngineSession.h"
 
-#include "BrelioApp/DriveApp.h"
-
-HRESULT CEngineSession::Start(CSyncManager* manager) {
-    CDriveApp* app = CDriveApp::GetInstance();
-    const HRESULT started = app->StartEngineWithStoredSession();
-    m_databasePath = app->GetSettings().GetLocalStoragePath();
-    if (SUCCEEDED(started) || started == HRESULT_FROM_WIN32(ERROR_BUSY)) m_manager = manager;
+HRESULT CEngineSession::Start() {
+    const HRESULT started = m_host.StartEngine();
+    m_databasePath = m_host.GetSettings().GetLocalStoragePath();
+    if (SUCCEEDED(started) || started == HRESULT_FROM_WIN32(ERROR_BUSY)) m_started = true;
     return started;
 }
 
 HRESULT CEngineSession::Stop() {
-    if (m_manager == nullptr) return S_OK;
-    return CDriveApp::GetInstance()->StopSyncThreads();
+    if (!m_started) return S_OK;
+    return m_host.StopEngine();
 }

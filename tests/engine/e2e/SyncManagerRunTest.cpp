@@ -1,4 +1,4 @@
-// The sync manager's three threads for the application's settings, as the
+// The sync manager's three threads for its host's settings, as the
 // program starts and stops them: a stop takes effect even while a request
 // waits for the server, and the next start runs on the new settings.
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "BrelioApp/DriveApp.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioServices/RegistryLayout.h"
 #include "BrelioServices/SQLiteConnection.h"
@@ -37,19 +36,18 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
-        CDriveApp* app = CDriveApp::GetInstance();
-        ASSERT_EQ(app->GetStorageMutex().Create(kLocalStorageMutexName), S_OK);
-        CSettings& settings = app->GetSettings();
+        ASSERT_EQ(m_host.GetStorageMutex().Create(kLocalStorageMutexName), S_OK);
+        CSettings& settings = m_host.GetSettings();
         ASSERT_GE(settings.LoadGlobal(), 0);
         ASSERT_EQ(settings.SetAccount(brelio::Utf8ToWide(m_account.tenant).c_str(), L"stopper"), ERROR_SUCCESS);
         settings.GetSyncFolders().Clear();
         UseRoot(m_root);
-        app->GetStopEvent().ResetEvent();
+        m_host.GetStopEvent().ResetEvent();
     }
 
     void TearDown() override {
         EXPECT_EQ(m_manager.StopAll(), S_OK);
-        CDriveApp::GetInstance()->GetStopEvent().ResetEvent();
+        m_host.GetStopEvent().ResetEvent();
         if (HasFailure()) std::cout << "The engine's log:\n" << LogText();
         for (const std::wstring& database : m_databases) ::DeleteFileW(database.c_str());
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
@@ -58,7 +56,7 @@ protected:
 
     // The settings' sync folder becomes the folder, with a database of its own.
     void UseRoot(const std::wstring& root) {
-        CSettings& settings = CDriveApp::GetInstance()->GetSettings();
+        CSettings& settings = m_host.GetSettings();
         ASSERT_EQ(settings.SetRootDir(root.c_str()), S_OK);
         const std::wstring database = settings.GetLocalStoragePath();
         for (const std::wstring& used : m_databases) ASSERT_NE(database, used);
@@ -66,9 +64,9 @@ protected:
         m_databases.push_back(database);
     }
 
-    // The manager's start as the application makes it: stop event reset.
+    // The manager's start as the program makes it: stop event reset.
     HRESULT Start() {
-        CDriveApp::GetInstance()->GetStopEvent().ResetEvent();
+        m_host.GetStopEvent().ResetEvent();
         return m_manager.StartAll();
     }
 

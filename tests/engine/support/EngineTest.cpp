@@ -1,6 +1,5 @@
 #include "EngineTest.h"
 
-#include "BrelioApp/DriveApp.h"
 #include "BrelioCore/TextConvert.h"
 #include "BrelioSync/FileTimes.h"
 
@@ -17,7 +16,7 @@ void EngineTest::SetUp() {
     ASSERT_NO_FATAL_FAILURE(SetUpDatabase(m_folder.Path(), kLocalStorageMutexName));
     ASSERT_NE(m_items.GetViewWindow(), nullptr);
     m_manager.SetNotifyView(&m_items);
-    CDriveApp::GetInstance()->SetMainFrame(&m_frame);
+    m_host.SetMainFrame(&m_frame);
     SyncEnvironment environment;
     environment.syncRoot = m_root;
     environment.databasePath = m_database;
@@ -29,7 +28,7 @@ void EngineTest::SetUp() {
 }
 
 void EngineTest::TearDown() {
-    CDriveApp::GetInstance()->SetMainFrame(nullptr);
+    m_host.SetMainFrame(nullptr);
     TearDownDatabase();
     m_com.reset();
     StandinTest::TearDown();

@@ -11,6 +11,7 @@
 #include "BrelioServices/SyncFolderList.h"
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/SyncManager.h"
+#include "HeadlessHost.h"
 #include "LocalDatabase.h"
 #include "MessageView.h"
 #include "StandinTest.h"
@@ -19,7 +20,7 @@ namespace brelio::test {
 
 // The engine on the test's own thread: a real sync folder, a real database
 // file, the stand-in's drive of the test's account, and message-only
-// windows for the status panel and the main frame.
+// windows for the status panel and the main frame of the engine's host.
 class EngineTest : public StandinTest, public LocalDatabaseFixture {
 public:
     void SetUp() override;
@@ -48,7 +49,8 @@ public:
     CSyncFolderList m_selection;
     CMessageView m_items;
     CMessageView m_frame;
-    CSyncManager m_manager;
+    CHeadlessHost m_host;
+    CSyncManager& m_manager = m_host.GetSyncManager();
     CFileSyncThread m_engine;
 };
 

@@ -136,7 +136,8 @@ TEST_P(WalkTable, Outcome) {
     GetParam().arrange(*this);
     Items();
     ClearLog();
-    m_engine.FullSyncFolder(m_root.c_str(), 0);
+    // What the walk did is what counts; its result is only that of its last action.
+    (void)m_engine.FullSyncFolder(m_root.c_str(), 0);
     GetParam().check(*this);
     if (HasFailure()) {
         std::string requests;

@@ -232,4 +232,91 @@ TEST_F(PassCompleteness, ARecordWaitsInTheChangeTableUntilItsActionRan) {
     EXPECT_EQ(ItemAt("/first.txt")["sha256"].asString(), Sha256Hex("1"));
 }
 
+
+// A folder that came here whole (one change for the folder alone) is done
+// only once its content went up: until then its change waits in the table.
+TEST_F(PassCompleteness, AFolderAddedHereWaitsInTheChangeTableUntilItsContentWentUp) {
+    MakeLocalFolder(L"box");
+    WriteLocal(L"box\\in.txt", "in");
+    AddChangeRow({L"box", L"", true, CHANGE_ACTION_ADDED, 0, {}});
+    Fail("POST", "^/files\\?", 1);  // the upload of its file fails once
+    m_engine.RunPartialPass();
+    EXPECT_EQ(ChangeRows().size(), 1u) << "the folder's content did not go up";
+
+    m_engine.RunPartialPass();
+    EXPECT_TRUE(ChangeRows().empty());
+    EXPECT_EQ(ItemAt("/box/in.txt")["sha256"].asString(), Sha256Hex("in"));
+}
+
+// An item removed here and gone from the drive is settled by dropping its
+// row. Left standing, the row would say "in sync" of an item that is
+// nowhere: a row the database refuses to drop is a failed item, not a done
+// one, and its change waits for the next pass.
+TEST_F(PassCompleteness, ARemovalIsNotDoneWhileItsRowCannotBeDropped) {
+    const struct Case {
+        const char* name;
+        bool isFolder;
+        bool feedCarriesTheTrash;  // else the drive is asked about the item
+    } cases[] = {
+        {"a file, its trash in the changes feed", false, true},
+        {"a folder, its trash in the changes feed", true, true},
+        {"a folder the drive no longer has", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetDatabase();
+        ClearFaults();
+        const std::wstring name = c.isFolder ? L"gone" : L"gone.txt";
+        const std::string remotePath = c.isFolder ? "/gone" : "/gone.txt";
+        const Json::Value remote = Seed({c.isFolder ? FolderItem(remotePath) : FileWithContent(remotePath, "g")})[0];
+        if (c.isFolder)
+            MakeLocalFolder(name);
+        else
+            WriteLocal(name, "g");
+        RecordSynced(remote, name);
+        auto storeDriveRevision = [&] {
+            CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
+            ASSERT_EQ(storage.SetLatestRevision(DriveRevision()), S_OK);
+        };
+        if (c.feedCarriesTheTrash) storeDriveRevision();
+        Json::Value trash;
+        trash["op"] = "trash";
+        trash["path"] = remotePath;
+        Remote(trash);
+        if (!c.feedCarriesTheTrash) storeDriveRevision();
+        if (c.isFolder)
+            RemoveTree(Local(name));
+        else
+            ASSERT_TRUE(::DeleteFileW(Local(name).c_str()));
+        AddChangeRow({name, L"", c.isFolder, CHANGE_ACTION_REMOVED, IdOf(remote), {}});
+        Sql("CREATE TRIGGER refuse_drop BEFORE DELETE ON file BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        Items();
+
+        m_engine.RunPartialPass();
+        const std::vector<PostedMessage> items = Items();
+        EXPECT_EQ(CountItems(items, SYNC_ITEM_FAILED, name), 1u);
+        EXPECT_EQ(CountItems(items, SYNC_ITEM_DONE, name), 0u);
+        EXPECT_EQ(ChangeRows().size(), 1u) << "the change waits for the next pass";
+
+        Sql("DROP TRIGGER refuse_drop");
+        m_engine.RunPartialPass();
+        EXPECT_TRUE(ChangeRows().empty());
+        EXPECT_FALSE(HasRow(name));
+    }
+}
+
+// A walk that could not record a folder found on both sides has not
+// brought it into agreement: the folder is a failed item, and the walk
+// is not whole.
+TEST_F(PassCompleteness, AWalkThatCouldNotRecordAFolderIsNotWhole) {
+    Seed({FolderItem("/box"), FileWithContent("/box/in.txt", "in")});
+    MakeLocalFolder(L"box");
+    Sql("CREATE TRIGGER refuse_box BEFORE INSERT ON file WHEN NEW.name = 'box' "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    Items();
+    m_engine.FullSync();
+    EXPECT_TRUE(m_engine.IsPassIncomplete());
+    EXPECT_EQ(CountItems(Items(), SYNC_ITEM_FAILED, L"box"), 1u);
+}
+
 }  // namespace

@@ -129,7 +129,8 @@ class SameContentInTheWalk : public SameContent, public ::testing::WithParamInte
 TEST_P(SameContentInTheWalk, NoCopyNoTransferAndTheRowInSync) {
     GetParam().arrange(*this);
     ClearLog();
-    m_engine.FullSyncFolder(m_root.c_str(), 0);
+    // What the walk did is what counts; its result is only that of its last action.
+    (void)m_engine.FullSyncFolder(m_root.c_str(), 0);
     EXPECT_EQ(ConflictCopies(), 0u);
     EXPECT_EQ(Transfers(), 0u);
     EXPECT_EQ(ReadFileBytes(Local(L"f.txt")), "same");
@@ -175,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SameContent, DifferentContentOnBothSidesStillKeepsBoth) {
     Seed({FileWithContent("/f.txt", "remote")});
     WriteLocal(L"f.txt", "local");
-    m_engine.FullSyncFolder(m_root.c_str(), 0);
+    // What the walk did is what counts; its result is only that of its last action.
+    (void)m_engine.FullSyncFolder(m_root.c_str(), 0);
     EXPECT_EQ(ReadFileBytes(Local(L"f.txt")), "remote");
     EXPECT_EQ(ConflictCopies(), 1u);
 }

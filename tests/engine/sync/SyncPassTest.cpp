@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "BrelioApp/StringIds.h"
-#include "BrelioApp/StringTable.h"
-#include "BrelioCore/UniqueHandle.h"
 #include "BrelioCore/JXEvent.h"
+#include "BrelioCore/StringTable.h"
+#include "BrelioCore/UniqueHandle.h"
+#include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/SyncItem.h"
 #include "EngineTest.h"
 #include "Sha256.h"

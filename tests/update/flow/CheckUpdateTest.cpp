@@ -6,6 +6,7 @@
 
 #include "BoxAnswerer.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioUpdate/CheckUpdateModes.h"
 #include "BrelioUpdate/UpdateResourceIds.h"
 #include "StandinRelease.h"
 #include "UpdateFixtures.h"
@@ -44,7 +45,7 @@ const std::vector<std::string> kManifestOnly = {"/release/drive/win"};
 TEST_F(CheckUpdateExport, NoUpdateReturnsOneAndShowsNothing) {
     OfferUpdate(RunningVersionRaised(-1));
     const CBoxAnswerer boxes;
-    EXPECT_EQ(m_checkUpdate(1), 1);
+    EXPECT_EQ(m_checkUpdate(kCheckUpdateAtStart), 1);
     EXPECT_TRUE(boxes.Texts().empty());
     EXPECT_TRUE(NewWorkDirs().empty());
 }
@@ -53,7 +54,7 @@ TEST_F(CheckUpdateExport, DecliningTheQuestionAbortsAndLeavesNoWorkDirectory) {
     const std::string version = RunningVersionRaised(3);
     OfferUpdate(version);
     const CBoxAnswerer boxes({IDNO});
-    EXPECT_EQ(m_checkUpdate(1), E_ABORT);
+    EXPECT_EQ(m_checkUpdate(kCheckUpdateAtStart), E_ABORT);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{UpdateStringWith(IDS_UPDATE_MINOR, Utf8ToWide(version))});
     EXPECT_TRUE(NewWorkDirs().empty());
     EXPECT_EQ(RequestedPaths(), kManifestOnly);
@@ -63,13 +64,13 @@ TEST_F(CheckUpdateExport, APeriodicCheckAsksEvenForAMajorUpdate) {
     const std::string version = RunningVersionRaised(1);
     OfferUpdate(version);
     const CBoxAnswerer boxes({IDNO});
-    EXPECT_EQ(m_checkUpdate(2), E_ABORT);
+    EXPECT_EQ(m_checkUpdate(kCheckUpdatePeriodic), E_ABORT);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{UpdateStringWith(IDS_UPDATE_MINOR, Utf8ToWide(version))});
 }
 
 TEST_F(CheckUpdateExport, AFailedCheckShowsNothing) {
     const CBoxAnswerer boxes;
-    EXPECT_EQ(m_checkUpdate(1), E_FAIL);
+    EXPECT_EQ(m_checkUpdate(kCheckUpdateAtStart), E_FAIL);
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -77,7 +78,7 @@ TEST_F(CheckUpdateExport, ACabinetFromOutsideTheServiceIsNeitherOfferedNorFetche
     AddReleaseFile("update.cab", FixtureUnixPath("update.cab"));
     SetRelease(RunningVersionRaised(1), ForeignFileLink("update.cab"), "true");
     const CBoxAnswerer boxes;
-    EXPECT_EQ(m_checkUpdate(1), E_FAIL);
+    EXPECT_EQ(m_checkUpdate(kCheckUpdateAtStart), E_FAIL);
     EXPECT_TRUE(boxes.Texts().empty());
     EXPECT_TRUE(NewWorkDirs().empty());
     EXPECT_EQ(RequestedPaths(), kManifestOnly);
@@ -87,7 +88,7 @@ TEST_F(CheckUpdateExport, AFailedDownloadIsReported) {
     const std::string version = RunningVersionRaised(3);
     SetRelease(version, ReleaseFileLink("missing.cab"));
     const CBoxAnswerer boxes({IDYES, IDOK});
-    EXPECT_EQ(m_checkUpdate(1), static_cast<int>(0x80190194)) << "the host's 404";
+    EXPECT_EQ(m_checkUpdate(kCheckUpdateAtStart), static_cast<int>(0x80190194)) << "the host's 404";
     EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{UpdateStringWith(IDS_UPDATE_MINOR, Utf8ToWide(version)),
                                                         UpdateString(IDS_UPDATE_FAILED)}));
 }

@@ -10,6 +10,7 @@
 
 #include "BoxAnswerer.h"
 #include "BrelioCore/TextConvert.h"
+#include "BrelioUpdate/CheckUpdateModes.h"
 #include "BrelioUpdate/UpdateManager.h"
 #include "BrelioUpdate/UpdateResourceIds.h"
 #include "StandinRelease.h"
@@ -104,7 +105,7 @@ TEST_F(RedirectsOfTheUpdateHost, ACabinetRedirectedAwayIsReportedAndNotInstalled
     const auto checkUpdate =
         reinterpret_cast<int (*)(int)>(reinterpret_cast<void*>(::GetProcAddress(library, "CheckUpdate")));
     const CBoxAnswerer boxes({IDYES, IDOK});
-    EXPECT_EQ(checkUpdate(1), E_ACCESSDENIED);
+    EXPECT_EQ(checkUpdate(kCheckUpdateAtStart), E_ACCESSDENIED);
     ::FreeLibrary(library);
     EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{UpdateStringWith(IDS_UPDATE_MINOR, Utf8ToWide(version)),
                                                         UpdateString(IDS_UPDATE_FAILED)}));

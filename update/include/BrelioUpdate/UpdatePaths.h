@@ -4,16 +4,13 @@
 #include <string>
 
 #include "BrelioCore/JXVersion.h"
+#include "BrelioServices/ModuleNames.h"
 
-// The files an update works with, by name.
-inline constexpr wchar_t kDriveProgramName[] = L"BrelioDrive.exe";
-inline constexpr wchar_t kUpdateLibraryName[] = L"BrelioUpdate.dll";
-inline constexpr wchar_t kLauncherProgramName[] = L"BrelioLauncher.exe";
+// The files an update works with, by name, beside those it installs
+// (ModuleNames.h; the shell extension stands in the installation folder
+// itself).
 inline constexpr wchar_t kCabinetFileName[] = L"BrelioUpdate.cab";
 inline constexpr wchar_t kIniFileName[] = L"BrelioUpdate.ini";
-inline constexpr wchar_t kOverlayLibraryName[] = L"BrelioIconOverlay.dll";
-// The shell extension, in the installation folder itself.
-inline constexpr wchar_t kShellExtensionName[] = L"BrelioShellExt.dll";
 // The program's first argument when it starts again after a failed
 // update. Any argument but its own switches runs it without the update
 // check, so that it does not offer the update that just failed at once

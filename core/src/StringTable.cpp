@@ -1,4 +1,4 @@
-#include "BrelioApp/StringTable.h"
+#include "BrelioCore/StringTable.h"
 
 std::wstring LoadStringText(UINT id) {
     // With a zero length LoadStringW hands out a read-only pointer into the

@@ -1,4 +1,4 @@
-#include "BrelioApp/LocalStorageVersion.h"
+#include "BrelioServices/LocalStorageVersion.h"
 
 #include <sqlite3.h>
 
