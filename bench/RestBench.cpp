@@ -9,8 +9,9 @@
 //       device) as downloads read: side by side they show what reading as
 //       the answer arrives costs a small GET
 //   RestBench <session header> upload <local file> <name for the request alone>
-//       MB/s of UploadFile (temporary copy and request) and of the request
-//       alone, streamed from the open file
+//       MB/s of UploadFile (the file read in place, its stamp checked
+//       around the read) and of the request alone, streamed from the open
+//       file
 //   RestBench <session header> download <file id> <download path>
 //       MB/s of DownloadFile
 // Prints "name value unit" lines.

@@ -1,8 +1,11 @@
 // What one storage operation costs, step by step, on a real database file:
 // the storage mutex, opening and closing the file, the schema check (made
 // in full, and skipped for a file known current), an empty and a one-row
-// transaction, and whole operations of the kinds a first full sync makes. Steps and operations take turns in small batches,
-// so that a busy machine weighs on all of them alike.
+// transaction, and whole operations of the kinds a first full sync makes
+// (a drive item's status with the recorded changes, the insert of its row;
+// the revisions of a fetched feed in one operation beside one operation
+// per row). Steps and operations take turns in small batches, so that a
+// busy machine weighs on all of them alike.
 //   StorageBench <folder for the database> <rows> <rounds>
 // Prints "<step> <min> <median> ms" per step.
 #include <windows.h>
@@ -11,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "BenchClock.h"
@@ -113,6 +117,29 @@ int wmain(int argc, wchar_t** argv) {
         {"GetFileStatus (path)", [&](int i) {
              int status = 0;
              if (FAILED(storage.GetFileStatus(pathOf(1 + i % rows).c_str(), status))) throw 1;
+         }},
+        {"GetFileStatus (id)+changes", [&](int i) {
+             // A drive item the walk has no row for: its status and the
+             // recorded changes, in one operation.
+             int status = 0;
+             ChangeRecordList changes;
+             if (FAILED(storage.GetFileStatus(static_cast<uint64_t>(rows + 1 + i), status, changes))) throw 1;
+         }},
+        {"GetChanges (read)", [&](int) {
+             ChangeRecordList changes;
+             if (FAILED(storage.GetChanges(changes, false))) throw 1;
+         }},
+        {"GetRevisions (100 ids)", [&](int i) {
+             std::vector<uint64_t> ids;
+             for (int k = 0; k < 100; ++k) ids.push_back(static_cast<uint64_t>(1 + (i * 100 + k) % rows));
+             std::unordered_map<uint64_t, uint64_t> revisions;
+             if (FAILED(storage.GetRevisions(ids, revisions))) throw 1;
+         }},
+        {"GetFile (id) x100", [&](int i) {
+             for (int k = 0; k < 100; ++k) {
+                 FileRecord row;
+                 if (FAILED(storage.GetFile(static_cast<uint64_t>(1 + (i * 100 + k) % rows), row))) throw 1;
+             }
          }},
         {"GetFile (id)", [&](int i) {
              FileRecord row;

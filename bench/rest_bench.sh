@@ -7,7 +7,7 @@
 # Figures: metadata requests/s; the same small answer through the bare
 # request, read into memory as it arrives and read in whole pieces into a
 # file (side by side: what reading as it arrives costs); upload MB/s
-# (UploadFile with its temporary copy, and the request alone), download
+# (UploadFile, which reads the file in place, and the request alone), download
 # MB/s. Printed as min and median over the rounds, with the client's ratio
 # to each reference.
 # Usage: bench/rest_bench.sh [build-folder] [metadata requests] [upload MiB] [rounds]

@@ -227,6 +227,10 @@ HRESULT CJXHttpRequest::Send(const CJXUri& uri, int method, const Body& body, co
             if (chunk == nullptr) return E_OUTOFMEMORY;
             hr = ReadAt(body.file, body.offset + sent, chunk, piece);
             if (FAILED(hr)) return hr;
+            if (sent + piece == body.length && m_fileBodyCheck) {
+                hr = m_fileBodyCheck();
+                if (FAILED(hr)) return hr;
+            }
             DWORD written = 0;
             hr = request.Write(piece, written);
             if (FAILED(hr)) return hr;

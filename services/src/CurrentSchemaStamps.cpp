@@ -17,7 +17,7 @@ size_t g_next = 0;
 
 // The same file as it was made: one written since takes the place of its
 // earlier state.
-bool IsSameFile(const DatabaseStamp& a, const DatabaseStamp& b) { return a.creation == b.creation; }
+bool IsSameFile(const DatabaseStamp& a, const DatabaseStamp& b) { return a.file.creation == b.file.creation; }
 
 }  // namespace
 

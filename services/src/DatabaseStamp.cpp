@@ -25,21 +25,13 @@ bool ReadDatabaseStamp(const wchar_t* path, DatabaseStamp& stamp) {
 }
 
 bool ReadDatabaseStamp(HANDLE file, DatabaseStamp& stamp) {
-    FILE_BASIC_INFO times = {};
-    FILE_STANDARD_INFO standard = {};
-    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof(times)) ||
-        !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)))
-        return false;
+    if (!ReadFileStamp(file, stamp.file)) return false;
     unsigned char header[kHeaderBytes] = {};
     DWORD read = 0;
     OVERLAPPED atStart = {};
     if (!::ReadFile(file, header, kHeaderBytes, &read, &atStart) || read != kHeaderBytes) return false;
     if (std::memcmp(header, kSqliteMagic, sizeof(kSqliteMagic)) != 0) return false;
     const unsigned char* counter = header + kChangeCounterOffset;
-    stamp.creation = static_cast<uint64_t>(times.CreationTime.QuadPart);
-    stamp.change = static_cast<uint64_t>(times.ChangeTime.QuadPart);
-    stamp.lastWrite = static_cast<uint64_t>(times.LastWriteTime.QuadPart);
-    stamp.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
     stamp.changeCounter = (static_cast<uint32_t>(counter[0]) << 24) | (static_cast<uint32_t>(counter[1]) << 16) |
                           (static_cast<uint32_t>(counter[2]) << 8) | counter[3];
     return true;

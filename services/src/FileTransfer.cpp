@@ -7,13 +7,17 @@
 #include "BrelioCore/UniqueHandle.h"
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/FileOperations.h"
+#include "BrelioServices/FileStamp.h"
+#include "FileOperationSupport.h"
 
 using brelio::UniqueKernelHandle;
 
 namespace {
 
 constexpr size_t kEscapedNameCapacity = 2048;
-constexpr DWORD kRetryPauseMs = 250;
+// Five attempts in all, kFileRetryPause apart: a save in progress may
+// hold the file for a moment.
+constexpr int kSourceOpenRetries = 4;
 // Two seconds for a downloaded file held by another program as it is placed.
 constexpr int kReplaceRetries = 8;
 constexpr DWORD kFinishTimeoutMs = 600000;
@@ -51,7 +55,7 @@ private:
 const wchar_t* SessionKind(bool newFile) { return newFile ? L"upload-sessions" : L"update-sessions"; }
 
 ApiErrorCode UploadThroughSession(uint64_t targetId, const wchar_t* name, uint64_t latestRevision, uint64_t size,
-                                  HANDLE file, FileInfo& out) {
+                                  HANDLE file, const CJXHttpRequest::FileBodyCheck& unchanged, FileInfo& out) {
     RequestStatus status;
     UploadSessionInfo session;
     ApiErrorCode result = CreateUploadSession(status, targetId, name, latestRevision, size, session);
@@ -62,7 +66,8 @@ ApiErrorCode UploadThroughSession(uint64_t targetId, const wchar_t* name, uint64
     const bool newFile = latestRevision == 0;
     for (const UploadPartInfo& part : session.parts) {
         result = UploadPart(status, session.id.c_str(), file, static_cast<int>(part.number),
-                            static_cast<uint64_t>(part.offset), static_cast<uint32_t>(part.length), newFile);
+                            static_cast<uint64_t>(part.offset), static_cast<uint32_t>(part.length), newFile,
+                            unchanged);
         if (result < 0) return result;
     }
     return FinishUploadSession(status, session.id.c_str(), newFile, out);
@@ -126,34 +131,9 @@ bool ArePartsValid(const UploadSessionInfo& session, uint64_t size) {
     return covered == size;
 }
 
-HRESULT CopyToTempFile(const wchar_t* sourcePath, std::wstring& copyPath, int furtherAttempts) {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return length == 0 ? LastErrorResult() : HRESULT_FROM_WIN32(ERROR_BUFFER_OVERFLOW);
-    wchar_t copy[MAX_PATH + 1] = {};
-    if (::GetTempFileNameW(folder, L"$$$", 0, copy) == 0) return LastErrorResult();
-    CTempFileGuard guard(copy);
-
-    HRESULT result = S_OK;
-    for (int attempt = 0; attempt <= furtherAttempts; ++attempt) {
-        if (attempt > 0) ::Sleep(kRetryPauseMs);
-        if (::CopyFileW(sourcePath, copy, FALSE)) {
-            result = S_OK;
-            break;
-        }
-        result = LastErrorResult();
-    }
-    if (FAILED(result)) return result;
-    // A read-only source gives a read-only copy, which cannot be opened
-    // for deletion on close.
-    if (!::SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL)) return LastErrorResult();
-    guard.Keep();
-    copyPath = copy;
-    return S_OK;
-}
-
 ApiErrorCode UploadWholeFile(RequestStatus& status, uint64_t targetId, const wchar_t* name,
-                             uint64_t latestRevision, const CJXMemoryStream* memory, HANDLE file, FileInfo& out) {
+                             uint64_t latestRevision, const CJXMemoryStream* memory, HANDLE file, FileInfo& out,
+                             const CJXHttpRequest::FileBodyCheck& check) {
     CJXUri uri(DriveApiBase());
     if (latestRevision != 0)
         uri.AppendFormat(L"/files/%llu/update?latestRevision=%llu", static_cast<unsigned long long>(targetId),
@@ -171,7 +151,7 @@ ApiErrorCode UploadWholeFile(RequestStatus& status, uint64_t targetId, const wch
     if (memory != nullptr)
         sent = HttpPost(status, uri, body, memory->GetData(), static_cast<DWORD>(memory->GetSize()), headers.c_str());
     else if (file != nullptr)
-        sent = HttpPostFile(status, uri, body, file, headers.c_str());
+        sent = HttpPostFile(status, uri, body, file, headers.c_str(), check);
     else
         sent = HttpPost(status, uri, body, nullptr, 0, headers.c_str());
     return ApplyResponse(sent, status, body, [&](CJsonResponse& r) { return r.ParseFile(out); });
@@ -205,11 +185,11 @@ ApiErrorCode CreateUploadSession(RequestStatus& status, uint64_t targetId, const
 }
 
 ApiErrorCode UploadPart(RequestStatus& status, const char* sessionId, HANDLE file, int partNumber,
-                        uint64_t offset, uint32_t length, bool newFile) {
+                        uint64_t offset, uint32_t length, bool newFile, const CJXHttpRequest::FileBodyCheck& check) {
     CJXUri uri(DriveApiBase());
     uri.AppendFormat(L"/%s/%hs/parts/%d", SessionKind(newFile), sessionId, partNumber);
     CJXMemoryStream body(4096);
-    const HRESULT sent = HttpPutFileRange(status, uri, body, file, offset, length, kOctetStream);
+    const HRESULT sent = HttpPutFileRange(status, uri, body, file, offset, length, kOctetStream, check);
     return ApplyResponse(sent, status, body, [](CJsonResponse& r) { return r.CheckHeader(); });
 }
 
@@ -225,41 +205,52 @@ ApiErrorCode FinishUploadSession(RequestStatus& status, const char* sessionId, b
 
 ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision, FileInfo& out,
                         uint64_t& size, FILETIME& lastWriteTime) {
-    std::wstring copyPath;
-    HRESULT result = CopyToTempFile(localPath, copyPath, 4);
+    // Read where it lies, shared with everyone: a program that saves the
+    // file meanwhile is not kept from it. What goes up is one version of
+    // the file all the same: the stamp taken before the first read must
+    // still hold after the last, or the request ends before its last byte
+    // goes out and nothing is stored.
+    UniqueKernelHandle source;
+    HRESULT result = RunWithRetries(kSourceOpenRetries, [&] {
+        source.Reset(::CreateFileW(localPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        return source ? S_OK : LastErrorResult();
+    });
     if (FAILED(result)) return result;
-    CTempFileGuard copyGuard(copyPath);
-    UniqueKernelHandle copy(::CreateFileW(copyPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!copy) return LastErrorResult();
-    copyGuard.Keep();  // the handle removes it when it closes
+    FileStamp before;
+    if (!ReadFileStamp(source.Get(), before)) return LastErrorResult();
+    size = before.size;
+    lastWriteTime.dwLowDateTime = static_cast<DWORD>(before.lastWrite);
+    lastWriteTime.dwHighDateTime = static_cast<DWORD>(before.lastWrite >> 32);
+    const CJXHttpRequest::FileBodyCheck unchanged = [&]() -> HRESULT {
+        FileStamp now;
+        if (!ReadFileStamp(source.Get(), now)) return LastErrorResult();
+        return now == before ? S_OK : E_SOURCE_CHANGED;
+    };
 
     const wchar_t* name = LastComponent(localPath);
-    LARGE_INTEGER fileSize = {};
-    if (!::GetFileSizeEx(copy.Get(), &fileSize)) return LastErrorResult();
-    size = static_cast<uint64_t>(fileSize.QuadPart);
-    if (!::GetFileTime(copy.Get(), nullptr, nullptr, &lastWriteTime)) return LastErrorResult();
-
     if (size < kUploadFromMemoryLimit) {
         CJXMemoryStream memory(static_cast<size_t>(size));
         if (size != 0) {
             unsigned char* room = memory.ReAllocate(static_cast<size_t>(size));
             if (room == nullptr) return E_OUTOFMEMORY;
             DWORD read = 0;
-            if (!::ReadFile(copy.Get(), room, static_cast<DWORD>(size), &read, nullptr)) return LastErrorResult();
+            if (!::ReadFile(source.Get(), room, static_cast<DWORD>(size), &read, nullptr)) return LastErrorResult();
             // Never send a short body for a whole file.
             if (read != size) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
             memory.SetLength(read);
+            result = unchanged();
+            if (FAILED(result)) return result;
         }
-        copy.Reset();
+        source.Reset();
         RequestStatus status;
         return UploadWholeFile(status, targetId, name, latestRevision, &memory, nullptr, out);
     }
     if (size < kUploadFromHandleLimit) {
         RequestStatus status;
-        return UploadWholeFile(status, targetId, name, latestRevision, nullptr, copy.Get(), out);
+        return UploadWholeFile(status, targetId, name, latestRevision, nullptr, source.Get(), out, unchanged);
     }
-    return UploadThroughSession(targetId, name, latestRevision, size, copy.Get(), out);
+    return UploadThroughSession(targetId, name, latestRevision, size, source.Get(), unchanged, out);
 }
 
 ApiErrorCode DownloadFile(uint64_t fileId, const wchar_t* localPath, uint64_t& size, FILETIME& lastWriteTime,

@@ -62,7 +62,9 @@ FileRecord CLocalStorage::RecordOf(const FileInfo& info, const wchar_t* path, ui
 }
 
 HRESULT CLocalStorage::GetChanges(ChangeRecordList& changes, bool clear) {
-    return Run(L"GetChanges", OpenMode::ReadWrite, [&](CSQLiteConnection& db) {
+    // A read alone takes no write transaction: the sync thread reads the
+    // changes for every item it looks at.
+    return Run(L"GetChanges", clear ? OpenMode::ReadWrite : OpenMode::ReadOnly, [&](CSQLiteConnection& db) {
         db.ReadChanges(changes);
         if (clear) db.ClearChanges();
         return S_OK;
@@ -110,9 +112,26 @@ HRESULT CLocalStorage::GetFileStatus(uint64_t fileId, int& status) {
     });
 }
 
+HRESULT CLocalStorage::GetFileStatus(uint64_t fileId, int& status, ChangeRecordList& changes) {
+    return Run(L"GetFileStatus", OpenMode::ReadOnly, [&](CSQLiteConnection& db) {
+        status = db.GetFileStatus(fileId);
+        if (status != FILE_STATUS_SYNCED) db.ReadChanges(changes);
+        return S_OK;
+    });
+}
+
 HRESULT CLocalStorage::GetLatestRevision(uint64_t& revision) {
     return Run(L"GetLatestRevision", OpenMode::ReadOnly, [&](CSQLiteConnection& db) {
         revision = db.GetLatestRevision();
+        return S_OK;
+    });
+}
+
+HRESULT CLocalStorage::GetRevisions(const std::vector<uint64_t>& fileIds,
+                                    std::unordered_map<uint64_t, uint64_t>& revisions) {
+    if (fileIds.empty()) return S_OK;
+    return Run(L"GetRevisions", OpenMode::ReadOnly, [&](CSQLiteConnection& db) {
+        db.GetRevisions(fileIds, revisions);
         return S_OK;
     });
 }
@@ -148,12 +167,11 @@ HRESULT CLocalStorage::InsertFile(const FileInfo& info, const wchar_t* path, uin
                                   int status) {
     const FileRecord record = RecordOf(info, path, size, lastWriteTime, status);
     const HRESULT result = Run(L"InsertFile", OpenMode::ReadWrite, [&](CSQLiteConnection& db) {
-        if (db.FileExists(record.file_id))
-            db.UpdateFile(record);
-        else if (db.FileExists(record.name))
-            db.UpdateFileByName(record);
-        else
-            db.InsertFile(record);
+        switch (db.FindFileRow(record.file_id, record.name)) {
+        case CSQLiteConnection::RowMatch::kId: db.UpdateFile(record); break;
+        case CSQLiteConnection::RowMatch::kName: db.UpdateFileByName(record); break;
+        case CSQLiteConnection::RowMatch::kNone: db.InsertFile(record); break;
+        }
         return S_OK;
     });
     if (SUCCEEDED(result)) Log(L"%s - inserted(%llu, %d).", path, record.revision, record.version);

@@ -81,8 +81,9 @@ HRESULT HttpPost(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& resp
 }
 
 HRESULT HttpPostFile(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, HANDLE file,
-                     const wchar_t* extraHeaders) {
+                     const wchar_t* extraHeaders, const CJXHttpRequest::FileBodyCheck& check) {
     return SendWith(status, extraHeaders, false, [&](CJXHttpRequest& r) {
+        r.SetFileBodyCheck(check);
         return r.GetResponse(uri, CJXHttpRequest::kSubmit, file, &response, kRequestFlags);
     });
 }
@@ -95,8 +96,10 @@ HRESULT HttpPut(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& respo
 }
 
 HRESULT HttpPutFileRange(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response,
-                         HANDLE file, ULONGLONG offset, DWORD length, const wchar_t* extraHeaders) {
+                         HANDLE file, ULONGLONG offset, DWORD length, const wchar_t* extraHeaders,
+                         const CJXHttpRequest::FileBodyCheck& check) {
     return SendWith(status, extraHeaders, false, [&](CJXHttpRequest& r) {
+        r.SetFileBodyCheck(check);
         return r.GetResponse(uri, CJXHttpRequest::kReplace, file, offset, length, &response, kRequestFlags);
     });
 }

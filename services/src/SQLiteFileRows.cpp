@@ -52,6 +52,14 @@ bool CSQLiteConnection::FileExists(uint64_t fileId) {
     return count > 0;
 }
 
+CSQLiteConnection::RowMatch CSQLiteConnection::FindFileRow(uint64_t fileId, std::wstring_view name) {
+    int match = -1;
+    ExecBound(Statement(L"SELECT coalesce(max(file_id=%llu), -1) FROM %s WHERE file_id=%llu OR name=?", fileId,
+                        FileTable(), fileId),
+              {BoundName(name)}, &match);
+    return match == 1 ? RowMatch::kId : match == 0 ? RowMatch::kName : RowMatch::kNone;
+}
+
 bool CSQLiteConnection::GetFile(std::wstring_view name, FileRecord& record) {
     CSQLiteStatement statement;
     Prepare(Statement((std::wstring(kSelectFile) + L"WHERE name=?").c_str(), FileTable()), statement,
@@ -99,6 +107,25 @@ bool CSQLiteConnection::GetFileAndParent(uint64_t fileId, std::wstring_view name
     GetParentFileId(name, parentId);
     if (found) revision = row.revision;
     return found;
+}
+
+void CSQLiteConnection::GetRevisions(const std::vector<uint64_t>& fileIds,
+                                     std::unordered_map<uint64_t, uint64_t>& revisions) {
+    // Ids are numbers: they go into the statement as text, a few hundred
+    // at a time.
+    constexpr size_t kBatch = 500;
+    for (size_t first = 0; first < fileIds.size(); first += kBatch) {
+        std::wstring list;
+        for (size_t i = first; i < fileIds.size() && i < first + kBatch; ++i) {
+            if (!list.empty()) list += L',';
+            list += std::to_wstring(fileIds[i]);
+        }
+        CSQLiteStatement statement;
+        Prepare(Statement(L"SELECT file_id, revision FROM %s WHERE file_id IN (%s)", FileTable(), list.c_str()),
+                statement);
+        while (statement.Step())
+            revisions[static_cast<uint64_t>(statement.ColumnInt64(0))] = static_cast<uint64_t>(statement.ColumnInt64(1));
+    }
 }
 
 int CSQLiteConnection::GetFolderStatus(std::wstring_view folder) {

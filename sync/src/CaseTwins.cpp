@@ -7,7 +7,9 @@
 // no content taken over the other item's.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 #include "BrelioSync/FileSyncThread.h"
 #include "BrelioSync/RemoteChangePlan.h"
@@ -16,6 +18,13 @@
 
 FileInfoList::iterator CFileSyncThread::FindEntryOfLocalItem(FileInfoList& listing, const wchar_t* path,
                                                             const wchar_t* name, bool isFolder) {
+    const auto first = FindRemoteEntry(listing, name, isFolder);
+    if (first == listing.end()) return first;
+    const auto sameName = [&](const FileInfo& entry) {
+        return (!IsFileType(entry.type.c_str())) == isFolder && _wcsicmp(entry.name.c_str(), name) == 0;
+    };
+    // Only twins need the row to tell which of them holds the name here.
+    if (std::find_if(std::next(first), listing.end(), sameName) == listing.end()) return first;
     FileRecord row;
     const uint64_t rowId = Storage().GetFile(path, row) == S_OK ? row.file_id : 0;
     return listing.begin() + static_cast<std::ptrdiff_t>(EntryOfLocalItem(listing, name, isFolder, rowId));

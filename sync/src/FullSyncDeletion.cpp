@@ -23,24 +23,32 @@ bool IsRowFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
            FindDataSize(data) != row.size;
 }
 
+// The record being carried out is what is being done, not pending.
+void DropRecordCarriedOut(const ChangeRecord* current, ChangeRecordList& pending) {
+    if (current == nullptr) return;
+    const std::vector<int64_t>& rows = current->row_ids;
+    std::erase_if(pending, [&](const ChangeRecord& change) {
+        return !change.row_ids.empty() && std::find(rows.begin(), rows.end(), change.row_ids.front()) != rows.end();
+    });
+}
+
 }  // namespace
 
 bool CFileSyncThread::ReadPendingChanges(ChangeRecordList& pending) {
     if (FAILED(Storage().GetChanges(pending, false))) return false;
-    // The record being carried out is what is being done, not pending.
-    if (const ChangeRecord* record = CurrentRecord(); record != nullptr) {
-        const std::vector<int64_t>& current = record->row_ids;
-        std::erase_if(pending, [&](const ChangeRecord& change) {
-            return !change.row_ids.empty() &&
-                   std::find(current.begin(), current.end(), change.row_ids.front()) != current.end();
-        });
-    }
+    DropRecordCarriedOut(CurrentRecord(), pending);
     return true;
 }
 
 bool CFileSyncThread::IsRenamePending(uint64_t fileId, const wchar_t* relativeName) {
     ChangeRecordList changes;
     if (!ReadPendingChanges(changes)) return true;  // unknown: do not delete
+    return IsRenamePending(changes, fileId, relativeName);
+}
+
+bool CFileSyncThread::IsRenamePending(const ChangeRecordList& recorded, uint64_t fileId, const wchar_t* relativeName) {
+    ChangeRecordList changes = recorded;
+    DropRecordCarriedOut(CurrentRecord(), changes);
     const std::wstring name = relativeName != nullptr ? relativeName : L"";
     for (const ChangeRecord& change : changes) {
         if (change.action != CHANGE_ACTION_RENAMED) continue;

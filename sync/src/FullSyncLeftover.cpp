@@ -51,11 +51,12 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
     // On its way to the place it was moved to here.
     if (m_pass != nullptr && m_pass->movingIds.count(entry.id)) return S_OK;
     int status = FILE_STATUS_NONE;
-    hr = Storage().GetFileStatus(entry.id, status);
+    ChangeRecordList recorded;
+    hr = Storage().GetFileStatus(entry.id, status, recorded);
     if (FAILED(hr)) return hr;
     switch (status) {
     case FILE_STATUS_CHANGED: {
-        if (IsRenamePending(entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local rename pending");
+        if (IsRenamePending(recorded, entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local rename pending");
         // Changed here, elsewhere than the drive has it now: the remote move
         // is followed keeping the edit; changed here and then deleted here,
         // the edit went with the item and it is a deletion like any other.
@@ -67,7 +68,7 @@ HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const Fil
         // The old item of a move sent as a copy by a run cut short (no row
         // has its id since the copy took it over): the move's record
         // finishes it; brought back here, it would stand on both sides twice.
-        if (IsRenamePending(entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local move pending");
+        if (IsRenamePending(recorded, entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local move pending");
         // Something of that name appeared here during the walk: it is
         // compared on the next pass instead of being overwritten now.
         if (::PathFileExistsW(path.c_str()))

@@ -1,6 +1,8 @@
 // One partial sync: the remote changes after the stored revision against
 // the recorded local changes, and what the pass leaves for the next one.
 #include <algorithm>
+#include <unordered_map>
+#include <vector>
 
 #include "BrelioCore/ErrorFlow.h"
 #include "BrelioServices/DriveApi.h"
@@ -16,10 +18,17 @@ namespace {
 // update whose revision the item's row already holds is no news, and taken
 // for one it would collide with the local edits made since.
 void DropKnownUpdates(CLocalStorage& storage, ChangeInfoList& remoteChanges) {
+    // The rows are read in one storage operation: after a first sync up the
+    // feed holds an update of every item sent.
+    std::vector<uint64_t> updated;
+    for (const ChangeInfo& change : remoteChanges)
+        if (change.changeType == "updated") updated.push_back(change.file.id);
+    std::unordered_map<uint64_t, uint64_t> stored;
+    if (FAILED(storage.GetRevisions(updated, stored))) return;
     std::erase_if(remoteChanges, [&](const ChangeInfo& change) {
         if (change.changeType != "updated") return false;
-        FileRecord row;
-        return storage.GetFile(change.file.id, row) == S_OK && row.revision >= change.file.revision;
+        const auto row = stored.find(change.file.id);
+        return row != stored.end() && row->second >= change.file.revision;
     });
 }
 

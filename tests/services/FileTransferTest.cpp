@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -216,6 +217,40 @@ TEST_F(FileTransfer, FileOver2GiBGoesThroughASession) {
     for (int i = 1; i <= 3; ++i) partBytes += requests[i]["bodyLength"].asUInt64();
     EXPECT_EQ(partBytes, size);
     EXPECT_EQ(LeftoverCopies(), 0u);
+}
+
+// The file is read where it lies: a program that writes to it while it
+// goes up cuts the request short of its last byte, and nothing of the
+// mixed content is stored.
+TEST_F(FileTransfer, FileWrittenWhileItGoesUpIsNotStored) {
+    const std::wstring path = m_folder / L"busy.bin";
+    ASSERT_TRUE(WriteLargeFile(path, 64ull << 20));
+    UniqueKernelHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    std::atomic<bool> done{false};
+    std::thread saving([&] {
+        for (unsigned char value = 0; !done; ++value) {
+            OVERLAPPED atStart = {};
+            DWORD written = 0;
+            WriteFile(writer.Get(), &value, 1, &written, &atStart);
+            Sleep(1);
+        }
+    });
+    FileInfo info;
+    uint64_t size = 0;
+    FILETIME time = {};
+    const ApiErrorCode result = UploadFile(m_docs, path.c_str(), 0, info, size, time);
+    done = true;
+    saving.join();
+    EXPECT_EQ(result, E_SOURCE_CHANGED);
+    // The stand-in logs a request once its whole body is in.
+    EXPECT_EQ(Requests().size(), 0u);
+
+    writer.Reset();
+    ASSERT_EQ(UploadFile(m_docs, path.c_str(), 0, info, size, time), 0);
+    EXPECT_EQ(info.name, L"busy.bin");  // no earlier item took the name
+    EXPECT_EQ(Item(info.id)["sha256"].asString(), Sha256HexOfFile(path));
 }
 
 // The local file changes only when the whole content arrived.

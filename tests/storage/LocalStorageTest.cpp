@@ -52,6 +52,21 @@ TEST_F(LocalStorage, InsertFileUpdatesBySameIdElseBySameNameElseAddsARow) {
     }
 }
 
+// Asked for many ids at once (more than one statement takes), it answers
+// for exactly the rows it has.
+TEST_F(LocalStorage, RevisionsOfManyIdsComeFromTheirRows) {
+    std::vector<FileRecord> rows;
+    for (uint64_t id = 2; id <= 1200; id += 2) rows.push_back(FileRow(id, (L"f" + std::to_wstring(id)).c_str(), FILE_STATUS_SYNCED, id * 10));
+    SeedRows(rows);
+    std::vector<uint64_t> asked;
+    for (uint64_t id = 1; id <= 1201; ++id) asked.push_back(id);
+    std::unordered_map<uint64_t, uint64_t> revisions;
+    ASSERT_EQ(Storage().GetRevisions(asked, revisions), S_OK);
+    EXPECT_EQ(revisions.size(), rows.size());
+    for (const FileRecord& row : rows) EXPECT_EQ(revisions[row.file_id], row.revision) << row.file_id;
+    EXPECT_EQ(revisions.count(1201), 0u);
+}
+
 TEST_F(LocalStorage, InsertFromAChangeIsInSyncAndWrittenNow) {
     ChangeInfo change;
     change.file = Info(4, "folder", 3);
@@ -264,6 +279,33 @@ TEST_F(LocalStorage, ChangesAreReadThenClearedTogether) {
     ChangeRecordList after;
     ASSERT_EQ(storage.GetChanges(after, true), S_OK);
     EXPECT_TRUE(after.empty());
+}
+
+// An item's status comes with the recorded changes when its row is missing
+// or not in sync, where a rename of it may be pending; a row in sync
+// needs no such look.
+TEST_F(LocalStorage, StatusOfARowNotInSyncComesWithTheRecordedChanges) {
+    SeedRows({FileRow(1, L"a.txt", FILE_STATUS_SYNCED), FileRow(2, L"b.txt", FILE_STATUS_CHANGED)});
+    ChangeRecord renamed;
+    renamed.name = L"c.txt";
+    renamed.old_name = L"b.txt";
+    renamed.action = CHANGE_ACTION_RENAMED;
+    renamed.file_id = 2;
+    CLocalStorage storage = Storage();
+    ASSERT_EQ(storage.InsertChanges({renamed}), S_OK);
+    const struct {
+        uint64_t id;
+        int status;
+        size_t changes;
+    } cases[] = {{1, FILE_STATUS_SYNCED, 0}, {2, FILE_STATUS_CHANGED, 1}, {3, FILE_STATUS_NONE, 1}};
+    for (const auto& c : cases) {
+        int status = -1;
+        ChangeRecordList changes;
+        ASSERT_EQ(storage.GetFileStatus(c.id, status, changes), S_OK) << c.id;
+        EXPECT_EQ(status, c.status) << c.id;
+        ASSERT_EQ(changes.size(), c.changes) << c.id;
+        if (c.changes != 0) EXPECT_EQ(changes[0].file_id, 2u) << c.id;
+    }
 }
 
 TEST_F(LocalStorage, PathsOutsideTheRootKeepTheirFullText) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "BrelioCore/JXMemoryStream.h"
@@ -25,6 +26,8 @@ public:
     // answer is the response, and GetLocation tells where it points, so
     // that a caller that must know where it reads from follows it itself.
     enum class Redirects { kFollow, kReturn };
+    // Tells whether the file a body was read from is still as it was.
+    using FileBodyCheck = std::function<HRESULT()>;
 
     CJXHttpRequest() = default;
     ~CJXHttpRequest();
@@ -43,6 +46,12 @@ public:
     // A response body longer than `bytes` ends the request with E_TOO_LARGE,
     // before it is read when its Content-Length says so. No limit unless set.
     void SetResponseLimit(ULONGLONG bytes) { m_responseLimit = bytes; }
+    // A body read from a file is one version of that file only if nothing
+    // wrote to it while it was read. When set, the check runs once the last
+    // piece of such a body has been read and before that piece goes out; a
+    // failure it returns ends the request with that code there, so that the
+    // server never takes the whole body.
+    void SetFileBodyCheck(FileBodyCheck check) { m_fileBodyCheck = std::move(check); }
 
     // Each returns a non-negative value once a complete response arrived.
     HRESULT GetResponse(const CJXUri& uri, int method, const void* body, DWORD length,
@@ -90,5 +99,6 @@ private:
     std::wstring m_location;
     Redirects m_redirects = Redirects::kFollow;
     ULONGLONG m_responseLimit = ~0ULL;
+    FileBodyCheck m_fileBodyCheck;
     bool m_opened = false;
 };

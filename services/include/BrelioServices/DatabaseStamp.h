@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "BrelioServices/FileStamp.h"
+
 // Tells one state of a database file from another without reading it
 // through SQLite: when the file was made and when it last changed in any
 // way (a file put in its place by a rename, or made anew, has times of its
@@ -12,10 +14,7 @@
 // for the volume and file index instead costs half a millisecond under
 // Wine, more than the storage operation it would spare.
 struct DatabaseStamp {
-    uint64_t creation = 0;
-    uint64_t change = 0;
-    uint64_t lastWrite = 0;
-    uint64_t size = 0;
+    FileStamp file;
     uint32_t changeCounter = 0;
     bool operator==(const DatabaseStamp&) const = default;
 };

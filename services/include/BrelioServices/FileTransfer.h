@@ -15,7 +15,9 @@ constexpr uint64_t kUploadFromHandleLimit = 0x80000000;  // below: one request f
 
 // Sends a local file as a new file under the target folder (latest
 // revision 0) or as a new revision of the target file on top of the given
-// revision. Reports the size and last-write time of what was sent.
+// revision. Reports the size and last-write time of what was sent. The
+// file is read in place, without a copy; one written to while it is read
+// fails with E_SOURCE_CHANGED and nothing of it is stored.
 [[nodiscard]] ApiErrorCode UploadFile(uint64_t targetId, const wchar_t* localPath, uint64_t latestRevision,
                                       FileInfo& out, uint64_t& size, FILETIME& lastWriteTime);
 
@@ -59,17 +61,21 @@ inline constexpr wchar_t kDownloadTempPattern[] = L"$$$brelio-*.tmp";
                                         FILETIME& lastWriteTime, const wchar_t* spareFolder = nullptr,
                                         const std::function<HRESULT()>& beforeReplace = {});
 
-// Copies the source into a new "$$$" file in the temporary folder, retrying
-// 250 ms apart while it is in use. Nothing is left behind on failure.
-[[nodiscard]] HRESULT CopyToTempFile(const wchar_t* sourcePath, std::wstring& copyPath, int furtherAttempts);
+// A file body that the check finds written to since its read began: the
+// request ends before its last byte, and the file is sent again once it
+// has settled.
+constexpr HRESULT E_SOURCE_CHANGED = HRESULT_FROM_WIN32(ERROR_FILE_INVALID);
 
+// The file senders take a check that runs before the last piece of the body
+// goes out (CJXHttpRequest::SetFileBodyCheck).
 [[nodiscard]] ApiErrorCode UploadWholeFile(RequestStatus& status, uint64_t targetId, const wchar_t* name,
                                            uint64_t latestRevision, const CJXMemoryStream* memory, HANDLE file,
-                                           FileInfo& out);
+                                           FileInfo& out, const CJXHttpRequest::FileBodyCheck& check = {});
 [[nodiscard]] ApiErrorCode CreateUploadSession(RequestStatus& status, uint64_t targetId, const wchar_t* name,
                                                uint64_t latestRevision, uint64_t size, UploadSessionInfo& out);
 [[nodiscard]] ApiErrorCode UploadPart(RequestStatus& status, const char* sessionId, HANDLE file, int partNumber,
-                                      uint64_t offset, uint32_t length, bool newFile);
+                                      uint64_t offset, uint32_t length, bool newFile,
+                                      const CJXHttpRequest::FileBodyCheck& check = {});
 [[nodiscard]] ApiErrorCode FinishUploadSession(RequestStatus& status, const char* sessionId, bool newFile,
                                                FileInfo& out);
 

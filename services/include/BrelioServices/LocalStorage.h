@@ -44,8 +44,16 @@ public:
     // Status 0 when there is no row.
     [[nodiscard]] HRESULT GetFileStatus(const wchar_t* path, int& status);
     [[nodiscard]] HRESULT GetFileStatus(uint64_t fileId, int& status);
+    // The same, and when the row is missing or not in sync also the recorded
+    // changes, in the same operation: what a caller then looks through for
+    // a pending rename of the item.
+    [[nodiscard]] HRESULT GetFileStatus(uint64_t fileId, int& status, ChangeRecordList& changes);
     // 0 when none is stored.
     [[nodiscard]] HRESULT GetLatestRevision(uint64_t& revision);
+    // The revision of every row among the ids, read in one operation; an id
+    // without a row is left out.
+    [[nodiscard]] HRESULT GetRevisions(const std::vector<uint64_t>& fileIds,
+                                       std::unordered_map<uint64_t, uint64_t>& revisions);
     // A walk of the sync folder was refused (the folder missing or empty
     // while items were recorded in sync) and no walk has succeeded since:
     // the rows then say nothing of which items the user deleted.

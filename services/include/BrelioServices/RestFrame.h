@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "BrelioCore/JXHttpRequest.h"
 #include "BrelioCore/JXMemoryStream.h"
 #include "BrelioCore/JXUri.h"
 #include "BrelioServices/JsonResponse.h"
@@ -44,12 +45,16 @@ const wchar_t* ServiceDomain();
                               const wchar_t* extraHeaders = nullptr);
 [[nodiscard]] HRESULT HttpPost(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
                                DWORD length, const wchar_t* extraHeaders = nullptr);
+// The file senders run the check, when given, before the last piece of the
+// body goes out (CJXHttpRequest::SetFileBodyCheck).
 [[nodiscard]] HRESULT HttpPostFile(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, HANDLE file,
-                                   const wchar_t* extraHeaders = nullptr);
+                                   const wchar_t* extraHeaders = nullptr,
+                                   const CJXHttpRequest::FileBodyCheck& check = {});
 [[nodiscard]] HRESULT HttpPut(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, const void* body,
                               DWORD length, const wchar_t* extraHeaders = nullptr);
 [[nodiscard]] HRESULT HttpPutFileRange(RequestStatus& status, const CJXUri& uri, CJXMemoryStream& response, HANDLE file,
-                                       ULONGLONG offset, DWORD length, const wchar_t* extraHeaders = nullptr);
+                                       ULONGLONG offset, DWORD length, const wchar_t* extraHeaders = nullptr,
+                                       const CJXHttpRequest::FileBodyCheck& check = {});
 
 // Writes the raw content of a file into the open handle. Does not touch
 // statusCode.

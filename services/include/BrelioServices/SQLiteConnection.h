@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "BrelioServices/DatabaseStamp.h"
@@ -72,6 +73,10 @@ public:
     // Rows of the file table. Names are stripped of trailing backslashes.
     bool FileExists(std::wstring_view name);
     bool FileExists(uint64_t fileId);
+    // Which row an item of that id and name would be written to, asked in
+    // one statement: the row of the id before the row of the name.
+    enum class RowMatch { kNone, kName, kId };
+    RowMatch FindFileRow(uint64_t fileId, std::wstring_view name);
     bool GetFile(std::wstring_view name, FileRecord& record);
     bool GetFile(uint64_t fileId, FileRecord& record);
     int GetFileStatus(std::wstring_view name);
@@ -84,6 +89,9 @@ public:
     // the name whether or not the row exists. The revision is set only when
     // the row exists.
     bool GetFileAndParent(uint64_t fileId, std::wstring_view name, uint64_t& parentId, uint64_t& revision);
+    // The revision of every row among the ids, in one statement per batch
+    // of ids; an id without a row is left out.
+    void GetRevisions(const std::vector<uint64_t>& fileIds, std::unordered_map<uint64_t, uint64_t>& revisions);
     // The highest non-zero status of the rows under the folder, or 0.
     int GetFolderStatus(std::wstring_view folder);
 

@@ -292,6 +292,8 @@ private:
     // A rename in the change table that involves the item, not yet sent
     // (the record being carried out aside).
     bool IsRenamePending(uint64_t fileId, const wchar_t* relativeName);
+    // The same among changes the caller read already.
+    bool IsRenamePending(const ChangeRecordList& recorded, uint64_t fileId, const wchar_t* relativeName);
     // A rename or removal of the item in the change table (the record
     // being carried out aside): a record that decides where it is.
     bool IsPlaceChangePending(uint64_t fileId);
