@@ -186,6 +186,24 @@ private:
         return nullptr;
     }
 
+    // The row of `id`, as the storage answers.
+    HRESULT RowFound(uint64_t id, FileRecord& row) {
+        if (!m_model.rows.count(id)) return S_FALSE;
+        row = Row(id);
+        return S_OK;
+    }
+
+    // What the gathering of a decision on a record reads first: the
+    // drive's state of its item and its row.
+    template <typename Facts>
+    void GatherItemState(const SyncAction& action, Facts& facts) {
+        facts.root = kRoot;
+        facts.record = action.record;
+        facts.fullPath = action.path;
+        facts.metaResult = MetaOf(action.record.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
+        facts.rowFound = RowFound(action.record.file_id, facts.row);
+    }
+
     bool MetaOf(uint64_t id, ChangeInfo& meta) const {
         const auto found = m_model.drive.find(id);
         if (found == m_model.drive.end()) return false;
@@ -561,12 +579,7 @@ private:
             }
             case ActionKind::SendLocalRename: {
                 SendRenameFacts facts;
-                facts.root = kRoot;
-                facts.record = action.record;
-                facts.fullPath = action.path;
-                facts.metaResult = MetaOf(action.record.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
-                facts.rowFound = m_model.rows.count(action.record.file_id) ? S_OK : S_FALSE;
-                if (facts.rowFound == S_OK) facts.row = Row(action.record.file_id);
+                GatherItemState(action, facts);
                 facts.changedHere = !action.record.is_folder && facts.rowFound == S_OK && m_model.local.count(name) &&
                                     m_model.local[name] != facts.row.hash;
                 facts.sameFolder = FolderOfRowName(action.record.name) ==
@@ -579,8 +592,7 @@ private:
                 facts.record = action.record;
                 facts.fullPath = action.path;
                 facts.change = *action.remoteChange;
-                facts.rowFound = m_model.rows.count(action.record.file_id) ? S_OK : S_FALSE;
-                if (facts.rowFound == S_OK) facts.row = Row(action.record.file_id);
+                facts.rowFound = RowFound(action.record.file_id, facts.row);
                 const auto synced = m_pass.syncedNames.find(action.record.file_id);
                 facts.syncedName = synced != m_pass.syncedNames.end() ? synced->second : action.record.old_name;
                 facts.sameFolder = FolderOfRowName(facts.syncedName) ==
@@ -603,12 +615,7 @@ private:
             }
             case ActionKind::SettleLocalFolderRemoval: {
                 FolderRemovalFacts facts;
-                facts.root = kRoot;
-                facts.record = action.record;
-                facts.fullPath = action.path;
-                facts.metaResult = MetaOf(action.record.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
-                facts.rowFound = m_model.rows.count(action.record.file_id) ? S_OK : S_FALSE;
-                if (facts.rowFound == S_OK) facts.row = Row(action.record.file_id);
+                GatherItemState(action, facts);
                 return Execute(PlanLocalFolderRemoval(facts));
             }
             case ActionKind::RecreateRemoteFolder: {
@@ -632,8 +639,7 @@ private:
             case ActionKind::SettleVanishedItem: {
                 VanishedItemFacts facts;
                 facts.record = action.record;
-                facts.rowFound = m_model.rows.count(action.record.file_id) ? S_OK : S_FALSE;
-                if (facts.rowFound == S_OK) facts.row = Row(action.record.file_id);
+                facts.rowFound = RowFound(action.record.file_id, facts.row);
                 for (ChangeInfo& change : m_remoteChanges)
                     if (change.file.id == action.record.file_id) facts.remoteChange = &change;
                 facts.placePath = Full(facts.row.name);
@@ -686,6 +692,30 @@ struct Round {
     ChangeRecordList records;
     ChangeInfoList remoteChanges;
     std::string story;
+
+    // A record as the monitor writes it, with the next row id.
+    void Record(int32_t action, const std::wstring& name, const std::wstring& oldName, uint64_t id,
+                bool isFolder = false) {
+        ChangeRecord change;
+        change.action = action;
+        change.name = name;
+        change.old_name = oldName;
+        change.file_id = id;
+        change.is_folder = isFolder;
+        change.row_ids = {static_cast<int64_t>(records.size()) + 1};
+        records.push_back(change);
+    }
+
+    // The drive's change of its item `id`, as the feed shows it.
+    void Changed(uint64_t id) {
+        DriveItem& item = model.drive[id];
+        item.revision = 9;
+        ChangeInfo change;
+        change.changeType = item.trashed ? "deleted" : "updated";
+        change.revision = 9;
+        change.file = InfoOf(id, item);
+        remoteChanges.push_back(change);
+    }
 };
 
 Round MakeRound(uint32_t seed) {
@@ -702,16 +732,6 @@ Round MakeRound(uint32_t seed) {
     // Here: an edit, a rename or move, a deletion, or an edit and a move.
     const int local = static_cast<int>(random() % 6);
     std::wstring localName = base;
-    int64_t rowId = 1;
-    const auto record = [&](int32_t action, const std::wstring& name, const std::wstring& oldName, uint64_t id) {
-        ChangeRecord change;
-        change.action = action;
-        change.name = name;
-        change.old_name = oldName;
-        change.file_id = id;
-        change.row_ids = {rowId++};
-        round.records.push_back(change);
-    };
     // As the monitor records it: a rename renames the row too, and a
     // rename or an edit marks it changed.
     if (local == 2 || local == 3 || local == 5) {
@@ -720,16 +740,16 @@ Round MakeRound(uint32_t seed) {
         round.model.local[localName] = "v0";
         round.model.rows[kItem].name = localName;
         round.model.rows[kItem].status = FILE_STATUS_CHANGED;
-        record(CHANGE_ACTION_RENAMED, localName, base, kItem);
+        round.Record(CHANGE_ACTION_RENAMED, localName, base, kItem);
     }
     if (local == 1 || local == 5) {
         round.model.local[localName] = "here";
         round.model.rows[kItem].status = FILE_STATUS_CHANGED;
-        record(CHANGE_ACTION_MODIFIED, localName, L"", kItem);
+        round.Record(CHANGE_ACTION_MODIFIED, localName, L"", kItem);
     }
     if (local == 4) {
         round.model.local.erase(base);
-        record(CHANGE_ACTION_REMOVED, base, L"", kItem);
+        round.Record(CHANGE_ACTION_REMOVED, base, L"", kItem);
     }
 
     // There: an edit, a rename or move, a trashing, or an edit and a move.
@@ -738,14 +758,7 @@ Round MakeRound(uint32_t seed) {
     if (drive == 2 || drive == 3 || drive == 5) item.name = kDrivePlaces[1 + random() % 4];
     if (drive == 1 || drive == 5) item.content = "there";
     if (drive == 4) item.trashed = true;
-    if (drive != 0) {
-        item.revision = 9;
-        ChangeInfo change;
-        change.changeType = item.trashed ? "deleted" : "updated";
-        change.revision = 9;
-        change.file = InfoOf(kItem, item);
-        round.remoteChanges.push_back(change);
-    }
+    if (drive != 0) round.Changed(kItem);
     round.story = "seed " + std::to_string(seed) + ": here " + std::to_string(local) + " to " + Narrow(localName) +
                   ", there " + std::to_string(drive) + " to " + Narrow(item.name) +
                   " (BRELIO_PLAN_SEED=" + std::to_string(seed) + " runs it again)";
@@ -774,18 +787,6 @@ Round MakeFolderRound(uint32_t seed) {
         model.rows[id] = RowItem{name, content, 5, FILE_STATUS_SYNCED};
     }
 
-    int64_t rowId = 1;
-    const auto record = [&](int32_t action, const std::wstring& name, const std::wstring& oldName, uint64_t id,
-                            bool isFolder) {
-        ChangeRecord change;
-        change.action = action;
-        change.name = name;
-        change.old_name = oldName;
-        change.file_id = id;
-        change.is_folder = isFolder;
-        change.row_ids = {rowId++};
-        round.records.push_back(change);
-    };
     // As the monitor records it: a folder's rename renames the rows below
     // it too and marks its own changed; a removal leaves the rows.
     static const wchar_t* const kLocalPlaces[] = {L"docs\\plan", L"archive\\proj", L"proj"};
@@ -803,50 +804,41 @@ Round MakeFolderRound(uint32_t seed) {
         for (auto& [id, row] : model.rows)
             if (IsWithin(row.name, base)) row.name = Rebased(row.name, base, localName);
         model.rows[kFolder].status = FILE_STATUS_CHANGED;
-        record(CHANGE_ACTION_RENAMED, localName, base, kFolder, true);
+        round.Record(CHANGE_ACTION_RENAMED, localName, base, kFolder, true);
     }
     if (local == 3) {
         model.folders.erase(base);
         std::erase_if(model.local, [&](const auto& entry) { return IsWithin(entry.first, base); });
-        record(CHANGE_ACTION_REMOVED, base, L"", kFolder, true);
+        round.Record(CHANGE_ACTION_REMOVED, base, L"", kFolder, true);
     }
     if (local == 4) {
         model.local[base + L"\\a.txt"] = "a here";
         model.rows[kItem].status = FILE_STATUS_CHANGED;
-        record(CHANGE_ACTION_MODIFIED, base + L"\\a.txt", L"", kItem, false);
+        round.Record(CHANGE_ACTION_MODIFIED, base + L"\\a.txt", L"", kItem);
     }
 
     const int drive = static_cast<int>(random() % 6);
     std::wstring driveName = base;
-    const auto changed = [&](uint64_t id) {
-        DriveItem& item = model.drive[id];
-        item.revision = 9;
-        ChangeInfo change;
-        change.changeType = item.trashed ? "deleted" : "updated";
-        change.revision = 9;
-        change.file = InfoOf(id, item);
-        round.remoteChanges.push_back(change);
-    };
     if (drive == 1 || drive == 2) {
         driveName = kDrivePlaces[drive == 1 ? 0 : 1 + random() % 2];
         for (auto& [id, item] : model.drive)
             if (IsWithin(item.name, base)) item.name = Rebased(item.name, base, driveName);
-        changed(kFolder);
+        round.Changed(kFolder);
     }
     if (drive == 3) {
         for (auto& [id, item] : model.drive) item.trashed = true;
-        changed(kFolder);
-        changed(kItem);
-        changed(kSibling);
+        round.Changed(kFolder);
+        round.Changed(kItem);
+        round.Changed(kSibling);
     }
     if (drive == 4) {
         model.drive[kSibling].content = "b there";
-        changed(kSibling);
+        round.Changed(kSibling);
     }
     if (drive == 5) {
         const uint64_t added = model.nextId++;
         model.drive[added] = DriveItem{base + L"\\c.txt", "c there", 9, false};
-        changed(added);
+        round.Changed(added);
     }
     round.story = "folder seed " + std::to_string(seed) + ": here " + std::to_string(local) + " to " +
                   Narrow(localName) + ", there " + std::to_string(drive) + " to " + Narrow(driveName) +
