@@ -41,54 +41,19 @@ bool IsRemoteSubtreeAsRecorded(CLocalStorage& storage, uint64_t folderId, const 
 }  // namespace
 
 HRESULT CFileSyncThread::SyncRemoteLeftover(const wchar_t* folderPath, const FileInfo& entry) {
-    const bool isFolder = !IsFileType(entry.type.c_str());
-    std::wstring path;
-    HRESULT hr = JoinRemoteName(folderPath, entry.name.c_str(), path);
-    if (FAILED(hr)) {
-        const std::wstring shown = std::wstring(folderPath) + L"\\" + entry.name;
-        return ReportSkipped(shown.c_str(), isFolder, hr, L"remote name not usable here");
+    LeftoverEntryFacts facts;
+    facts.folderPath = folderPath;
+    facts.entry = entry;
+    facts.joined = JoinRemoteName(folderPath, entry.name.c_str(), facts.path);
+    facts.moving = m_pass != nullptr && m_pass->movingIds.count(entry.id) != 0;
+    if (NeedsStatusOfLeftover(facts)) {
+        ChangeRecordList recorded;
+        facts.statusRead = Storage().GetFileStatus(entry.id, facts.status, recorded);
+        if (SUCCEEDED(facts.statusRead)) facts.renamePending = IsRenamePending(recorded, entry.id, nullptr);
     }
-    // On its way to the place it was moved to here.
-    if (m_pass != nullptr && m_pass->movingIds.count(entry.id)) return S_OK;
-    int status = FILE_STATUS_NONE;
-    ChangeRecordList recorded;
-    hr = Storage().GetFileStatus(entry.id, status, recorded);
-    if (FAILED(hr)) return hr;
-    switch (status) {
-    case FILE_STATUS_CHANGED: {
-        if (IsRenamePending(recorded, entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local rename pending");
-        // Changed here, elsewhere than the drive has it now: the remote move
-        // is followed keeping the edit; changed here and then deleted here,
-        // the edit went with the item and it is a deletion like any other.
-        FileRecord row;
-        if (Storage().GetFile(entry.id, row) == S_OK) return RemoveRemoteLeftover(path.c_str(), entry, row);
-        [[fallthrough]];
-    }
-    case FILE_STATUS_NONE:
-        // The old item of a move sent as a copy by a run cut short (no row
-        // has its id since the copy took it over): the move's record
-        // finishes it; brought back here, it would stand on both sides twice.
-        if (IsRenamePending(recorded, entry.id, nullptr)) return ReportSkipped(path.c_str(), isFolder, S_FALSE, L"local move pending");
-        // Something of that name appeared here during the walk: it is
-        // compared on the next pass instead of being overwritten now.
-        if (::PathFileExistsW(path.c_str()))
-            return ReportSkipped(path.c_str(), isFolder, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS), L"local item in the way");
-        if (isFolder) return CreateLocalFolder(entry, path.c_str(), true);
-        return Download(entry, path.c_str(), true, false);
-    case FILE_STATUS_SYNCED: {
-        FileRecord row;
-        hr = Storage().GetFile(entry.id, row);
-        if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-        return RemoveRemoteLeftover(path.c_str(), entry, row);
-    }
-    case FILE_STATUS_RETRANSFER:
-        return Download(entry, path.c_str(), false, false);
-    case FILE_STATUS_LOCAL_FAILED:
-        NotifyResult(entry.name.c_str(), isFolder, E_FAIL);
-        return E_FAIL;
-    default:
-        return S_OK;
-    }
+    if (NeedsRowOfLeftover(facts)) facts.rowFound = Storage().GetFile(entry.id, facts.row);
+    if (NeedsPlaceOfLeftover(facts)) facts.pathExists = ::PathFileExistsW(facts.path.c_str()) != FALSE;
+    return ExecuteOwnPlan(PlanLeftoverEntry(facts));
 }
 
 HRESULT CFileSyncThread::RemoveRemoteLeftover(const wchar_t* path, const FileInfo& entry, const FileRecord& row) {

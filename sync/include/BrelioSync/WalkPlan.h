@@ -144,6 +144,31 @@ struct LeftoverFacts {
     // Moved there: the folder of `path` stands here.
     bool folderPresent = false;
 };
+// A drive entry the local folder `folderPath` does not hold, before the
+// rule above: what its row's status says of it.
+struct LeftoverEntryFacts {
+    std::wstring folderPath;
+    FileInfo entry;
+    // Where the drive has it, here, and whether that could be a path.
+    HRESULT joined = S_OK;
+    std::wstring path;
+    // On its way to the place it was moved to here.
+    bool moving = false;
+    HRESULT statusRead = S_OK;
+    int status = FILE_STATUS_NONE;
+    // A rename of it pending in the change table.
+    bool renamePending = false;
+    // Each only when the rule gets to it: its row, and whether an item
+    // stands at `path`.
+    HRESULT rowFound = S_FALSE;
+    FileRecord row;
+    bool pathExists = false;
+};
+bool NeedsStatusOfLeftover(const LeftoverEntryFacts& facts);
+bool NeedsRowOfLeftover(const LeftoverEntryFacts& facts);
+bool NeedsPlaceOfLeftover(const LeftoverEntryFacts& facts);
+ActionPlan PlanLeftoverEntry(const LeftoverEntryFacts& facts);
+
 bool IsMovedThere(const LeftoverFacts& facts);
 bool NeedsRenameCheck(const LeftoverFacts& facts);
 bool NeedsSubtreeCheck(const LeftoverFacts& facts);

@@ -144,6 +144,107 @@ ActionPlan PlanUnlistedUpload(const UnlistedUploadFacts& facts) {
     return plan;
 }
 
+bool NeedsStatusOfLeftover(const LeftoverEntryFacts& facts) { return SUCCEEDED(facts.joined) && !facts.moving; }
+
+bool NeedsRowOfLeftover(const LeftoverEntryFacts& facts) {
+    if (!NeedsStatusOfLeftover(facts) || FAILED(facts.statusRead)) return false;
+    return facts.status == FILE_STATUS_SYNCED || (facts.status == FILE_STATUS_CHANGED && !facts.renamePending);
+}
+
+bool NeedsPlaceOfLeftover(const LeftoverEntryFacts& facts) {
+    if (!NeedsStatusOfLeftover(facts) || FAILED(facts.statusRead) || facts.renamePending) return false;
+    return facts.status == FILE_STATUS_NONE || (facts.status == FILE_STATUS_CHANGED && facts.rowFound != S_OK);
+}
+
+namespace {
+
+SyncAction& AddLeftoverRemoval(ActionPlan& plan, const LeftoverEntryFacts& facts) {
+    SyncAction& leftover = plan.Add(ActionKind::RemoveRemoteLeftover);
+    leftover.path = facts.path;
+    leftover.remote = facts.entry;
+    leftover.row = facts.row;
+    return leftover;
+}
+
+// No row has its id: new on the drive, it comes here.
+void PlanLeftoverWithoutRow(const LeftoverEntryFacts& facts, bool isFolder, ActionPlan& plan) {
+    // The old item of a move sent as a copy by a run cut short (no row has
+    // its id since the copy took it over): the move's record finishes it;
+    // brought back here, it would stand on both sides twice.
+    if (facts.renamePending) {
+        plan.AddSkip(facts.path, isFolder, S_FALSE, L"local move pending");
+        return;
+    }
+    // Something of that name appeared here during the walk: it is compared
+    // on the next pass instead of being overwritten now.
+    if (facts.pathExists) {
+        plan.AddSkip(facts.path, isFolder, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS), L"local item in the way");
+        return;
+    }
+    SyncAction& bring = plan.Add(isFolder ? ActionKind::CreateLocalFolderAndWalk : ActionKind::Download);
+    bring.remote = facts.entry;
+    bring.path = facts.path;
+    bring.insert = true;
+}
+
+}  // namespace
+
+ActionPlan PlanLeftoverEntry(const LeftoverEntryFacts& facts) {
+    ActionPlan plan;
+    const bool isFolder = !IsFileType(facts.entry.type.c_str());
+    if (FAILED(facts.joined)) {
+        plan.AddSkip(facts.folderPath + L"\\" + facts.entry.name, isFolder, facts.joined,
+                     L"remote name not usable here");
+        return plan;
+    }
+    if (facts.moving) return plan;
+    if (FAILED(facts.statusRead)) {
+        plan.Add(ActionKind::Fail).result = facts.statusRead;
+        return plan;
+    }
+    switch (facts.status) {
+        case FILE_STATUS_CHANGED:
+            if (facts.renamePending) {
+                plan.AddSkip(facts.path, isFolder, S_FALSE, L"local rename pending");
+                return plan;
+            }
+            // Changed here, elsewhere than the drive has it now: the remote
+            // move is followed keeping the edit; changed here and then
+            // deleted here, the edit went with the item and it is a
+            // deletion like any other.
+            if (facts.rowFound == S_OK) {
+                AddLeftoverRemoval(plan, facts);
+                return plan;
+            }
+            PlanLeftoverWithoutRow(facts, isFolder, plan);
+            return plan;
+        case FILE_STATUS_NONE:
+            PlanLeftoverWithoutRow(facts, isFolder, plan);
+            return plan;
+        case FILE_STATUS_SYNCED:
+            if (FAILED(facts.rowFound)) plan.Add(ActionKind::Fail).result = facts.rowFound;
+            if (facts.rowFound == S_OK) AddLeftoverRemoval(plan, facts);
+            return plan;
+        case FILE_STATUS_RETRANSFER: {
+            // Its content was to come again from the drive.
+            SyncAction& download = plan.Add(ActionKind::Download);
+            download.remote = facts.entry;
+            download.path = facts.path;
+            return plan;
+        }
+        case FILE_STATUS_LOCAL_FAILED: {
+            SyncAction& failed = plan.Add(ActionKind::ReportFailed);
+            failed.path = facts.entry.name;
+            failed.isFolder = isFolder;
+            failed.result = E_FAIL;
+            plan.Add(ActionKind::Fail).result = E_FAIL;
+            return plan;
+        }
+        default:
+            return plan;
+    }
+}
+
 bool IsMovedThere(const LeftoverFacts& facts) {
     return !facts.rowPath.empty() && _wcsicmp(facts.rowPath.c_str(), facts.path.c_str()) != 0;
 }

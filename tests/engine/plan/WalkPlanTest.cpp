@@ -362,6 +362,116 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnlistedRule, ::testing::ValuesIn(kUnlistedCases
 
 // --- A drive entry the local folder does not hold ---
 
+struct LeftoverEntryCase {
+    const char* what;
+    bool isFolder;
+    std::function<void(LeftoverEntryFacts&)> setup;
+    const char* kinds;
+};
+
+const LeftoverEntryCase kLeftoverEntryCases[] = {
+    {"its name cannot be a path here", false, [](LeftoverEntryFacts& f) { f.joined = E_INVALIDARG; }, "Skip"},
+    {"on its way to where it was moved here", false, [](LeftoverEntryFacts& f) { f.moving = true; }, ""},
+    {"its status unreadable", false, [](LeftoverEntryFacts& f) { f.statusRead = E_FAIL; }, "Fail"},
+    {"in sync: the rule of a missing item decides", false, nullptr, "RemoveRemoteLeftover"},
+    {"in sync, its row gone meanwhile", false, [](LeftoverEntryFacts& f) { f.rowFound = S_FALSE; }, ""},
+    {"in sync, its row unreadable", false, [](LeftoverEntryFacts& f) { f.rowFound = E_FAIL; }, "Fail"},
+    {"changed here, a rename of it pending", false, [](LeftoverEntryFacts& f) {
+         f.status = FILE_STATUS_CHANGED;
+         f.renamePending = true;
+     },
+     "Skip"},
+    {"changed here, elsewhere than the drive has it", false,
+     [](LeftoverEntryFacts& f) { f.status = FILE_STATUS_CHANGED; }, "RemoveRemoteLeftover"},
+    {"changed here, no row: new to this side", false, [](LeftoverEntryFacts& f) {
+         f.status = FILE_STATUS_CHANGED;
+         f.rowFound = S_FALSE;
+     },
+     "Download"},
+    {"new on the drive: it comes here", false, [](LeftoverEntryFacts& f) { f.status = FILE_STATUS_NONE; },
+     "Download"},
+    {"a new folder comes here with all it holds", true, [](LeftoverEntryFacts& f) { f.status = FILE_STATUS_NONE; },
+     "CreateLocalFolderAndWalk"},
+    {"the old item of a move cut short: its record finishes it", false, [](LeftoverEntryFacts& f) {
+         f.status = FILE_STATUS_NONE;
+         f.renamePending = true;
+     },
+     "Skip"},
+    {"something of its name appeared here meanwhile", false, [](LeftoverEntryFacts& f) {
+         f.status = FILE_STATUS_NONE;
+         f.pathExists = true;
+     },
+     "Skip"},
+    {"its content to come again", false, [](LeftoverEntryFacts& f) { f.status = FILE_STATUS_RETRANSFER; },
+     "Download"},
+    {"failed here before", false, [](LeftoverEntryFacts& f) { f.status = FILE_STATUS_LOCAL_FAILED; },
+     "ReportFailed,Fail"},
+};
+
+LeftoverEntryFacts BaseLeftoverEntry(bool isFolder) {
+    LeftoverEntryFacts facts;
+    facts.folderPath = L"C:\\Sync\\docs";
+    facts.entry = Entry(7, L"report.txt", isFolder ? "folder" : "file");
+    facts.path = kPath;
+    facts.status = FILE_STATUS_SYNCED;
+    facts.rowFound = S_OK;
+    facts.row = Row(7, L"docs\\report.txt");
+    return facts;
+}
+
+class LeftoverEntryRule : public ::testing::TestWithParam<LeftoverEntryCase> {};
+
+TEST_P(LeftoverEntryRule, PlansTheActionsOfTheCase) {
+    const LeftoverEntryCase& row = GetParam();
+    LeftoverEntryFacts facts = BaseLeftoverEntry(row.isFolder);
+    if (row.setup) row.setup(facts);
+    EXPECT_EQ(KindsOf(PlanLeftoverEntry(facts)), row.kinds) << row.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LeftoverEntryRule, ::testing::ValuesIn(kLeftoverEntryCases));
+
+TEST(LeftoverEntryDetail, EachLookUpOnlyWhenTheRuleGetsToIt) {
+    LeftoverEntryFacts facts = BaseLeftoverEntry(false);
+    EXPECT_TRUE(NeedsStatusOfLeftover(facts));
+    EXPECT_TRUE(NeedsRowOfLeftover(facts));
+    EXPECT_FALSE(NeedsPlaceOfLeftover(facts)) << "in sync, the row decides";
+    facts.status = FILE_STATUS_CHANGED;
+    facts.rowFound = S_FALSE;
+    EXPECT_TRUE(NeedsPlaceOfLeftover(facts)) << "changed here without a row, it may come here";
+    facts.renamePending = true;
+    EXPECT_FALSE(NeedsRowOfLeftover(facts));
+    EXPECT_FALSE(NeedsPlaceOfLeftover(facts));
+    facts = BaseLeftoverEntry(false);
+    facts.moving = true;
+    EXPECT_FALSE(NeedsStatusOfLeftover(facts));
+    facts = BaseLeftoverEntry(false);
+    facts.joined = E_INVALIDARG;
+    EXPECT_FALSE(NeedsStatusOfLeftover(facts));
+}
+
+TEST(LeftoverEntryDetail, WhatComesHereIsANewRowAndAFailureIsReportedByTheDrivesName) {
+    LeftoverEntryFacts facts = BaseLeftoverEntry(false);
+    facts.status = FILE_STATUS_NONE;
+    ActionPlan plan = PlanLeftoverEntry(facts);
+    ASSERT_EQ(plan.steps.size(), 1u);
+    EXPECT_TRUE(plan.steps[0].insert);
+    EXPECT_EQ(plan.steps[0].path, kPath);
+    facts.status = FILE_STATUS_RETRANSFER;
+    plan = PlanLeftoverEntry(facts);
+    ASSERT_EQ(plan.steps.size(), 1u);
+    EXPECT_FALSE(plan.steps[0].insert) << "its row stays";
+    facts.status = FILE_STATUS_LOCAL_FAILED;
+    plan = PlanLeftoverEntry(facts);
+    ASSERT_EQ(plan.steps.size(), 2u);
+    EXPECT_EQ(plan.steps[0].path, L"report.txt");
+    EXPECT_EQ(plan.steps[1].result, E_FAIL);
+    facts = BaseLeftoverEntry(false);
+    facts.joined = E_INVALIDARG;
+    plan = PlanLeftoverEntry(facts);
+    ASSERT_EQ(plan.steps.size(), 1u);
+    EXPECT_EQ(plan.steps[0].path, L"C:\\Sync\\docs\\report.txt");
+}
+
 struct LeftoverCase {
     const char* what;
     bool isFolder;
