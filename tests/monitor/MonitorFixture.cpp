@@ -126,12 +126,19 @@ bool MonitorTest::WaitUntilWatched(const std::wstring& folder, std::vector<Queue
         for (Queued& change : TakeQueued(m_queue, m_root)) {
             if (change.name == probe)
                 seen = true;
-            else
+            else if (!IsProbe(change))
                 others.push_back(std::move(change));
         }
     }
+    // The monitor may have read the probe's last events before it is
+    // ignored: they are left out wherever they come.
     m_ignoreList.Add(probe.c_str());
+    m_probes.push_back(probe);
     return seen;
+}
+
+bool MonitorTest::IsProbe(const Queued& change) const {
+    return std::find(m_probes.begin(), m_probes.end(), change.name) != m_probes.end();
 }
 
 void MonitorTest::StopMonitor() {
@@ -144,6 +151,7 @@ std::vector<Queued> MonitorTest::StopAndTake() {
     std::vector<Queued> taken = std::move(m_taken);
     m_taken.clear();
     for (Queued& change : TakeQueued(m_queue, m_root)) taken.push_back(std::move(change));
+    std::erase_if(taken, [&](const Queued& change) { return IsProbe(change); });
     return taken;
 }
 

@@ -86,6 +86,9 @@ protected:
     CTempFolder m_folder;
     std::wstring m_root;
     CFileChangeQueue m_queue;
+    // The probes WaitUntilWatched wrote, whose changes no test expects.
+    std::vector<std::wstring> m_probes;
+    bool IsProbe(const Queued& change) const;
     // Taken off the queue while the monitor ran, before StopAndTake.
     std::vector<Queued> m_taken;
     bool m_watching = false;
