@@ -6,6 +6,9 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 shift || true
+# Absolute: the clean-up runs after the cd into it and must find the same prefix.
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
 
 "$top/scripts/bootstrap.sh"
 

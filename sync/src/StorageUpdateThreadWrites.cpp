@@ -61,10 +61,19 @@ bool CStorageUpdateThread::IsEchoOfWrite(const CFileChange& change) {
     return true;
 }
 
-void CStorageUpdateThread::DropFindingsCoveredBy(const CFileChange& change) {
+void CStorageUpdateThread::DropFindingsCoveredBy(CFileChange& change) {
     std::erase_if(m_findings, [&](const Finding& finding) {
-        const wchar_t* path = finding.change->path.c_str();
-        if (GetRelativePath(path, change.path.c_str()) == path) return false;
+        const CFileChange& found = *finding.change;
+        const wchar_t* path = found.path.c_str();
+        const wchar_t* rest = GetRelativePath(path, change.path.c_str());
+        if (rest == path) return false;
+        // The program that made the item again was still writing it when
+        // the mask ended: the monitor reports only the write, of an item
+        // the drive does not have there.
+        if (*rest == L'\0' && found.action == FILE_CHANGE_ADDED && change.action == FILE_CHANGE_MODIFIED) {
+            change.action = FILE_CHANGE_ADDED;
+            change.isFolder = found.isFolder;
+        }
         Log(L"%s - told by the monitor's own events, not by its comparison.", path);
         return true;
     });

@@ -143,6 +143,29 @@ TEST_F(StorageUpdateTest, AnEditMaskedByAWriteIsRecordedWhenTheMaskEnds) {
     EXPECT_EQ(Rows(), (std::vector<RowSummary>{{L"a.txt", 7, 2}}));
 }
 
+// The user's program has made the file again when the mask of the sync's
+// removal ends, and writes it only afterwards: the comparison finds the file
+// added, and the monitor's later event of the write keeps it an addition.
+TEST_F(StorageUpdateTest, AFileMadeAgainAsTheMaskEndsAndWrittenAfterStaysAnAddition) {
+    Write(L"a.txt", "old");
+    StartStorageWaiting();
+    {
+        CIgnoreScope scope(m_ignoreList, m_root.c_str());
+        scope.Ignore(Local(L"a.txt").c_str());
+        Remove(L"a.txt");
+        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    }
+    Write(L"a.txt", "");
+    ASSERT_TRUE(WaitFor([&] { return LogText().find("changed while the sync's own write masked it") != std::string::npos; }))
+        << "the comparison of the removal never ran";
+    Write(L"a.txt", "new");
+    Queue(L"a.txt", FILE_ACTION_MODIFIED);
+    m_queue.Signal();
+    StopStorage();
+    EXPECT_EQ(Changes(), (std::vector<ChangeRow>{{L"a.txt", 1, 0}}));
+    EXPECT_EQ(Rows(), std::vector<RowSummary>{});
+}
+
 // The user moves a written item right after its mask ended, before the
 // storage-update thread looked at it; the monitor then reports the move.
 // The look finds the item gone, and the move says where it went: the two

@@ -104,23 +104,41 @@ void MonitorTest::Run(const std::vector<Step>& steps) {
 
 void MonitorTest::StartMonitor() {
     ASSERT_EQ(m_monitor.Start(&m_queue, &m_ignoreList, &m_fullSync, m_root), S_OK);
-    // Written until the monitor reports it, then ignored; a name of its own
-    // for every start.
-    static int probes = 0;
-    const std::wstring probe = L"watch-probe-" + std::to_wstring(++probes) + L".tmp";
-    const ULONGLONG start = ::GetTickCount64();
-    bool seen = false;
-    while (!seen && ::GetTickCount64() - start < kWatchWait) {
-        Write(probe, std::to_string(::GetTickCount64()));
-        m_queue.Wait(100);
-        for (const Queued& change : TakeQueued(m_queue, m_root)) seen = seen || change.name == probe;
-    }
-    ASSERT_TRUE(seen) << "the monitor never reported its probe";
-    m_ignoreList.Add(probe.c_str());
+    std::vector<Queued> others;
+    ASSERT_TRUE(WaitUntilWatched(L"", others)) << "the monitor never reported its probe";
     ::Sleep(100);
     m_queue.Clear();
     m_taken.clear();
     m_watching = true;
+}
+
+bool MonitorTest::WaitUntilWatched(const std::wstring& folder, std::vector<Queued>& others) {
+    // Written until the monitor reports it, then ignored; a name of its own
+    // for every probe.
+    static int probes = 0;
+    const std::wstring name = L"watch-probe-" + std::to_wstring(++probes) + L".tmp";
+    const std::wstring probe = folder.empty() ? name : folder + L"\\" + name;
+    const ULONGLONG start = ::GetTickCount64();
+    bool seen = false;
+    while (!seen && ::GetTickCount64() - start < kWatchWait) {
+        if (!WriteFileBytes(Local(probe), std::to_string(::GetTickCount64()))) return false;
+        m_queue.Wait(100);
+        for (Queued& change : TakeQueued(m_queue, m_root)) {
+            if (change.name == probe)
+                seen = true;
+            else if (!IsProbe(change))
+                others.push_back(std::move(change));
+        }
+    }
+    // The monitor may have read the probe's last events before it is
+    // ignored: they are left out wherever they come.
+    m_ignoreList.Add(probe.c_str());
+    m_probes.push_back(probe);
+    return seen;
+}
+
+bool MonitorTest::IsProbe(const Queued& change) const {
+    return std::find(m_probes.begin(), m_probes.end(), change.name) != m_probes.end();
 }
 
 void MonitorTest::StopMonitor() {
@@ -133,6 +151,7 @@ std::vector<Queued> MonitorTest::StopAndTake() {
     std::vector<Queued> taken = std::move(m_taken);
     m_taken.clear();
     for (Queued& change : TakeQueued(m_queue, m_root)) taken.push_back(std::move(change));
+    std::erase_if(taken, [&](const Queued& change) { return IsProbe(change); });
     return taken;
 }
 

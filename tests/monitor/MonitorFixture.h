@@ -68,6 +68,12 @@ protected:
     // after the bound. Taken off the queue here, StopAndTake still gives it.
     virtual bool WaitUntilFolderReported(const std::wstring& relative);
 
+    // Writes a probe file into `folder` ("" for the sync folder) until the
+    // monitor reports it, and has the probe ignored from then on: the
+    // monitor reads the changes inside that folder. False after the bound.
+    // The other changes taken meanwhile go to `others`.
+    bool WaitUntilWatched(const std::wstring& folder, std::vector<Queued>& others);
+
     // Starts the monitor and returns once it reads the folder's changes:
     // a change made before that would go unseen.
     void StartMonitor();
@@ -80,6 +86,9 @@ protected:
     CTempFolder m_folder;
     std::wstring m_root;
     CFileChangeQueue m_queue;
+    // The probes WaitUntilWatched wrote, whose changes no test expects.
+    std::vector<std::wstring> m_probes;
+    bool IsProbe(const Queued& change) const;
     // Taken off the queue while the monitor ran, before StopAndTake.
     std::vector<Queued> m_taken;
     bool m_watching = false;

@@ -73,8 +73,9 @@ private:
     // went; a finding recorded beside them would contradict them).
     void TakeReleasedWrites();
     // Drops the findings the change tells better: those of its path and of
-    // the paths beneath it.
-    void DropFindingsCoveredBy(const CFileChange& change);
+    // the paths beneath it. A write of an item found added is still its
+    // addition: the change takes the finding's action then.
+    void DropFindingsCoveredBy(CFileChange& change);
     // Records the findings whose hold is over, or all of them (once the
     // monitor has stopped no event of theirs is to come). True when rows
     // were written.

@@ -40,16 +40,28 @@ TEST_F(MainFrame, SitsAtTheBottomRightOfTheWorkAreaWithItsTrayIcon) {
     ::GetWindowRect(Frame(), &rect);
     RECT work = {};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    EXPECT_EQ(rect.right - rect.left, 466);
-    EXPECT_EQ(rect.bottom - rect.top, 613);
-    EXPECT_EQ(rect.right, work.right - 4);
-    EXPECT_EQ(rect.bottom, work.bottom - 4);
+    // The frame is placed by its monitor's work area: told beside the
+    // system's when the place is wrong.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(Frame(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const auto areas = [&] {
+        return testing::Message() << "frame " << rect.left << "," << rect.top << "-" << rect.right << ","
+                                  << rect.bottom << "; work area " << work.right << "x" << work.bottom
+                                  << "; monitor's work area " << monitor.rcWork.right << "x" << monitor.rcWork.bottom;
+    };
+    EXPECT_EQ(rect.right - rect.left, 466) << areas();
+    EXPECT_EQ(rect.bottom - rect.top, 613) << areas();
+    EXPECT_EQ(rect.right, work.right - 4) << areas();
+    EXPECT_EQ(rect.bottom, work.bottom - 4) << areas();
     wchar_t className[64] = L"";
     ::GetClassNameW(Frame(), className, 64);
     EXPECT_STREQ(className, L"BrelioDrive.MainFrame");
     // The notification area may come up after the frame: the icon is then
     // added when the taskbar announces itself.
-    EXPECT_TRUE(PumpUntil([&] { return TrayIconPresent(); }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return TrayIconPresent(); }, 10000))
+        << "notification area " << (::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr ? "present" : "absent")
+        << ", frame " << (::IsWindow(Frame()) ? "present" : "gone");
 }
 
 // What the user does to the window and the icon, and whether the frame is
