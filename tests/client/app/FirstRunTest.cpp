@@ -85,24 +85,7 @@ bool FirstRun::s_timedOut = false;
 // A visible window of `className` that belongs to this process: another
 // program's window of the same class is not this run's.
 HWND Visible(const wchar_t* className) {
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search{className, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t name[64] = L"";
-            ::GetClassNameW(window, name, 64);
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(window, &process);
-            if (wcscmp(name, s->className) != 0 || process != ::GetCurrentProcessId() || !::IsWindowVisible(window))
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindTopWindow(className, ::GetCurrentProcessId(), WindowVisibility::VisibleOnly);
 }
 
 void CALLBACK FirstRun::Tick(HWND, UINT, UINT_PTR, DWORD) {

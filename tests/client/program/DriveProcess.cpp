@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "BrelioApp/ResourceIds.h"
+#include "StoredSignIn.h"
 #include "UpdateFixtures.h"
 
 namespace brelio::test {
@@ -11,26 +12,7 @@ namespace {
 constexpr wchar_t kFrameClass[] = L"BrelioDrive.MainFrame";
 
 // The first main frame of process `id`, or of any process for 0.
-HWND FindFrame(DWORD id) {
-    struct Search {
-        DWORD id;
-        HWND found;
-    } search{id, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t className[64] = L"";
-            ::GetClassNameW(window, className, 64);
-            if (wcscmp(className, kFrameClass) != 0) return TRUE;
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (s->id != 0 && owner != s->id) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND FindFrame(DWORD id) { return FindTopWindow(kFrameClass, id, WindowVisibility::Any); }
 
 }  // namespace
 

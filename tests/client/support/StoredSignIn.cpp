@@ -49,6 +49,30 @@ void WriteSettingNumber(const wchar_t* name, DWORD value) {
               ERROR_SUCCESS);
 }
 
+HWND FindTopWindow(const wchar_t* className, DWORD processId, WindowVisibility visibility) {
+    struct Search {
+        const wchar_t* className;
+        DWORD processId;
+        WindowVisibility visibility;
+        HWND found;
+    } search{className, processId, visibility, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[64] = L"";
+            ::GetClassNameW(window, name, 64);
+            if (wcscmp(name, s->className) != 0) return TRUE;
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (s->processId != 0 && owner != s->processId) return TRUE;
+            if (s->visibility == WindowVisibility::VisibleOnly && !::IsWindowVisible(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds) {
     const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
     for (;;) {

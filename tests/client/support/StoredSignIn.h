@@ -28,6 +28,11 @@ std::wstring ReadSettingText(const std::wstring& subkey, const wchar_t* name);
 long ReadSettingNumber(const wchar_t* name);
 void WriteSettingNumber(const wchar_t* name, DWORD value);
 
+// The first top-level window of `className` that belongs to process
+// `processId` (any process for 0), visible or not as `visibility` asks.
+enum class WindowVisibility { Any, VisibleOnly };
+HWND FindTopWindow(const wchar_t* className, DWORD processId, WindowVisibility visibility);
+
 // Pumps the calling thread's messages until the condition holds or the
 // bound passes; true when it held.
 bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 30000);
