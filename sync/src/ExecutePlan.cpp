@@ -18,6 +18,8 @@ HRESULT CFileSyncThread::ExecutePlan(const ActionPlan& plan, PassContext& pass) 
             result = S_OK;
             continue;
         }
+        // Told by the action already: the selected folder waits.
+        if (FAILED(result) && action.failure == FailureOutcome::LeavesOut) return S_FALSE;
         if (FAILED(result)) return result;
         if (action.takesRemoteChange && action.remoteChange != nullptr && pass.remoteChanges != nullptr)
             RemoveRemoteChange(*pass.remoteChanges, action.remoteChange);
@@ -41,6 +43,8 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             return action.result;
         case ActionKind::Skip:
             return ReportSkipped(path, action.isFolder, action.result, action.reason);
+        case ActionKind::LeaveOut:
+            return S_FALSE;
         case ActionKind::RememberSyncedName:
             pass.syncedNames.emplace(action.fileId, action.name);
             return S_OK;
@@ -53,7 +57,13 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             if (IsUploadRecorded(action.fileId, path)) return S_OK;
             return UploadChangedFile(action.fileId, path);
         case ActionKind::UploadNew:
-            return UploadFile(action.targetId, path, 0, true, false);
+            return UploadFile(action.targetId, path, 0, RowWrite::Insert);
+        case ActionKind::UploadRevision:
+            return UploadFile(action.fileId, path, action.revision, RowWrite::Update);
+        case ActionKind::UploadByName:
+            return UploadFile(action.targetId, path, 0, RowWrite::UpdateByName);
+        case ActionKind::UploadChangedUnlisted:
+            return UploadChangedUnlisted(path, action.targetId);
         case ActionKind::CreateRemoteFolder: {
             uint64_t folderId = 0;
             return CreateRemoteFolderForPath(path, folderId);
@@ -66,16 +76,16 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             // has no change of its own for what it holds.
             return FullSyncFolder(path, folderId);
         }
-        case ActionKind::RecreateRemoteFolder:
-            return RecreateRemoteFolder(path, action.local, action.targetId);
+        case ActionKind::CreateRemoteFolderInAndWalk:
+            return CreateRemoteFolderInAndWalk(path, action.local, action.targetId);
         case ActionKind::Download:
-            return Download(action.remote, path, action.insert, false);
+            return Download(action.remote, path, RowWriteOf(action.insert));
         case ActionKind::DownloadById:
             return DownloadById(action.fileId, path, action.insert);
         case ActionKind::CreateLocalFolder:
-            return CreateLocalFolder(action.remote, path, false);
+            return CreateLocalFolder(action.remote, path);
         case ActionKind::CreateLocalFolderAndWalk:
-            return CreateLocalFolder(action.remote, path, true);
+            return CreateLocalFolderAndWalk(action.remote, path);
         case ActionKind::DeleteLocalFile:
             return DeleteLocalFile(path);
         case ActionKind::DeleteLocalFolder:
@@ -91,6 +101,18 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
         case ActionKind::RecordRemoteFolder:
             return Storage().InsertFile(action.remote, path, 0, FileTimeToTicks(action.local.ftLastWriteTime),
                                         FILE_STATUS_SYNCED);
+        case ActionKind::RecordListedFolder: {
+            // Unrecorded, the folder is not in agreement: a failed item,
+            // and not walked into, as after any failed folder action.
+            const HRESULT recorded =
+                Storage().InsertFile(action.remote, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
+            if (FAILED(recorded)) NotifyResult(path, true, recorded);
+            return recorded;
+        }
+        case ActionKind::MakeSelectedFolder:
+            return MakeSelectedFolder(path);
+        case ActionKind::RecordSelectedFolder:
+            return RecordSelectedFolder(action.fileId, action.remote, path);
         case ActionKind::MarkDeleted: {
             // Gone on both sides: only the row is left to go, and the item
             // is settled once it is gone (a row left says "in sync").

@@ -17,7 +17,7 @@ namespace {
 constexpr int kLocalRetries = 4;
 }
 
-HRESULT CFileSyncThread::CreateLocalFolder(const FileInfo& info, const wchar_t* path, bool recurse) {
+HRESULT CFileSyncThread::MakeLocalFolder(const FileInfo& info, const wchar_t* path) {
     HRESULT hr;
     {
         CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
@@ -25,16 +25,29 @@ HRESULT CFileSyncThread::CreateLocalFolder(const FileInfo& info, const wchar_t* 
         hr = CreateDirectoryRetry(path, kLocalRetries);
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
-    if (SUCCEEDED(hr)) {
-        hr = Storage().InsertFile(info, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
-        if (SUCCEEDED(hr) && recurse) hr = FullSyncFolder(path, info.id);
-    }
+    if (FAILED(hr)) return hr;
+    return Storage().InsertFile(info, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
+}
+
+HRESULT CFileSyncThread::ReportLocalFolder(const wchar_t* path, HRESULT hr) {
     if (FAILED(hr))
         Log(L"%s - failed to downloaded(0x%x).", path, static_cast<unsigned>(hr));
     else
         Log(L"%s - downloaded.", path);
     NotifyResult(path, true, hr);
     return hr;
+}
+
+HRESULT CFileSyncThread::CreateLocalFolder(const FileInfo& info, const wchar_t* path) {
+    return ReportLocalFolder(path, MakeLocalFolder(info, path));
+}
+
+HRESULT CFileSyncThread::CreateLocalFolderAndWalk(const FileInfo& info, const wchar_t* path) {
+    HRESULT hr = MakeLocalFolder(info, path);
+    // The folder is told about once what it holds came too: its item says
+    // whether all of it arrived.
+    if (SUCCEEDED(hr)) hr = FullSyncFolder(path, info.id);
+    return ReportLocalFolder(path, hr);
 }
 
 HRESULT CFileSyncThread::DeleteLocalFolder(const wchar_t* path) {

@@ -78,3 +78,16 @@ HRESULT CFileSyncThread::CreateRemoteFolder(uint64_t parentId, const wchar_t* pa
     NotifyResult(path, true, hr);
     return hr;
 }
+
+HRESULT CFileSyncThread::CreateRemoteFolderInAndWalk(const wchar_t* path, const WIN32_FIND_DATAW& data,
+                                                     uint64_t parentId) {
+    if (parentId == kUnknownParentId)
+        return ReportSkipped(path, true, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
+    uint64_t childId = 0;
+    const HRESULT hr = CreateRemoteFolder(parentId, path, data, childId);
+    if (FAILED(hr)) return hr;
+    // A folder made anew keeps the rows of the trashed items beneath it:
+    // each item is settled on its own against them, changed ones going up
+    // as new items, unchanged ones following the deletion.
+    return FullSyncFolder(path, childId);
+}

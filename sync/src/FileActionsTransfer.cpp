@@ -8,24 +8,25 @@
 #include "BrelioSync/SyncItem.h"
 #include "BrelioSync/SyncManager.h"
 
-HRESULT CFileSyncThread::UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew,
-                                    bool byName) {
+HRESULT CFileSyncThread::UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision,
+                                    RowWrite rowWrite) {
     m_env.syncManager->PostItem(path, false, SYNC_ITEM_IN_PROGRESS);
     FileInfo info;
     uint64_t size = 0;
     FILETIME lastWrite = {};
     const HRESULT hr = ::UploadFile(targetId, path, latestRevision, info, size, lastWrite);
-    return FinishTransfer(hr, info, path, size, lastWrite, isNew, byName, L"%s - uploaded.",
+    return FinishTransfer(hr, info, path, size, lastWrite, rowWrite, L"%s - uploaded.",
                           L"%s - failed to upload(0x%x).");
 }
 
 HRESULT CFileSyncThread::FinishTransfer(HRESULT hr, const FileInfo& info, const wchar_t* path, uint64_t size,
-                                        const FILETIME& lastWrite, bool insert, bool byName, const wchar_t* doneLine,
+                                        const FILETIME& lastWrite, RowWrite rowWrite, const wchar_t* doneLine,
                                         const wchar_t* failedLine) {
     if (SUCCEEDED(hr)) {
         CLocalStorage storage = Storage();
-        hr = insert ? storage.InsertFile(info, path, size, FileTimeToTicks(lastWrite), FILE_STATUS_SYNCED)
-                    : storage.UpdateFile(info, path, size, FileTimeToTicks(lastWrite), byName);
+        hr = rowWrite == RowWrite::Insert
+                 ? storage.InsertFile(info, path, size, FileTimeToTicks(lastWrite), FILE_STATUS_SYNCED)
+                 : storage.UpdateFile(info, path, size, FileTimeToTicks(lastWrite), rowWrite == RowWrite::UpdateByName);
     }
     if (FAILED(hr))
         Log(failedLine, path, static_cast<unsigned>(hr));
@@ -55,11 +56,11 @@ HRESULT CFileSyncThread::UploadChangedFile(uint64_t fileId, const wchar_t* path)
         // top of the drive: wait until the folder itself is synced.
         if (parentId == kUnknownParentId)
             return ReportSkipped(path, false, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
-        return UploadFile(parentId, path, 0, true, false);
+        return UploadFile(parentId, path, 0, RowWrite::Insert);
     }
     if (fileId == 0) return S_OK;
     if (IsUploadRecorded(fileId, path)) return S_OK;
-    return UploadFile(fileId, path, revision, false, false);
+    return UploadFile(fileId, path, revision, RowWrite::Update);
 }
 
 bool CFileSyncThread::IsUploadRecorded(uint64_t fileId, const wchar_t* path) {
@@ -75,7 +76,7 @@ bool CFileSyncThread::IsUploadRecorded(uint64_t fileId, const wchar_t* path) {
     return FileTimeToTicks(data.ftLastWriteTime) == row.last_write_time && size == row.size;
 }
 
-HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, bool insert, bool byName) {
+HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, RowWrite rowWrite) {
     m_env.syncManager->PostItem(path, false, SYNC_ITEM_IN_PROGRESS);
     uint64_t size = 0;
     FILETIME lastWrite = {};
@@ -106,7 +107,7 @@ HRESULT CFileSyncThread::Download(const FileInfo& info, const wchar_t* path, boo
         hr = DownloadFile(info.id, path, size, lastWrite, m_env.syncRoot.c_str(), keepEdited);
         scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
     }
-    hr = FinishTransfer(hr, info, path, size, lastWrite, insert, byName, L"%s - downloaded.",
+    hr = FinishTransfer(hr, info, path, size, lastWrite, rowWrite, L"%s - downloaded.",
                         L"%s - failed to download(0x%x).");
     // The download stands whatever becomes of the copy: a failed upload is
     // reported by the upload, and the copy, a file with no row, goes up
@@ -124,5 +125,5 @@ HRESULT CFileSyncThread::DownloadById(uint64_t fileId, const wchar_t* path, bool
         NotifyResult(path, false, hr);
         return hr;
     }
-    return Download(meta.file, path, insert, false);
+    return Download(meta.file, path, RowWriteOf(insert));
 }

@@ -148,18 +148,6 @@ HRESULT CFileSyncThread::DeleteLocalItemChecked(const wchar_t* path, const WIN32
     return ExecuteOwnPlan(PlanLocalDeletion(facts));
 }
 
-HRESULT CFileSyncThread::RecreateRemoteFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t parentId) {
-    if (parentId == kUnknownParentId)
-        return ReportSkipped(path, true, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), L"parent folder not synced yet");
-    uint64_t childId = 0;
-    const HRESULT hr = CreateRemoteFolder(parentId, path, data, childId);
-    if (FAILED(hr)) return hr;
-    // The rows beneath keep the ids of the trashed items: each item is
-    // settled on its own against that, changed ones going up as new items,
-    // unchanged ones following the deletion.
-    return FullSyncFolder(path, childId);
-}
-
 HRESULT CFileSyncThread::DeleteLocalChecked(const wchar_t* path, bool isFolder) {
     TrashedThereFacts facts;
     facts.path = path;

@@ -7,7 +7,9 @@
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/IgnoreList.h"
 #include "BrelioSync/StopMarker.h"
+#include "BrelioSync/SyncAction.h"
 #include "BrelioSync/SyncManager.h"
+#include "BrelioSync/WalkPlan.h"
 
 namespace {
 
@@ -76,81 +78,42 @@ HRESULT CFileSyncThread::FullSyncFolder(const wchar_t* folderPath, uint64_t fold
 
 HRESULT CFileSyncThread::SyncLocalFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
                                          FileInfoList& listing) {
+    WalkItemFacts facts;
+    facts.path = path;
+    facts.isFolder = true;
+    facts.local = data;
+    facts.folderId = folderId;
     const auto found = FindEntryOfLocalItem(listing, path, data.cFileName, true);
     if (found != listing.end()) {
-        const FileInfo entry = *found;
+        facts.listed = true;
+        facts.entry = *found;
         listing.erase(found);
-        // Unrecorded, the folder is not in agreement: a failed item, and
-        // not walked into, as after any failed folder action.
-        const HRESULT recorded = Storage().InsertFile(entry, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
-        if (FAILED(recorded)) {
-            NotifyResult(path, true, recorded);
-            return recorded;
-        }
-        return FullSyncFolder(path, entry.id);
+    } else {
+        GatherUnlistedItem(facts);
     }
-    int status = FILE_STATUS_NONE;
-    HRESULT hr = Storage().GetFileStatus(path, status);
-    if (FAILED(hr)) return hr;
-    switch (status) {
-    case FILE_STATUS_CHANGED:
-        // A folder renamed locally: the partial sync renames it remotely.
-        // Creating it anew here would leave its old rows to be deleted.
-        if (IsRenamePending(0, Relative(path))) return ReportSkipped(path, true, S_FALSE, L"local rename pending");
-        [[fallthrough]];
-    case FILE_STATUS_NONE:
-    case FILE_STATUS_RETRANSFER: {
-        uint64_t childId = 0;
-        hr = CreateRemoteFolder(folderId, path, data, childId);
-        if (FAILED(hr)) return hr;
-        return FullSyncFolder(path, childId);
-    }
-    case FILE_STATUS_SYNCED:
-        return DeleteLocalItemChecked(path, data, true, folderId);
-    default:
-        return S_OK;
-    }
+    return ExecuteOwnPlan(PlanWalkItem(facts));
 }
 
 HRESULT CFileSyncThread::SyncLocalFile(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
                                        FileInfoList& listing) {
+    WalkItemFacts facts;
+    facts.path = path;
+    facts.local = data;
+    facts.folderId = folderId;
     const auto found = FindEntryOfLocalItem(listing, path, data.cFileName, false);
-    if (found == listing.end()) {
-        int status = FILE_STATUS_NONE;
-        const HRESULT hr = Storage().GetFileStatus(path, status);
-        if (FAILED(hr)) return hr;
-        switch (status) {
-        case FILE_STATUS_CHANGED:
-            // A file renamed or moved here: its rename sends it, with its id.
-            // Uploading it anew here would leave the old item behind.
-            if (IsRenamePending(0, Relative(path))) return ReportSkipped(path, false, S_FALSE, L"local rename pending");
-            return UploadChangedUnlisted(path, folderId);
-        case FILE_STATUS_NONE:
-            return UploadFile(folderId, path, 0, true, false);
-        case FILE_STATUS_SYNCED:
-            return DeleteLocalItemChecked(path, data, false, folderId);
-        case FILE_STATUS_RETRANSFER:
-            return UploadFile(folderId, path, 0, false, true);
-        default:
-            return S_OK;
-        }
+    if (found != listing.end()) {
+        facts.listed = true;
+        facts.entry = *found;
+        listing.erase(found);
+        facts.storedFileId = facts.entry.id;
+        facts.change = CompareWithRemote(path, data, facts.entry, facts.storedRevision, facts.storedFileId);
+    } else {
+        GatherUnlistedItem(facts);
     }
-    const FileInfo entry = *found;
-    listing.erase(found);
-    uint64_t storedRevision = 0;
-    uint64_t storedFileId = entry.id;
-    const uint32_t code = CompareWithRemote(path, data, entry, storedRevision, storedFileId);
-    switch (code) {
-    case CHANGE_MODIFIED_LOCAL:
-        return UploadFile(entry.id, path, storedRevision, false, false);
-    case CHANGE_MODIFIED_REMOTE:
-        return Download(entry, path, false, false);
-    case CHANGE_MODIFIED_BOTH:
-    case CHANGE_NO_STORAGE_ROW:
-        // Both contents survive: the local one as a copy beside it, sent up
-        // as a new file; the remote one under the name.
-        return ResolveBothModified(entry, path, code == CHANGE_NO_STORAGE_ROW || storedFileId != entry.id);
-    default:
-        return S_OK;
-    }
+    return ExecuteOwnPlan(PlanWalkItem(facts));
+}
+
+void CFileSyncThread::GatherUnlistedItem(WalkItemFacts& facts) {
+    facts.statusRead = Storage().GetFileStatus(facts.path.c_str(), facts.status);
+    if (NeedsRenameCheckOfWalkItem(facts)) facts.renamePending = IsRenamePending(0, Relative(facts.path.c_str()));
 }

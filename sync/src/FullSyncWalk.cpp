@@ -8,6 +8,7 @@
 #include "BrelioServices/Log.h"
 #include "BrelioSync/EngineStringIds.h"
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
 #include "BrelioSync/IgnoreScope.h"
 #include "BrelioSync/LocalName.h"
 #include "BrelioSync/StopMarker.h"
@@ -146,51 +147,33 @@ void CFileSyncThread::RememberWalkRefusal(bool refused) {
 bool CFileSyncThread::IsMissingItemDeleted() const { return ::IsMissingItemDeleted(m_walkRefused, CurrentRecord()); }
 
 HRESULT CFileSyncThread::SyncSelectedFolder(const wchar_t* relativePath, uint64_t folderId) {
+    SelectedFolderFacts facts;
+    facts.relativePath = relativePath;
+    facts.folderId = folderId;
     RequestStatus status;
-    ChangeInfo meta;
-    HRESULT hr = GetFileMeta(status, folderId, meta);
-    if (FAILED(hr)) {
-        NotifyResult(relativePath, false, hr);
-        return E_FAIL;
-    }
-    std::wstring path;
-    hr = JoinRemoteRelativePath(m_env.syncRoot.c_str(), relativePath, path);
-    if (FAILED(hr)) {
-        // Told and counted; the folder is left out of this walk.
-        (void)ReportSkipped(relativePath, true, hr, L"selected folder path not usable here");
-        return S_FALSE;
-    }
-    if (meta.changeType == "deleted") {
+    facts.metaResult = GetFileMeta(status, folderId, facts.meta);
+    if (SUCCEEDED(facts.metaResult))
+        facts.joined = JoinRemoteRelativePath(m_env.syncRoot.c_str(), relativePath, facts.path);
+    if (NeedsRowOfSelected(facts)) {
         FileRecord row;
-        const bool known = Storage().GetFile(path.c_str(), row) == S_OK;
-        // Each skip is told and counted; the folder is left out of this walk.
-        if (known && IsRenamePending(row.file_id, relativePath)) {
-            (void)ReportSkipped(path.c_str(), true, S_FALSE, L"local rename pending");
-            return S_FALSE;
-        }
-        if (HasLocalChangesBelow(path.c_str())) {
-            (void)ReportSkipped(path.c_str(), true, S_FALSE, L"changed locally since it was trashed remotely");
-            return S_FALSE;
-        }
-        // A failed deletion is reported by the deletion and marks the pass
-        // incomplete; the folder is left out of this walk either way.
-        (void)DeleteLocalFolder(path.c_str());
-        return S_FALSE;
+        facts.rowKnown = Storage().GetFile(facts.path.c_str(), row) == S_OK;
+        if (NeedsRenameCheckOfSelected(facts)) facts.renamePending = IsRenamePending(row.file_id, relativePath);
+        if (NeedsChangesBelowOfSelected(facts)) facts.changedBelow = HasLocalChangesBelow(facts.path.c_str());
     }
-    // The selection names the folder by its path; the service gives only
-    // its own name, so the last component is what can match.
-    if (!IsFileType(meta.file.type.c_str()) &&
-        _wcsicmp(meta.file.name.c_str(), ::PathFindFileNameW(relativePath)) != 0)
-        return S_FALSE;
-    {
-        CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
-        scope.Ignore(path.c_str());
-        hr = CreateDirectoryTree(path.c_str(), 0);
-        scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
-    }
-    if (FAILED(hr)) return S_FALSE;
+    return ExecuteOwnPlan(PlanSelectedFolder(facts));
+}
+
+HRESULT CFileSyncThread::MakeSelectedFolder(const wchar_t* path) {
+    CIgnoreScope scope(m_env.syncManager->GetIgnoreList(), m_env.syncRoot.c_str());
+    scope.Ignore(path);
+    const HRESULT hr = CreateDirectoryTree(path, 0);
+    scope.ReleaseAfter(CIgnoreScope::kReleaseDelay);
+    return hr;
+}
+
+HRESULT CFileSyncThread::RecordSelectedFolder(uint64_t folderId, const FileInfo& info, const wchar_t* path) {
     FileRecord row;
-    hr = Storage().GetFile(folderId, row);
-    if (hr == S_FALSE) hr = Storage().InsertFile(meta, path.c_str());
-    return SUCCEEDED(hr) ? S_OK : S_FALSE;
+    HRESULT hr = Storage().GetFile(folderId, row);
+    if (hr == S_FALSE) hr = Storage().InsertFile(info, path, 0, SystemTimeTicks(), FILE_STATUS_SYNCED);
+    return SUCCEEDED(hr) ? S_OK : hr;
 }

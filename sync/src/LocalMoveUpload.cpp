@@ -72,7 +72,7 @@ HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRela
         if (!resumed) hr = FullSyncFolder(fullPath, oldId);
         if (SUCCEEDED(hr)) hr = CopyFolderUp(fullPath, parentId, oldId, pass);
     } else if (!resumed) {
-        hr = UploadFile(parentId, fullPath, 0, true, false);
+        hr = UploadFile(parentId, fullPath, 0, RowWrite::Insert);
     }
     pass.movingIds.erase(oldId);
     if (FAILED(hr)) return hr;
@@ -117,7 +117,7 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
             if (IsRenamePending(entry.id, nullptr)) continue;
             std::wstring path;
             if (FAILED(JoinRemoteName(folderPath, entry.name.c_str(), path)) || ::PathFileExistsW(path.c_str())) continue;
-            hr = isFolder ? CreateLocalFolder(entry, path.c_str(), true) : Download(entry, path.c_str(), true, false);
+            hr = isFolder ? CreateLocalFolderAndWalk(entry, path.c_str()) : Download(entry, path.c_str(), RowWrite::Insert);
             if (FAILED(hr)) return hr;
             continue;
         }
@@ -170,7 +170,7 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
             // and the old one goes to the trash with the old folder.
             if (known) pass.replacedIds.insert(row.file_id);
             if (!isFolder) {
-                item = UploadFile(folderId, path.c_str(), 0, true, false);
+                item = UploadFile(folderId, path.c_str(), 0, RowWrite::Insert);
             } else if (known) {
                 item = CopyFolderUp(path.c_str(), folderId, row.file_id, pass);
             } else {

@@ -206,7 +206,7 @@ HRESULT CFileSyncThread::ResolveBothModified(const FileInfo& remote, const wchar
         NotifyResult(fullPath, false, hr);
         return hr;
     }
-    hr = Download(remote, fullPath, insert, false);
+    hr = Download(remote, fullPath, RowWriteOf(insert));
     if (FAILED(hr)) return hr;
     return UploadChangedFile(0, copyPath.c_str());
 }

@@ -17,6 +17,13 @@ class CSyncManager;
 struct OldFolderContent;
 struct ActionPlan;
 struct SyncAction;
+struct WalkItemFacts;
+
+// How a transfer writes the item's row: a new row, or the row it has,
+// found by the item's id or, for content that was to come again and goes
+// up as a new item, by its name.
+enum class RowWrite { Insert, Update, UpdateByName };
+inline RowWrite RowWriteOf(bool insert) { return insert ? RowWrite::Insert : RowWrite::Update; }
 
 // What a sync pass works on, taken from the settings and the engine's host
 // when the thread starts.
@@ -152,14 +159,17 @@ public:
     [[nodiscard]] HRESULT RefuseTakenName(const wchar_t* path, bool isFolder);
 
     // File actions. Each reports its result as a sync item and logs it.
-    [[nodiscard]] HRESULT UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision, bool isNew,
-                                     bool byName);
+    [[nodiscard]] HRESULT UploadFile(uint64_t targetId, const wchar_t* path, uint64_t latestRevision,
+                                     RowWrite rowWrite);
     [[nodiscard]] HRESULT UploadChangedFile(uint64_t fileId, const wchar_t* path);
     // The file's row is in sync with the file as it is now.
     bool IsUploadRecorded(uint64_t fileId, const wchar_t* path);
-    [[nodiscard]] HRESULT Download(const FileInfo& info, const wchar_t* path, bool insert, bool byName);
+    [[nodiscard]] HRESULT Download(const FileInfo& info, const wchar_t* path, RowWrite rowWrite);
     [[nodiscard]] HRESULT DownloadById(uint64_t fileId, const wchar_t* path, bool insert);
-    [[nodiscard]] HRESULT CreateLocalFolder(const FileInfo& info, const wchar_t* path, bool recurse);
+    // The drive's folder made here with its row in sync; the second also
+    // brings everything in it before the folder is told as done.
+    [[nodiscard]] HRESULT CreateLocalFolder(const FileInfo& info, const wchar_t* path);
+    [[nodiscard]] HRESULT CreateLocalFolderAndWalk(const FileInfo& info, const wchar_t* path);
     [[nodiscard]] HRESULT DeleteLocalFolder(const wchar_t* path);
     [[nodiscard]] HRESULT DeleteLocalFile(const wchar_t* path);
     [[nodiscard]] HRESULT DeleteLocalById(uint64_t fileId);
@@ -189,9 +199,16 @@ protected:
 
 private:
 
+    // The local folder and its row, told with its log line and item.
+    [[nodiscard]] HRESULT MakeLocalFolder(const FileInfo& info, const wchar_t* path);
+    [[nodiscard]] HRESULT ReportLocalFolder(const wchar_t* path, HRESULT hr);
+    // A selected folder made here with the folders above it, and its row.
+    [[nodiscard]] HRESULT MakeSelectedFolder(const wchar_t* path);
+    [[nodiscard]] HRESULT RecordSelectedFolder(uint64_t folderId, const FileInfo& info, const wchar_t* path);
+
     // After a transfer: the row written in sync, the log line and the item.
     [[nodiscard]] HRESULT FinishTransfer(HRESULT hr, const FileInfo& info, const wchar_t* path, uint64_t size,
-                                         const FILETIME& lastWrite, bool insert, bool byName, const wchar_t* doneLine,
+                                         const FILETIME& lastWrite, RowWrite rowWrite, const wchar_t* doneLine,
                                          const wchar_t* failedLine);
 
     static DWORD WINAPI FileSyncThreadProc(void* param);
@@ -270,8 +287,10 @@ private:
                                            PassContext& pass);
     // A remote deletion met with the checks of the full walk.
     [[nodiscard]] HRESULT DeleteLocalChecked(const wchar_t* path, bool isFolder);
-    // The local folder anew on the drive, each item in it settled on its own.
-    [[nodiscard]] HRESULT RecreateRemoteFolder(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t parentId);
+    // The local folder made on the drive in the parent, new or anew, each
+    // item in it settled on its own.
+    [[nodiscard]] HRESULT CreateRemoteFolderInAndWalk(const wchar_t* path, const WIN32_FIND_DATAW& data,
+                                                      uint64_t parentId);
     bool IsSelected(const wchar_t* relativeName) const;
 
     // The full-sync decisions for one local item or one leftover remote
@@ -281,6 +300,9 @@ private:
     [[nodiscard]] HRESULT SyncLocalFile(const wchar_t* path, const WIN32_FIND_DATAW& data, uint64_t folderId,
                                         FileInfoList& listing);
     [[nodiscard]] HRESULT SyncRemoteLeftover(const wchar_t* folderPath, const FileInfo& entry);
+    // What the walk's rule needs of a local item the drive's folder does
+    // not list: its row's status and, for a changed one, a pending rename.
+    void GatherUnlistedItem(WalkItemFacts& facts);
     // A row in sync whose item the drive no longer lists at its place:
     // deleted here only after the drive is seen to have trashed it and
     // nothing here changed since the row (folderId: the local folder's).

@@ -18,6 +18,9 @@ enum class ActionKind {
     Fail,
     // The item waits, `reason` saying why and `result` what kept it.
     Skip,
+    // The plan ends with S_FALSE: the selected folder is left out of this
+    // walk.
+    LeaveOut,
     // The pass remembers the name an item renamed here had when it began
     // (`name`), where the drive last saw it.
     RememberSyncedName,
@@ -29,13 +32,21 @@ enum class ActionKind {
     UploadUnlessRecorded,
     // The file at `path` up as a new item into the folder `targetId`.
     UploadNew,
+    // The file at `path` up over its item `fileId`, whose row has the
+    // revision `revision`.
+    UploadRevision,
+    // The file at `path`, whose content was to come again, up as a new
+    // item into the folder `targetId`; its row, found by its name, takes
+    // the new item.
+    UploadByName,
     // The folder at `path` made on the drive, under its parent's row.
     CreateRemoteFolder,
     // The same, then everything in it synced.
     CreateRemoteFolderAndWalk,
-    // The folder at `path` made anew on the drive in `targetId`, each item
-    // in it settled on its own (`local` is the folder as found here).
-    RecreateRemoteFolder,
+    // The folder at `path` made on the drive in `targetId`, new or anew,
+    // each item in it settled on its own (`local` is the folder as found
+    // here).
+    CreateRemoteFolderInAndWalk,
     // The drive's content of `remote` into `path` (`insert`: a new row).
     Download,
     // The drive's folder `remote` made here at `path`, its row in sync.
@@ -60,6 +71,13 @@ enum class ActionKind {
     // The drive's folder `remote` takes the row at `path` (`local`: the
     // folder as found here), in sync.
     RecordRemoteFolder,
+    // The same for the folder the drive's listing has where the walk found
+    // it; unrecorded, it is a failed item.
+    RecordListedFolder,
+    // The selected folder at `path` made here with the folders above it,
+    // and its drive item `remote` given a row if it has none.
+    MakeSelectedFolder,
+    RecordSelectedFolder,
     // The row of `fileId` goes, the item being gone on both sides.
     MarkDeleted,
     // The row at `path` goes, the item being gone here as well.
@@ -99,6 +117,9 @@ enum class ActionKind {
     // Those checks for the item found at `path` (`local`), its parent's
     // drive id `targetId`.
     DeleteLocalItemChecked,
+    // The file at `path`, changed here, which the drive's folder
+    // `targetId` does not list.
+    UploadChangedUnlisted,
     // The local folder at `path` walked against the drive's folder
     // `targetId`.
     WalkFolder,
@@ -118,6 +139,15 @@ enum class WaitOutcome {
     // No failure, and the remote change the record met is left to the
     // remote phase.
     LeavesRemoteChange,
+};
+
+// What a failure of an action makes of its plan.
+enum class FailureOutcome {
+    // The plan ends with that failure.
+    Fails,
+    // The action told it; the plan ends with S_FALSE, which leaves the
+    // selected folder out of the walk.
+    LeavesOut,
 };
 
 struct SyncAction {
@@ -147,6 +177,7 @@ struct SyncAction {
     // Why, for the log.
     const wchar_t* reason = nullptr;
     WaitOutcome wait = WaitOutcome::Failure;
+    FailureOutcome failure = FailureOutcome::Fails;
     // Carried out, the remote change it met is settled with it.
     bool takesRemoteChange = false;
 };

@@ -57,6 +57,60 @@ struct CompareFacts {
 // to `storedFileId` when it is another item's.
 uint32_t CompareFileWithEntry(const CompareFacts& facts, uint64_t& storedRevision, uint64_t& storedFileId);
 
+// --- A local item the walk meets ---
+
+// A file or folder found here in the folder walked, against the drive's
+// listing of that folder.
+struct WalkItemFacts {
+    std::wstring path;
+    bool isFolder = false;
+    WIN32_FIND_DATAW local = {};
+    // The drive's folder walked.
+    uint64_t folderId = 0;
+    // The drive's entry that is this item (see EntryOfLocalItem), when the
+    // listing has one.
+    bool listed = false;
+    FileInfo entry;
+    // A listed file: CompareWithRemote's change code and what it found of
+    // the row.
+    uint32_t change = 0;
+    uint64_t storedRevision = 0;
+    uint64_t storedFileId = 0;
+    // Not listed: its row's status, and for a changed one whether a rename
+    // of it waits in the change table.
+    HRESULT statusRead = S_OK;
+    int status = FILE_STATUS_NONE;
+    bool renamePending = false;
+};
+bool NeedsRenameCheckOfWalkItem(const WalkItemFacts& facts);
+ActionPlan PlanWalkItem(const WalkItemFacts& facts);
+
+// --- A selected folder of a selective sync, before its walk ---
+
+struct SelectedFolderFacts {
+    // The selection's entry, relative to the sync folder.
+    std::wstring relativePath;
+    uint64_t folderId = 0;
+    // The drive's state of the folder.
+    HRESULT metaResult = S_OK;
+    ChangeInfo meta;
+    // Its place here, and whether that could be a path.
+    HRESULT joined = S_OK;
+    std::wstring path;
+    // Trashed on the drive, each only when the rule gets to it: its row
+    // here, a rename of it waiting in the change table, and a change here
+    // inside it.
+    bool rowKnown = false;
+    bool renamePending = false;
+    bool changedBelow = false;
+};
+bool NeedsRowOfSelected(const SelectedFolderFacts& facts);
+bool NeedsRenameCheckOfSelected(const SelectedFolderFacts& facts);
+bool NeedsChangesBelowOfSelected(const SelectedFolderFacts& facts);
+// Its result: S_OK when the folder is ready for its walk, S_FALSE when it
+// is left out of it, E_FAIL when the drive could not tell its state.
+ActionPlan PlanSelectedFolder(const SelectedFolderFacts& facts);
+
 // --- Names that differ only in letter case ---
 
 // The entry of the listing the local item is: the one whose row it has

@@ -116,7 +116,7 @@ ActionPlan PlanLocalDeletion(const LocalDeletionFacts& facts) {
     // Something inside changed since the last sync (an item moved in here
     // and not yet sent is a change inside too): the folder goes up again
     // holding what changed; the rest follows the deletion.
-    SyncAction& recreate = plan.Add(ActionKind::RecreateRemoteFolder);
+    SyncAction& recreate = plan.Add(ActionKind::CreateRemoteFolderInAndWalk);
     recreate.path = path;
     recreate.local = facts.local;
     recreate.targetId = facts.folderId;

@@ -5,6 +5,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::Note:
         case ActionKind::Fail:
         case ActionKind::Skip:
+        case ActionKind::LeaveOut:
         case ActionKind::ReportFailed:
         case ActionKind::RememberSyncedName:
         case ActionKind::RememberRenamedAway:
@@ -12,9 +13,11 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::UploadChanged:
         case ActionKind::UploadUnlessRecorded:
         case ActionKind::UploadNew:
+        case ActionKind::UploadRevision:
+        case ActionKind::UploadByName:
         case ActionKind::CreateRemoteFolder:
         case ActionKind::CreateRemoteFolderAndWalk:
-        case ActionKind::RecreateRemoteFolder:
+        case ActionKind::CreateRemoteFolderInAndWalk:
         case ActionKind::DeleteRemote:
         case ActionKind::RenameRemote:
         case ActionKind::MoveRemoteByCopy:
@@ -29,10 +32,13 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::DeleteLocalFolder:
         case ActionKind::ResolveBothModified:
         case ActionKind::MoveLocal:
+        case ActionKind::MakeSelectedFolder:
             return ActionSide::Local;
         case ActionKind::SetRevision:
         case ActionKind::MarkSynced:
         case ActionKind::RecordRemoteFolder:
+        case ActionKind::RecordListedFolder:
+        case ActionKind::RecordSelectedFolder:
         case ActionKind::MarkDeleted:
         case ActionKind::DropRowAt:
         case ActionKind::RenameRows:
@@ -47,6 +53,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::ResumeMoveByCopy:
         case ActionKind::DeleteLocalChecked:
         case ActionKind::DeleteLocalItemChecked:
+        case ActionKind::UploadChangedUnlisted:
         case ActionKind::WalkFolder:
             return ActionSide::Decision;
     }

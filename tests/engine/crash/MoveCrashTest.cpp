@@ -155,7 +155,9 @@ TEST_P(MoveByCopyKilled, TheRestartFinishesTheMoveAndLeavesOneTreeOnEachSide) {
     constexpr int kStartTries = 6;
     std::unique_ptr<CDriverProcess> started;
     for (int attempt = 0; attempt < kStartTries && !started; ++attempt) {
-        if (attempt > 0) ASSERT_NO_FATAL_FAILURE(UseNewAccount(L"Drive" + std::to_wstring(attempt)));
+        if (attempt > 0) {
+            ASSERT_NO_FATAL_FAILURE(UseNewAccount(L"Drive" + std::to_wstring(attempt)));
+        }
         ::DeleteFileW(m_log.c_str());
         SeedStart();
         auto driver = std::make_unique<CDriverProcess>();

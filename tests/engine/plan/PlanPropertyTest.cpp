@@ -618,7 +618,7 @@ private:
                 GatherItemState(action, facts);
                 return Execute(PlanLocalFolderRemoval(facts));
             }
-            case ActionKind::RecreateRemoteFolder: {
+            case ActionKind::CreateRemoteFolderInAndWalk: {
                 uint64_t folderId = 0;
                 const HRESULT made = NewDriveFolder(name, folderId);
                 if (made == API_E_NAME_EXISTS) {
@@ -668,6 +668,13 @@ private:
             case ActionKind::DropRowAt:
             // Nor the full walk's.
             case ActionKind::CreateLocalFolderAndWalk:
+            case ActionKind::UploadRevision:
+            case ActionKind::UploadByName:
+            case ActionKind::UploadChangedUnlisted:
+            case ActionKind::RecordListedFolder:
+            case ActionKind::LeaveOut:
+            case ActionKind::MakeSelectedFolder:
+            case ActionKind::RecordSelectedFolder:
             case ActionKind::DeleteLocalFile:
             case ActionKind::DeleteLocalFolder:
             case ActionKind::DeleteRemoteEntry:

@@ -214,7 +214,7 @@ const DeletionCase kDeletionCases[] = {
      "Skip"},
     {"a folder trashed there, unchanged inside", true, nullptr, "DeleteLocalFolder"},
     {"a folder trashed there, changed inside: it goes up again holding that", true,
-     [](LocalDeletionFacts& f) { f.changedHere = true; }, "RecreateRemoteFolder"},
+     [](LocalDeletionFacts& f) { f.changedHere = true; }, "CreateRemoteFolderInAndWalk"},
     {"a folder alive elsewhere", true, [](LocalDeletionFacts& f) { f.meta.changeType = "updated"; }, "Note"},
 };
 

@@ -95,7 +95,7 @@ protected:
 TEST_F(FileActions, UploadNewAndUpdateAndFailure) {
     WriteLocal(L"up.txt", "abc");
     ClearLog();
-    ASSERT_EQ(m_engine.UploadFile(0, Local(L"up.txt").c_str(), 0, true, false), S_OK);
+    ASSERT_EQ(m_engine.UploadFile(0, Local(L"up.txt").c_str(), 0, RowWrite::Insert), S_OK);
     EXPECT_EQ(CountRequests("POST", "/files"), 1u);
     const Json::Value remote = ItemAt("/up.txt");
     FileRecord row = Row(L"up.txt");
@@ -111,7 +111,7 @@ TEST_F(FileActions, UploadNewAndUpdateAndFailure) {
 
     WriteLocal(L"up.txt", "abcdef");
     ClearLog();
-    ASSERT_EQ(m_engine.UploadFile(row.file_id, Local(L"up.txt").c_str(), row.revision, false, false), S_OK);
+    ASSERT_EQ(m_engine.UploadFile(row.file_id, Local(L"up.txt").c_str(), row.revision, RowWrite::Update), S_OK);
     EXPECT_EQ(CountRequests("POST", "/update"), 1u);
     EXPECT_EQ(ItemAt("/up.txt")["sha256"].asString(), Sha256Hex("abcdef"));
     EXPECT_EQ(Row(L"up.txt").size, 6u);
@@ -123,7 +123,7 @@ TEST_F(FileActions, UploadNewAndUpdateAndFailure) {
     fault["status"] = 500;
     AddFault(fault);
     WriteLocal(L"fails.txt", "x");
-    EXPECT_LT(m_engine.UploadFile(0, Local(L"fails.txt").c_str(), 0, true, false), 0);
+    EXPECT_LT(m_engine.UploadFile(0, Local(L"fails.txt").c_str(), 0, RowWrite::Insert), 0);
     EXPECT_FALSE(HasRow(L"fails.txt"));
     EXPECT_TRUE(Contains(LogText(), Local(L"fails.txt") + L" - failed to upload(0x"));
     EXPECT_EQ(CountItems(Items(), SYNC_ITEM_FAILED, L"fails.txt"), 1u);
@@ -150,7 +150,7 @@ TEST_F(FileActions, SessionErrorAsksTheFrameToSignOut) {
     fault["envelope"]["httpStatus"] = 200;
     AddFault(fault);
     WriteLocal(L"s.txt", "x");
-    EXPECT_EQ(m_engine.UploadFile(0, Local(L"s.txt").c_str(), 0, true, false), static_cast<HRESULT>(0xA0000011));
+    EXPECT_EQ(m_engine.UploadFile(0, Local(L"s.txt").c_str(), 0, RowWrite::Insert), static_cast<HRESULT>(0xA0000011));
     const auto frame = FrameMessages();
     ASSERT_EQ(frame.size(), 1u);
     EXPECT_EQ(frame[0].what, SYNCITEM_SIGN_OUT);
@@ -171,7 +171,7 @@ TEST_F(FileActions, DownloadWritesTheRowAndIsMaskedWhileItWrites) {
     IgnoreWatcher watcher(m_manager.GetIgnoreList(), L"d.txt");
     // The temporary file beside it, whichever name it gets.
     PatternWatcher temporary(*this, L"$$$*.tmp");
-    ASSERT_EQ(m_engine.Download(InfoOf(item), Local(L"d.txt").c_str(), true, false), S_OK);
+    ASSERT_EQ(m_engine.Download(InfoOf(item), Local(L"d.txt").c_str(), RowWrite::Insert), S_OK);
     EXPECT_TRUE(watcher.Finish()) << "ignored while it was written";
     temporary.Finish();
     // The temporary file is gone before the mask is lifted: never seen bare.
@@ -221,7 +221,7 @@ TEST_F(FileActions, EveryLocalWriteIsMaskedAndReleased) {
         return false;
     };
     const Case cases[] = {
-        {L"f", [&] { return m_engine.CreateLocalFolder(InfoOf(folder), Local(L"f").c_str(), false); }},
+        {L"f", [&] { return m_engine.CreateLocalFolder(InfoOf(folder), Local(L"f").c_str()); }},
         {L"del.txt", [&] { return m_engine.DeleteLocalFile(Local(L"del.txt").c_str()); }},
         {L"old", [&] { return m_engine.DeleteLocalFolder(Local(L"old").c_str()); }},
         {L"dir\\m2.txt", [&] { return m_engine.MoveLocal(IdOf(moved), L"dir\\m2.txt", "h", 9); }},
@@ -283,7 +283,7 @@ TEST_F(FileActions, DeleteLocalByIdFollowsTheRow) {
 TEST_F(FileActions, LocalFolderCreationFailureLine) {
     const Json::Value folder = Seed({FolderItem("/taken")})[0];
     WriteLocal(L"taken", "a file in the way");
-    EXPECT_LT(m_engine.CreateLocalFolder(InfoOf(folder), Local(L"taken").c_str(), true), 0);
+    EXPECT_LT(m_engine.CreateLocalFolderAndWalk(InfoOf(folder), Local(L"taken").c_str()), 0);
     EXPECT_TRUE(Contains(LogText(), Local(L"taken") + L" - failed to downloaded(0x"));
     const auto items = Items();
     ASSERT_EQ(items.size(), 1u);

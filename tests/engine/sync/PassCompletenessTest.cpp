@@ -204,8 +204,8 @@ TEST_F(PassCompleteness, AChangeCarriedOutBeforeACrashIsNotCarriedOutTwice) {
         CLocalStorage storage(&m_mutex, m_database.c_str(), m_root.c_str());
         ASSERT_EQ(storage.SetLatestRevision(DriveRevision()), S_OK);
     }
-    AddChangeRow({L"edited.txt", L"", false, CHANGE_ACTION_MODIFIED, IdOf(uploaded)});
-    AddChangeRow({L"gone.txt", L"", false, CHANGE_ACTION_REMOVED, IdOf(seeded[1])});
+    AddChangeRow({L"edited.txt", L"", false, CHANGE_ACTION_MODIFIED, IdOf(uploaded), {}});
+    AddChangeRow({L"gone.txt", L"", false, CHANGE_ACTION_REMOVED, IdOf(seeded[1]), {}});
     ClearLog();
 
     m_engine.RunPartialPass();
@@ -218,8 +218,8 @@ TEST_F(PassCompleteness, AChangeCarriedOutBeforeACrashIsNotCarriedOutTwice) {
 TEST_F(PassCompleteness, ARecordWaitsInTheChangeTableUntilItsActionRan) {
     WriteLocal(L"first.txt", "1");
     WriteLocal(L"second.txt", "2");
-    AddChangeRow({L"first.txt", L"", false, CHANGE_ACTION_ADDED, 0});
-    AddChangeRow({L"second.txt", L"", false, CHANGE_ACTION_ADDED, 0});
+    AddChangeRow({L"first.txt", L"", false, CHANGE_ACTION_ADDED, 0, {}});
+    AddChangeRow({L"second.txt", L"", false, CHANGE_ACTION_ADDED, 0, {}});
     Fail("POST", "^/files", 1);  // the first upload of the pass fails
     m_engine.RunPartialPass();
     const ChangeRecordList left = ChangeRows();

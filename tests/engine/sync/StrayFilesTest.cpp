@@ -111,7 +111,7 @@ TEST_F(StrayFiles, DownloadIntoAFolderOf250Characters) {
     slow["delayMs"] = 300;
     AddFault(slow);
     TemporaryWatcher watcher(m_root);
-    ASSERT_EQ(m_engine.Download(info, target.c_str(), true, false), S_OK);
+    ASSERT_EQ(m_engine.Download(info, target.c_str(), RowWrite::Insert), S_OK);
     watcher.Finish();
     EXPECT_GT(watcher.Seen(), 0) << "the content went through a temporary file";
     // Windows refuses longer paths to a program that does not ask for more.

@@ -226,9 +226,9 @@ TEST_F(SyncPass, ARemovalRecordedBeforeARenameOfTheSameFileKeepsTheFile) {
     }
     ASSERT_TRUE(::MoveFileW(Local(L"a.txt").c_str(), Local(L"b.txt").c_str()));
     const uint64_t id = IdOf(remote);
-    AddChangeRow({L"a.txt", L"", false, CHANGE_ACTION_REMOVED, id});
+    AddChangeRow({L"a.txt", L"", false, CHANGE_ACTION_REMOVED, id, {}});
     Sql("UPDATE file SET name='b.txt', status=2 WHERE name='a.txt'");
-    AddChangeRow({L"b.txt", L"a.txt", false, CHANGE_ACTION_RENAMED, id});
+    AddChangeRow({L"b.txt", L"a.txt", false, CHANGE_ACTION_RENAMED, id, {}});
     m_engine.RunPartialPass();
     Items();
     const Json::Value renamed = Item(id);
@@ -241,8 +241,8 @@ TEST_F(SyncPass, AStopKeepsTheLocalChangesNotCarriedOutAndTheRemoteOnesUnstored)
     Seed({FileItem("/remote.bin", 100)});
     WriteLocal(L"a.txt", "first");
     WriteLocal(L"b.txt", "second");
-    AddChangeRow({L"a.txt", L"", false, CHANGE_ACTION_ADDED, 0});
-    AddChangeRow({L"b.txt", L"", false, CHANGE_ACTION_ADDED, 0});
+    AddChangeRow({L"a.txt", L"", false, CHANGE_ACTION_ADDED, 0, {}});
+    AddChangeRow({L"b.txt", L"", false, CHANGE_ACTION_ADDED, 0, {}});
     Json::Value slow;
     slow["method"] = "POST";
     slow["delayMs"] = 1500;
