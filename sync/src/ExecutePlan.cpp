@@ -51,6 +51,9 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
         case ActionKind::RememberRenamedAway:
             pass.renames[action.path] = action.fileId;
             return S_OK;
+        case ActionKind::RememberReplaced:
+            pass.replacedIds.insert(action.fileId);
+            return S_OK;
         case ActionKind::UploadChanged:
             return UploadChangedFile(action.fileId, path);
         case ActionKind::UploadUnlessRecorded:
@@ -139,6 +142,10 @@ HRESULT CFileSyncThread::CarryOut(const SyncAction& action, PassContext& pass) {
             return RenameRemote(action.fileId, action.name.c_str(), action.oldName.c_str());
         case ActionKind::MoveRemoteByCopy:
             return MoveRemoteByCopy(action.fileId, action.oldName.c_str(), path, action.isFolder, pass);
+        case ActionKind::CopyFolderUp:
+            return CopyFolderUp(path, action.targetId, action.fileId, pass);
+        case ActionKind::RecordSameContent:
+            return RecordSameContent(action.remote, path, FindDataSize(action.local), action.local.ftLastWriteTime);
         case ActionKind::SettleMovesOutOf:
             return SettleMovesOutOf(action.name, action.oldName, pass);
         case ActionKind::RemoveRemoteLeftover:

@@ -13,6 +13,7 @@
 #include "BrelioSync/FileTimes.h"
 #include "BrelioSync/LocalChangePlan.h"
 #include "BrelioSync/LocalName.h"
+#include "BrelioSync/MoveByCopyPlan.h"
 #include "BrelioSync/RemoteLookups.h"
 #include "BrelioSync/StopMarker.h"
 #include "BrelioSync/SyncManager.h"
@@ -79,20 +80,15 @@ HRESULT CFileSyncThread::MoveRemoteByCopy(uint64_t oldId, const wchar_t* oldRela
     pass.replacedIds.insert(oldId);
     // Last, and only once the item stands at its new place.
     if (isFolder) return TrashOldFolder(oldId, oldRelativeName, fullPath, parentId, pass);
+    OldFileAfterCopyFacts old;
+    old.oldId = oldId;
+    old.oldName = oldRelativeName;
+    old.known = known;
+    old.resumed = resumed;
+    old.row = row;
     RequestStatus status;
-    ChangeInfo meta;
-    hr = GetFileMeta(status, oldId, meta);
-    if (hr == API_E_ITEM_NOT_FOUND || (SUCCEEDED(hr) && meta.changeType == "deleted")) return S_OK;
-    // Changed on the drive meanwhile: that content is not the one that
-    // went up, so the old item stays. The copy of a run cut short is the
-    // newer item: an older old one is what went up, or an earlier state.
-    const bool changedThere = FAILED(hr) || (known && _stricmp(meta.file.hash.c_str(), row.hash.c_str()) != 0 &&
-                                             (!resumed || meta.file.revision > row.revision));
-    if (changedThere) {
-        Log(L"%s - changed on the drive meanwhile, kept there.", oldRelativeName);
-        return S_OK;
-    }
-    return DeleteRemote(oldId, oldRelativeName, false);
+    old.metaResult = GetFileMeta(status, oldId, old.meta);
+    return ExecutePlan(PlanOldFileAfterCopy(old), pass);
 }
 
 HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parentId, uint64_t oldFolderId,
@@ -104,28 +100,22 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
     std::set<uint64_t> held;
     for (const FileInfo& entry : oldListing) {
         held.insert(entry.id);
-        if (pass.movingIds.count(entry.id)) continue;
-        // What the drive added or changed in the old folder comes here
-        // first (a walk of the folder skips what waits for a rename).
-        FileRecord row;
-        const HRESULT found = Storage().GetFile(entry.id, row);
-        if (FAILED(found)) return found;
-        const bool isFolder = !IsFileType(entry.type.c_str());
-        if (found == S_FALSE) {
-            // The old item of a move of its own, sent as a copy that is not
-            // finished: its own record settles it.
-            if (IsRenamePending(entry.id, nullptr)) continue;
-            std::wstring path;
-            if (FAILED(JoinRemoteName(folderPath, entry.name.c_str(), path)) || ::PathFileExistsW(path.c_str())) continue;
-            hr = isFolder ? CreateLocalFolderAndWalk(entry, path.c_str()) : Download(entry, path.c_str(), RowWrite::Insert);
-            if (FAILED(hr)) return hr;
-            continue;
+        OldFolderEntryFacts facts;
+        facts.entry = entry;
+        facts.isFolder = !IsFileType(entry.type.c_str());
+        facts.moving = pass.movingIds.count(entry.id) != 0;
+        if (!facts.moving) facts.rowFound = Storage().GetFile(entry.id, facts.row);
+        if (!facts.moving && facts.rowFound == S_FALSE) facts.renamePending = IsRenamePending(entry.id, nullptr);
+        if (NeedsPlaceOfOldEntry(facts)) {
+            facts.joined = JoinRemoteName(folderPath, entry.name.c_str(), facts.path);
+            facts.pathExists = SUCCEEDED(facts.joined) && ::PathFileExistsW(facts.path.c_str());
         }
-        const std::wstring rowPath = RootJoin(row.name);
-        if (!isFolder && _stricmp(entry.hash.c_str(), row.hash.c_str()) != 0 && ::PathFileExistsW(rowPath.c_str())) {
-            hr = FollowRemoteMove(entry, rowPath.c_str(), row);
-            if (FAILED(hr)) return hr;
+        if (NeedsRowPlaceOfOldEntry(facts)) {
+            facts.rowPath = RootJoin(facts.row.name);
+            facts.rowPathExists = ::PathFileExistsW(facts.rowPath.c_str()) != FALSE;
         }
+        hr = ExecutePlan(PlanOldFolderEntry(facts), pass);
+        if (FAILED(hr)) return hr;
     }
 
     uint64_t folderId = 0;
@@ -147,45 +137,30 @@ HRESULT CFileSyncThread::CopyFolderUp(const wchar_t* folderPath, uint64_t parent
         }
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (IsStopMarker(data.cFileName) || (isFolder && IsDotEntry(data.cFileName))) continue;
-        std::wstring path;
-        if (!JoinName(folderPath, data.cFileName, path)) continue;
-        FileRecord row;
-        const bool known = Storage().GetFile(path.c_str(), row) == S_OK;
-        HRESULT item = S_OK;
+        CopiedItemFacts facts;
+        if (!JoinName(folderPath, data.cFileName, facts.path)) continue;
+        const wchar_t* path = facts.path.c_str();
+        facts.isFolder = isFolder;
+        facts.local = data;
+        facts.folderId = folderId;
+        facts.known = Storage().GetFile(path, facts.row) == S_OK;
         const auto standing = FindRemoteEntry(copied, data.cFileName, isFolder);
-        if (standing != copied.end() && known && row.file_id == standing->id) {
-            // Went up before the run that sent the move was cut short; what
-            // a folder of it holds may not have.
-            if (isFolder) {
-                const auto old = FindRemoteEntry(oldListing, data.cFileName, true);
-                item = old != oldListing.end() ? CopyFolderUp(path.c_str(), folderId, old->id, pass)
-                                               : FullSyncFolder(path.c_str(), standing->id);
-            }
-        } else if (standing != copied.end() && !isFolder && RecordIfSameContent(*standing, path.c_str()) == S_OK) {
-            // Its upload went through just before the run was cut short,
-            // before its row could be written.
-            if (known) pass.replacedIds.insert(row.file_id);
-        } else if (!known || held.count(row.file_id)) {
-            // In the old folder on the drive (or new here): it goes up anew,
-            // and the old one goes to the trash with the old folder.
-            if (known) pass.replacedIds.insert(row.file_id);
-            if (!isFolder) {
-                item = UploadFile(folderId, path.c_str(), 0, RowWrite::Insert);
-            } else if (known) {
-                item = CopyFolderUp(path.c_str(), folderId, row.file_id, pass);
-            } else {
-                uint64_t childId = 0;
-                item = CreateRemoteFolder(folderId, path.c_str(), data, childId);
-                if (SUCCEEDED(item)) item = FullSyncFolder(path.c_str(), childId);
-            }
-        } else if (IsRemoteChangePending(pass.remoteChanges, row.file_id)) {
-            // Moved elsewhere or trashed on the drive meanwhile: its own
-            // change settles it.
-            continue;
-        } else {
-            // Moved into this folder here before the folder itself moved.
-            item = MoveRemoteByCopy(row.file_id, row.name.c_str(), path.c_str(), isFolder, pass);
+        facts.standing = standing != copied.end();
+        if (facts.standing) facts.standingEntry = *standing;
+        if (IsStandingCopyOfRow(facts) && isFolder) {
+            const auto old = FindRemoteEntry(oldListing, data.cFileName, true);
+            facts.oldFound = old != oldListing.end();
+            if (facts.oldFound) facts.oldId = old->id;
         }
+        if (NeedsContentOfCopiedItem(facts)) {
+            uint64_t size = 0;
+            facts.sameContent = HasSameContent(facts.standingEntry, path, size, facts.local.ftLastWriteTime);
+            facts.local.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+            facts.local.nFileSizeLow = static_cast<DWORD>(size);
+        }
+        facts.heldInOld = facts.known && held.count(facts.row.file_id) != 0;
+        facts.remoteChangePending = facts.known && IsRemoteChangePending(pass.remoteChanges, facts.row.file_id);
+        const HRESULT item = ExecutePlan(PlanCopiedItem(facts), pass);
         if (FAILED(item)) result = item;
     } while (::FindNextFileW(find.Get(), &data));
     return result;

@@ -25,6 +25,10 @@ struct WalkItemFacts;
 enum class RowWrite { Insert, Update, UpdateByName };
 inline RowWrite RowWriteOf(bool insert) { return insert ? RowWrite::Insert : RowWrite::Update; }
 
+// The local file holds the content of the drive's entry, read whole with
+// the size and time it has before and after (a file being written is not).
+bool HasSameContent(const FileInfo& remote, const wchar_t* path, uint64_t& size, FILETIME& lastWrite);
+
 // What a sync pass works on, taken from the settings and the engine's host
 // when the thread starts.
 struct SyncEnvironment {
@@ -188,6 +192,10 @@ public:
     // S_OK when so; S_FALSE when the contents differ or cannot be compared
     // (a hash of unknown form, a file that cannot be read).
     [[nodiscard]] HRESULT RecordIfSameContent(const FileInfo& remote, const wchar_t* path);
+    // The row of the file, whose content was found to be the entry's, read
+    // with that size and time.
+    [[nodiscard]] HRESULT RecordSameContent(const FileInfo& remote, const wchar_t* path, uint64_t size,
+                                            const FILETIME& lastWrite);
 
 protected:
     // True once the application's stop event or this run's stop has been

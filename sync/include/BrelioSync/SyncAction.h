@@ -26,6 +26,9 @@ enum class ActionKind {
     RememberSyncedName,
     // The pass remembers that the item `fileId` was renamed away from `path`.
     RememberRenamedAway,
+    // The pass remembers that the drive's item `fileId` is replaced by a
+    // new one (a local move): its own remote changes are settled with it.
+    RememberReplaced,
     // The file at `path` up as its item `fileId` (0: by its row or new).
     UploadChanged,
     // The same, unless its row is in sync with the file already.
@@ -96,6 +99,12 @@ enum class ActionKind {
     // The item at `path` up anew at its new place, and its old one
     // `fileId` (at `oldName`) to the trash.
     MoveRemoteByCopy,
+    // The folder at `path`, moved here, copied up into the copy's folder
+    // `targetId` from the old folder `fileId`.
+    CopyFolderUp,
+    // The file at `path` holds the content of the drive's `remote` (read
+    // with the size and time in `local`): its row in sync.
+    RecordSameContent,
     // The drive's moves out of the folder `name` (there `oldName`) carried
     // out ahead of its deletion here.
     SettleMovesOutOf,

@@ -9,6 +9,7 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::ReportFailed:
         case ActionKind::RememberSyncedName:
         case ActionKind::RememberRenamedAway:
+        case ActionKind::RememberReplaced:
             return ActionSide::None;
         case ActionKind::UploadChanged:
         case ActionKind::UploadUnlessRecorded:
@@ -42,8 +43,10 @@ ActionSide SideOf(ActionKind kind) {
         case ActionKind::MarkDeleted:
         case ActionKind::DropRowAt:
         case ActionKind::RenameRows:
+        case ActionKind::RecordSameContent:
             return ActionSide::Row;
         case ActionKind::SettleMovesOutOf:
+        case ActionKind::CopyFolderUp:
         case ActionKind::FollowRemoteMove:
         case ActionKind::SendLocalRename:
         case ActionKind::SettleRenameAgainstRemote:

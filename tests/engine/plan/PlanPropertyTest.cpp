@@ -675,6 +675,9 @@ private:
             case ActionKind::LeaveOut:
             case ActionKind::MakeSelectedFolder:
             case ActionKind::RecordSelectedFolder:
+            case ActionKind::RememberReplaced:
+            case ActionKind::CopyFolderUp:
+            case ActionKind::RecordSameContent:
             case ActionKind::DeleteLocalFile:
             case ActionKind::DeleteLocalFolder:
             case ActionKind::DeleteRemoteEntry:

@@ -10,6 +10,9 @@ const char* KindName(ActionKind kind) {
         case ActionKind::LeaveOut: return "LeaveOut";
         case ActionKind::RememberSyncedName: return "RememberSyncedName";
         case ActionKind::RememberRenamedAway: return "RememberRenamedAway";
+        case ActionKind::RememberReplaced: return "RememberReplaced";
+        case ActionKind::CopyFolderUp: return "CopyFolderUp";
+        case ActionKind::RecordSameContent: return "RecordSameContent";
         case ActionKind::UploadChanged: return "UploadChanged";
         case ActionKind::UploadUnlessRecorded: return "UploadUnlessRecorded";
         case ActionKind::UploadNew: return "UploadNew";
