@@ -11,6 +11,7 @@
 #include "BrelioServices/DriveApi.h"
 #include "BrelioServices/Log.h"
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/MoveByCopyPlan.h"
 #include "BrelioSync/RemoteLookups.h"
 
 // What of an old folder on the drive is elsewhere by now.
@@ -53,12 +54,14 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
     // copied in this pass (a copy made by a run cut short).
     FileInfoList copied;
     bool copiedRead = copyFolderId == 0;
-    enum class Verdict { Away, Kept, New, Moving };
     for (const FileInfo& entry : listing) {
-        const bool isFolder = !IsFileType(entry.type.c_str());
-        const bool replaced = pass.replacedIds.count(entry.id) != 0;
+        OldEntryAfterCopyFacts facts;
+        facts.entry = entry;
+        facts.isFolder = !IsFileType(entry.type.c_str());
+        const bool isFolder = facts.isFolder;
+        facts.replaced = pass.replacedIds.count(entry.id) != 0;
         const FileInfo* counterpart = nullptr;
-        if (!replaced) {
+        if (!facts.replaced) {
             if (!copiedRead) {
                 hr = GetFiles(status, copyFolderId, copied, false);
                 if (FAILED(hr)) return hr;
@@ -66,32 +69,21 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
             }
             const auto found = FindRemoteEntry(copied, entry.name.c_str(), isFolder);
             if (found != copied.end() && (isFolder || IsCopyOf(entry, *found))) counterpart = &*found;
+            facts.copied = counterpart != nullptr;
+            facts.nameInCopy = found != copied.end();
         }
-        Verdict verdict = Verdict::Away;
-        if (!replaced && counterpart == nullptr) {
-            FileRecord row;
-            hr = Storage().GetFile(entry.id, row);
-            if (FAILED(hr)) return hr;
-            if (pass.movingIds.count(entry.id) || (hr == S_FALSE && IsRenamePending(entry.id, nullptr))) {
-                // Moved here itself, its copy under way or cut short: what
-                // of it is not copied yet lives only there.
-                verdict = Verdict::Moving;
-            } else if (hr == S_FALSE) {
-                // Never here: the drive added it (or changed it after its
-                // copy went up, which makes it a new item to this side).
-                verdict = FindRemoteEntry(copied, entry.name.c_str(), isFolder) == copied.end() ? Verdict::New
-                                                                                                 : Verdict::Kept;
-            } else if (::PathFileExistsW(RootJoin(row.name).c_str())) {
-                // Moved elsewhere here: its own change sends it there; with
-                // none, the drive moved it into this folder and it lives on
-                // only here.
-                verdict = IsPlaceChangePending(entry.id) ? Verdict::Away : Verdict::Kept;
-            } else if (!isFolder && _stricmp(entry.hash.c_str(), row.hash.c_str()) != 0) {
-                // Deleted here, changed there: the change beats the delete.
-                verdict = Verdict::Kept;
-            }
+        if (NeedsRowOfOldEntry(facts)) {
+            facts.rowFound = Storage().GetFile(entry.id, facts.row);
+            if (FAILED(facts.rowFound)) return facts.rowFound;
+            facts.moving = pass.movingIds.count(entry.id) != 0;
+            if (!facts.moving && facts.rowFound == S_FALSE) facts.renamePending = IsRenamePending(entry.id, nullptr);
         }
-        if (verdict == Verdict::Away && isFolder) {
+        if (NeedsRowPlaceOfOldEntryAfterCopy(facts)) {
+            facts.rowPlaceExists = ::PathFileExistsW(RootJoin(facts.row.name).c_str()) != FALSE;
+            if (facts.rowPlaceExists) facts.placeChangePending = IsPlaceChangePending(entry.id);
+        }
+        const OldEntryVerdict verdict = JudgeOldEntryAfterCopy(facts);
+        if (verdict == OldEntryVerdict::Away && isFolder) {
             OldFolderContent inner;
             hr = JudgeOldFolder(entry.id, counterpart != nullptr ? counterpart->id : 0, inner, depth + 1, pass);
             if (FAILED(hr)) return hr;
@@ -104,10 +96,10 @@ HRESULT CFileSyncThread::JudgeOldFolder(uint64_t oldFolderId, uint64_t copyFolde
             }
         }
         switch (verdict) {
-            case Verdict::Away: content.away.push_back(entry); break;
-            case Verdict::New: content.holdsNew = true; content.whole = false; break;
-            case Verdict::Moving: content.holdsMoving = true; content.whole = false; break;
-            case Verdict::Kept: content.whole = false; break;
+            case OldEntryVerdict::Away: content.away.push_back(entry); break;
+            case OldEntryVerdict::New: content.holdsNew = true; content.whole = false; break;
+            case OldEntryVerdict::Moving: content.holdsMoving = true; content.whole = false; break;
+            case OldEntryVerdict::Kept: content.whole = false; break;
         }
     }
     return S_OK;

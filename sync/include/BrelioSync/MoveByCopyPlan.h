@@ -75,3 +75,30 @@ struct OldFileAfterCopyFacts {
     ChangeInfo meta;
 };
 ActionPlan PlanOldFileAfterCopy(const OldFileAfterCopyFacts& facts);
+
+// What an entry of the old folder is once the copy stands: gone elsewhere
+// (it may go to the trash), kept (it lives on only there), new (the drive
+// added it, and it is not here yet) or moving (its own copy is under way).
+enum class OldEntryVerdict { Away, Kept, New, Moving };
+struct OldEntryAfterCopyFacts {
+    FileInfo entry;
+    bool isFolder = false;
+    // Replaced by a new item in this pass, or a copy of it stands in the
+    // copy's folder.
+    bool replaced = false;
+    bool copied = false;
+    // Each only when the rule gets to it: its row; its own copy under way
+    // here (in this pass or, with no row, a move waiting in the change
+    // table); something of its name in the copy's folder; an item at the
+    // row's place here, and a rename or removal of it waiting.
+    HRESULT rowFound = S_FALSE;
+    FileRecord row;
+    bool moving = false;
+    bool renamePending = false;
+    bool nameInCopy = false;
+    bool rowPlaceExists = false;
+    bool placeChangePending = false;
+};
+bool NeedsRowOfOldEntry(const OldEntryAfterCopyFacts& facts);
+bool NeedsRowPlaceOfOldEntryAfterCopy(const OldEntryAfterCopyFacts& facts);
+OldEntryVerdict JudgeOldEntryAfterCopy(const OldEntryAfterCopyFacts& facts);

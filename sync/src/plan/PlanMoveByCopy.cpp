@@ -133,3 +133,26 @@ ActionPlan PlanOldFileAfterCopy(const OldFileAfterCopyFacts& facts) {
     trash.name = facts.oldName;
     return plan;
 }
+
+bool NeedsRowOfOldEntry(const OldEntryAfterCopyFacts& facts) { return !facts.replaced && !facts.copied; }
+
+bool NeedsRowPlaceOfOldEntryAfterCopy(const OldEntryAfterCopyFacts& facts) {
+    return NeedsRowOfOldEntry(facts) && facts.rowFound == S_OK && !facts.moving;
+}
+
+OldEntryVerdict JudgeOldEntryAfterCopy(const OldEntryAfterCopyFacts& facts) {
+    if (!NeedsRowOfOldEntry(facts)) return OldEntryVerdict::Away;
+    // Moved here itself, its copy under way or cut short: what of it is not
+    // copied yet lives only there.
+    if (facts.moving || (facts.rowFound == S_FALSE && facts.renamePending)) return OldEntryVerdict::Moving;
+    // Never here: the drive added it (or changed it after its copy went up,
+    // which makes it a new item to this side).
+    if (facts.rowFound == S_FALSE) return facts.nameInCopy ? OldEntryVerdict::Kept : OldEntryVerdict::New;
+    // Moved elsewhere here: its own change sends it there; with none, the
+    // drive moved it into this folder and it lives on only here.
+    if (facts.rowPlaceExists) return facts.placeChangePending ? OldEntryVerdict::Away : OldEntryVerdict::Kept;
+    // Deleted here, changed there: the change beats the delete.
+    if (!facts.isFolder && _stricmp(facts.entry.hash.c_str(), facts.row.hash.c_str()) != 0)
+        return OldEntryVerdict::Kept;
+    return OldEntryVerdict::Away;
+}

@@ -301,4 +301,87 @@ TEST(OldFileDetail, TheTrashNamesTheOldItemAndTheNoteItsPlace) {
     EXPECT_EQ(plan.steps[0].path, L"old\\a.txt");
 }
 
+// --- An entry of the old folder, once the copy stands ---
+
+// A file of the old folder with its row, deleted here by the move.
+OldEntryAfterCopyFacts BaseAfterCopy(bool isFolder) {
+    OldEntryAfterCopyFacts facts;
+    facts.entry.id = 7;
+    facts.entry.hash = "h1";
+    facts.isFolder = isFolder;
+    facts.rowFound = S_OK;
+    facts.row.file_id = 7;
+    facts.row.hash = "h1";
+    return facts;
+}
+
+void NoRowAfterCopy(OldEntryAfterCopyFacts& facts) { facts.rowFound = S_FALSE; }
+
+struct AfterCopyCase {
+    const char* what;
+    bool isFolder;
+    std::function<void(OldEntryAfterCopyFacts&)> setup;
+    OldEntryVerdict verdict;
+};
+
+const AfterCopyCase kAfterCopyCases[] = {
+    {"replaced by a new item in this pass", false, [](OldEntryAfterCopyFacts& f) { f.replaced = true; },
+     OldEntryVerdict::Away},
+    {"its copy stands", false, [](OldEntryAfterCopyFacts& f) { f.copied = true; }, OldEntryVerdict::Away},
+    {"as the row has it, gone here with the move", false, nullptr, OldEntryVerdict::Away},
+    {"a folder as the row has it: judged by what it holds", true, nullptr, OldEntryVerdict::Away},
+    {"its own copy under way in this pass", false, [](OldEntryAfterCopyFacts& f) { f.moving = true; },
+     OldEntryVerdict::Moving},
+    {"no row, its own move waiting", false, [](OldEntryAfterCopyFacts& f) {
+         NoRowAfterCopy(f);
+         f.renamePending = true;
+     },
+     OldEntryVerdict::Moving},
+    {"added there, not here yet", false, NoRowAfterCopy, OldEntryVerdict::New},
+    {"added there, something else of its name in the copy", false, [](OldEntryAfterCopyFacts& f) {
+         NoRowAfterCopy(f);
+         f.nameInCopy = true;
+     },
+     OldEntryVerdict::Kept},
+    {"moved elsewhere here, its change waiting", false, [](OldEntryAfterCopyFacts& f) {
+         f.rowPlaceExists = true;
+         f.placeChangePending = true;
+     },
+     OldEntryVerdict::Away},
+    {"moved into this folder there, standing elsewhere here", false,
+     [](OldEntryAfterCopyFacts& f) { f.rowPlaceExists = true; }, OldEntryVerdict::Kept},
+    {"deleted here, edited there: the edit stays", false, [](OldEntryAfterCopyFacts& f) { f.entry.hash = "h2"; },
+     OldEntryVerdict::Kept},
+    {"letter case of the hash aside, alike", false, [](OldEntryAfterCopyFacts& f) { f.entry.hash = "H1"; },
+     OldEntryVerdict::Away},
+};
+
+class AfterCopyRule : public ::testing::TestWithParam<AfterCopyCase> {};
+
+TEST_P(AfterCopyRule, JudgesTheEntry) {
+    const AfterCopyCase& row = GetParam();
+    OldEntryAfterCopyFacts facts = BaseAfterCopy(row.isFolder);
+    if (row.setup) row.setup(facts);
+    EXPECT_EQ(JudgeOldEntryAfterCopy(facts), row.verdict) << row.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AfterCopyRule, ::testing::ValuesIn(kAfterCopyCases));
+
+TEST(AfterCopyDetail, EachLookUpOnlyWhenTheRuleGetsToIt) {
+    OldEntryAfterCopyFacts facts = BaseAfterCopy(false);
+    EXPECT_TRUE(NeedsRowOfOldEntry(facts));
+    EXPECT_TRUE(NeedsRowPlaceOfOldEntryAfterCopy(facts));
+    facts.moving = true;
+    EXPECT_FALSE(NeedsRowPlaceOfOldEntryAfterCopy(facts)) << "moving decides";
+    facts = BaseAfterCopy(false);
+    NoRowAfterCopy(facts);
+    EXPECT_FALSE(NeedsRowPlaceOfOldEntryAfterCopy(facts)) << "no row, no place";
+    facts = BaseAfterCopy(false);
+    facts.copied = true;
+    EXPECT_FALSE(NeedsRowOfOldEntry(facts));
+    facts = BaseAfterCopy(false);
+    facts.replaced = true;
+    EXPECT_FALSE(NeedsRowOfOldEntry(facts));
+}
+
 }  // namespace
