@@ -271,7 +271,7 @@ struct DeletionCase {
 
 const DeletionCase kDeletionCases[] = {
     {"a file goes up again as a new item", false, S_OK, 3, false, "Note,UploadNew"},
-    {"a folder goes up again, each item settled on its own", true, S_OK, 3, true, "Note,RecreateRemoteFolder"},
+    {"a folder goes up again, each item settled on its own", true, S_OK, 3, true, "Note,CreateRemoteFolderInAndWalk"},
     {"a folder gone here meanwhile", true, S_OK, 3, false, "Note"},
     {"its parent not synced yet: it waits", false, S_FALSE, 0, false, "Note,Skip"},
     {"its parent unknown: it waits", false, S_OK, kUnknownParentId, false, "Note,Skip"},
