@@ -2,8 +2,8 @@
 // synced once (the row), or a synced folder holding two files, then changed
 // here and on the drive at random. The plans are carried out on an
 // in-memory model of the three sides, which is what the planners take in;
-// the walks the folder actions end in are modelled by what they do to a
-// folder's items, not by their own planners. On every seed:
+// the full walks the folder actions end in run the walk's own planners, on
+// facts gathered from the model as the engine gathers them. On every seed:
 // - no content is trashed, deleted or overwritten that exists nowhere else,
 //   unless it is the content both sides last agreed on (the other side's
 //   user removed or replaced exactly that);
@@ -15,6 +15,9 @@
 // More seeds than the default run's: BRELIO_PLAN_SEEDS=<count> or <first>-<last>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -25,8 +28,11 @@
 #include "BrelioSync/ChangeCodes.h"
 #include "BrelioSync/ChangeCoalescing.h"
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
 #include "BrelioSync/LocalChangePlan.h"
+#include "BrelioSync/RemoteChangePlan.h"
 #include "BrelioSync/RemoteLookups.h"
+#include "BrelioSync/WalkPlan.h"
 #include "PlanText.h"
 #include "Seeds.h"
 
@@ -36,6 +42,9 @@ namespace {
 
 constexpr wchar_t kRoot[] = L"C:\\Sync";
 constexpr uint64_t kItem = 7;
+// A folder here the model's drive holds no item for (the sync folder, docs,
+// archive): an item sent up into it goes to the same place there.
+constexpr uint64_t kUnmodelledFolder = 1;
 // Folders on both sides, and one the drive has that is not here yet.
 const std::set<std::wstring> kLocalFolders = {L"", L"docs", L"archive"};
 
@@ -89,6 +98,9 @@ std::wstring DrivePath(const std::wstring& name) {
         if (c == L'\\') c = L'/';
     return path;
 }
+// A file's last-write time and size stand for its content: a row records
+// those of the content it holds.
+uint64_t StampOf(const std::string& content) { return 1 + std::hash<std::string>{}(content) % 0x7fffffffffffffffull; }
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 FileInfo InfoOf(uint64_t id, const DriveItem& item) {
@@ -106,7 +118,9 @@ FileInfo InfoOf(uint64_t id, const DriveItem& item) {
 // and notes what each overwrite or deletion destroys.
 class ModelRun {
 public:
-    ModelRun(Model& model, ChangeInfoList& remoteChanges) : m_model(model), m_remoteChanges(remoteChanges) {}
+    // `records`: the change table as the pass begins.
+    ModelRun(Model& model, ChangeInfoList& remoteChanges, const ChangeRecordList& records)
+        : m_model(model), m_remoteChanges(remoteChanges), m_pending(records) {}
 
     HRESULT Execute(const ActionPlan& plan) {
         if (plan.leavesRemoteChange) m_remoteChangeLeft = true;
@@ -120,6 +134,7 @@ public:
                 result = S_OK;
                 continue;
             }
+            if (FAILED(result) && action.failure == FailureOutcome::LeavesOut) return S_FALSE;
             if (FAILED(result)) return result;
             if (action.takesRemoteChange) RemoveRemoteChange(m_remoteChanges, action.remoteChange);
         }
@@ -154,8 +169,16 @@ public:
             if (away != m_pass.renames.end()) facts.renamedAwayHereId = away->second;
         }
         m_remoteChangeLeft = false;
+        m_current = &record;
         const HRESULT result = Execute(PlanLocalChange(facts));
+        m_current = nullptr;
         if (m_remoteChangeLeft) matched = nullptr;
+        // Carried out, the record is struck off the change table.
+        if (SUCCEEDED(result))
+            std::erase_if(m_pending, [&](const ChangeRecord& change) {
+                return !change.row_ids.empty() && std::find(record.row_ids.begin(), record.row_ids.end(),
+                                                             change.row_ids.front()) != record.row_ids.end();
+            });
         return result;
     }
 
@@ -165,8 +188,8 @@ public:
     std::string m_unmodelled;
 
 private:
-    FileRecord Row(uint64_t id) {
-        const RowItem& item = m_model.rows[id];
+    FileRecord Row(uint64_t id) const {
+        const RowItem& item = m_model.rows.at(id);
         FileRecord row;
         row.file_id = id;
         row.name = item.name;
@@ -174,6 +197,8 @@ private:
         row.revision = item.revision;
         row.status = item.status;
         row.is_folder = item.folder;
+        row.size = item.hash.size();
+        row.last_write_time = StampOf(item.hash);
         return row;
     }
 
@@ -187,7 +212,7 @@ private:
     }
 
     // The row of `id`, as the storage answers.
-    HRESULT RowFound(uint64_t id, FileRecord& row) {
+    HRESULT RowFound(uint64_t id, FileRecord& row) const {
         if (!m_model.rows.count(id)) return S_FALSE;
         row = Row(id);
         return S_OK;
@@ -230,7 +255,8 @@ private:
             if (IsWithin(row.name, from)) row.name = Rebased(row.name, from, to);
     }
 
-    void DropRowsWithin(const std::wstring& folder) {
+    // By value: the name may be that of a row it drops.
+    void DropRowsWithin(std::wstring folder) {
         std::erase_if(m_model.rows, [&](const auto& entry) { return IsWithin(entry.second.name, folder); });
     }
 
@@ -269,82 +295,329 @@ private:
         folder->second.trashed = true;
     }
 
-    // The full walk of the local folder `name` against the drive's folder
-    // `folderId`, as it settles the items of a folder made anew: a file
-    // whose row names an item the drive trashed follows the trash when
-    // unchanged here, and goes up as a new item when changed; a file with
-    // no row goes up; what the drive's folder holds and this one does not
-    // comes down.
-    HRESULT Walk(const std::wstring& name, uint64_t folderId) {
-        if (!m_model.folders.count(name)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        std::vector<std::wstring> files;
+    // --- The change table, as the walk's look-ups read it ---
+
+    // The records still in the table, but the one being carried out.
+    ChangeRecordList PendingChanges() const {
+        ChangeRecordList pending = m_pending;
+        if (m_current == nullptr) return pending;
+        const std::vector<int64_t>& carried = m_current->row_ids;
+        std::erase_if(pending, [&](const ChangeRecord& change) {
+            return !change.row_ids.empty() &&
+                   std::find(carried.begin(), carried.end(), change.row_ids.front()) != carried.end();
+        });
+        return pending;
+    }
+
+    bool IsRenamePending(uint64_t fileId, const std::wstring& name) const {
+        for (const ChangeRecord& change : PendingChanges()) {
+            if (change.action != CHANGE_ACTION_RENAMED) continue;
+            if (fileId != 0 && change.file_id == fileId) return true;
+            if (!name.empty() && (IsSameOrBelow(name, change.old_name) || IsSameOrBelow(name, change.name)))
+                return true;
+        }
+        return false;
+    }
+
+    bool IsMoveIntoPending(const std::wstring& folder) const {
+        for (const ChangeRecord& change : PendingChanges())
+            if (change.action == CHANGE_ACTION_RENAMED && change.name.size() > folder.size() &&
+                IsSameOrBelow(change.name, folder) && !IsSameOrBelow(change.old_name, folder))
+                return true;
+        return false;
+    }
+
+    // --- The sides, as the walk's look-ups read them ---
+
+    HRESULT RowAt(const std::wstring& name, FileRecord& row) const {
+        uint64_t id = 0;
+        if (RowByName(name, id) == nullptr) return S_FALSE;
+        row = Row(id);
+        return S_OK;
+    }
+
+    bool ExistsHere(const std::wstring& name) const {
+        return m_model.local.count(name) != 0 || m_model.folders.count(name) != 0;
+    }
+
+    struct LocalEntry {
+        std::wstring name;
+        bool folder = false;
+    };
+    // What the search of the folder `folder` finds, in name order.
+    std::vector<LocalEntry> LocalItemsIn(const std::wstring& folder) const {
+        std::vector<LocalEntry> items;
+        for (const std::wstring& held : m_model.folders)
+            if (!held.empty() && FolderOfRowName(held) == folder) items.push_back({held, true});
         for (const auto& [file, content] : m_model.local)
-            if (FolderOfRowName(file) == name) files.push_back(file);
-        HRESULT result = S_OK;
-        for (const std::wstring& file : files) {
-            uint64_t id = 0;
-            const RowItem* row = RowByName(file, id);
-            const auto item = row != nullptr ? m_model.drive.find(id) : m_model.drive.end();
-            const bool live = item != m_model.drive.end() && !item->second.trashed;
-            if (live && item->second.name == file) continue;
-            if (row != nullptr && !live && row->hash == m_model.local[file]) {
-                Destroy(m_model.local[file], row->hash);
-                m_model.local.erase(file);
-                m_model.rows.erase(id);
+            if (FolderOfRowName(file) == folder) items.push_back({file, false});
+        std::sort(items.begin(), items.end(), [](const LocalEntry& a, const LocalEntry& b) { return a.name < b.name; });
+        return items;
+    }
+
+    WIN32_FIND_DATAW FoundHere(const LocalEntry& item) const {
+        WIN32_FIND_DATAW data = {};
+        const std::wstring leaf = LeafOfRowName(item.name);
+        wcsncpy(data.cFileName, leaf.c_str(), MAX_PATH - 1);
+        if (item.folder) {
+            data.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+            return data;
+        }
+        const std::string& content = m_model.local.at(item.name);
+        data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+        data.ftLastWriteTime = TicksToFileTime(StampOf(content));
+        data.nFileSizeLow = static_cast<DWORD>(content.size());
+        return data;
+    }
+
+    // The drive's listing of the folder `folderId`: its live items.
+    HRESULT Listing(uint64_t folderId, FileInfoList& listing) const {
+        const auto folder = m_model.drive.find(folderId);
+        if (folder == m_model.drive.end() || folder->second.trashed || !folder->second.folder)
+            return API_E_ITEM_NOT_FOUND;
+        for (const auto& [id, item] : m_model.drive)
+            if (id != folderId && !item.trashed && FolderOfRowName(item.name) == folder->second.name)
+                listing.push_back(InfoOf(id, item));
+        return S_OK;
+    }
+
+    // Every item below the drive's folder has a row of the same place and
+    // content, in sync.
+    bool IsSubtreeAsRecorded(uint64_t folderId, const std::wstring& folderName) const {
+        FileInfoList listing;
+        if (FAILED(Listing(folderId, listing))) return false;
+        for (const FileInfo& entry : listing) {
+            const auto row = m_model.rows.find(entry.id);
+            if (row == m_model.rows.end() || row->second.status != FILE_STATUS_SYNCED) return false;
+            const std::wstring name = folderName + L"\\" + entry.name;
+            if (_wcsicmp(row->second.name.c_str(), name.c_str()) != 0) return false;
+            if (IsFileType(entry.type.c_str())) {
+                if (entry.revision != row->second.revision || entry.hash != row->second.hash) return false;
+            } else if (!IsSubtreeAsRecorded(entry.id, name)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    static bool IsRowFileChanged(const FileRecord& row, const WIN32_FIND_DATAW& data) {
+        const FILETIME stored = TicksToFileTime(row.last_write_time);
+        return row.status != FILE_STATUS_SYNCED || ::CompareFileTime(&stored, &data.ftLastWriteTime) != 0 ||
+               FindDataSize(data) != row.size;
+    }
+
+    bool HasLocalChangesBelow(const std::wstring& folder) const {
+        if (!m_model.folders.count(folder)) return true;
+        for (const LocalEntry& item : LocalItemsIn(folder)) {
+            FileRecord row;
+            if (RowAt(item.name, row) != S_OK) return true;
+            if (item.folder ? row.status != FILE_STATUS_SYNCED || HasLocalChangesBelow(item.name)
+                            : IsRowFileChanged(row, FoundHere(item)))
+                return true;
+        }
+        return false;
+    }
+
+    // --- The full walk ---
+
+    // The full walk of the local folder `name` against the drive's folder
+    // `folderId`, gathered as FullSyncFolder gathers it: each item found
+    // here by PlanWalkItem, then each entry of the drive's listing the
+    // folder does not hold by PlanLeftoverEntry. Its result is that of the
+    // last item.
+    HRESULT Walk(const std::wstring& name, uint64_t folderId) {
+        FileInfoList listing;
+        HRESULT result = Listing(folderId, listing);
+        if (FAILED(result)) return result;
+        if (!m_model.folders.count(name)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        for (const LocalEntry& item : LocalItemsIn(name)) {
+            // Gone since the search began, by an action on an item before it.
+            if (!ExistsHere(item.name)) continue;
+            result = Execute(PlanWalkItem(WalkItemFactsOf(item, folderId, listing)));
+        }
+        for (const FileInfo& entry : listing) {
+            const std::wstring place = name.empty() ? entry.name : name + L"\\" + entry.name;
+            if (IsNameTakenHere(place, entry)) {
+                ActionPlan refusal;
+                AddTakenNameRefusal(refusal, Full(place), !IsFileType(entry.type.c_str()));
+                result = Execute(refusal);
                 continue;
             }
-            if (row != nullptr) m_model.rows.erase(id);
-            const HRESULT uploaded = UploadNewItem(file);
-            if (FAILED(uploaded)) result = uploaded;
-        }
-        for (const uint64_t child : DriveChildren(folderId)) {
-            const DriveItem& item = m_model.drive[child];
-            if (item.folder) continue;
-            const std::wstring place = Rebased(item.name, m_model.drive[folderId].name, name);
-            if (m_model.local.count(place)) continue;
-            m_model.local[place] = item.content;
-            PutRow(child, place, item.content, item.revision);
+            result = Execute(PlanLeftoverEntry(LeftoverEntryFactsOf(name, place, entry)));
         }
         return result;
     }
 
-    // The drive's folder `remote`, removed here: what changed there since
-    // the last pass comes back to `name`, the folder holding only that; the
-    // rest goes to the trash. Back here at its row's place (brought back by
-    // an earlier run), the drive's place is followed and the folder walked.
-    HRESULT RemoveLeftover(const std::wstring& name, const FileInfo& remote, const FileRecord& row) {
-        if (m_model.folders.count(row.name)) {
-            SyncAction follow = MakeAction(ActionKind::FollowRemoteMove);
-            follow.remote = remote;
-            follow.path = Full(name);
-            follow.row = row;
-            const HRESULT followed = CarryOut(follow);
-            if (FAILED(followed)) return followed;
-            return Walk(name, remote.id);
+    WalkItemFacts WalkItemFactsOf(const LocalEntry& item, uint64_t folderId, FileInfoList& listing) const {
+        WalkItemFacts facts;
+        facts.path = Full(item.name);
+        facts.isFolder = item.folder;
+        facts.local = FoundHere(item);
+        facts.folderId = folderId;
+        FileRecord row;
+        const HRESULT rowFound = RowAt(item.name, row);
+        const size_t entry =
+            EntryOfLocalItem(listing, facts.local.cFileName, item.folder, rowFound == S_OK ? row.file_id : 0);
+        if (entry < listing.size()) {
+            facts.listed = true;
+            facts.entry = listing[entry];
+            listing.erase(listing.begin() + static_cast<std::ptrdiff_t>(entry));
+            if (item.folder) return facts;
+            CompareFacts compare;
+            compare.rowFound = rowFound;
+            compare.row = row;
+            compare.localWrite = facts.local.ftLastWriteTime;
+            compare.localSize = FindDataSize(facts.local);
+            compare.entry = facts.entry;
+            facts.storedFileId = facts.entry.id;
+            facts.change = CompareFileWithEntry(compare, facts.storedRevision, facts.storedFileId);
+            return facts;
         }
-        bool kept = false;
-        const std::wstring driveName = m_model.drive[remote.id].name;
-        for (const uint64_t child : DriveChildren(remote.id)) {
-            const DriveItem item = m_model.drive[child];
-            const auto row = m_model.rows.find(child);
-            if (row != m_model.rows.end() && row->second.hash == item.content) {
-                Trash(child, row->second.hash);
-                m_model.rows.erase(child);
-                continue;
+        facts.status = rowFound == S_OK ? row.status : FILE_STATUS_NONE;
+        if (NeedsRenameCheckOfWalkItem(facts)) facts.renamePending = IsRenamePending(0, item.name);
+        return facts;
+    }
+
+    bool IsNameTakenHere(const std::wstring& place, const FileInfo& entry) const {
+        LocalNameFacts local;
+        local.present = ExistsHere(place);
+        local.isFolder = m_model.folders.count(place) != 0;
+        FileRecord row;
+        local.rowFound = RowAt(place, row);
+        local.rowId = row.file_id;
+        return IsNameTaken(local, entry);
+    }
+
+    LeftoverEntryFacts LeftoverEntryFactsOf(const std::wstring& folder, const std::wstring& place,
+                                            const FileInfo& entry) const {
+        LeftoverEntryFacts facts;
+        facts.folderPath = Full(folder);
+        facts.entry = entry;
+        facts.path = Full(place);
+        facts.moving = m_pass.movingIds.count(entry.id) != 0;
+        if (NeedsStatusOfLeftover(facts)) {
+            const auto row = m_model.rows.find(entry.id);
+            facts.status = row != m_model.rows.end() ? row->second.status : FILE_STATUS_NONE;
+            // The change table is read only for an item not in sync.
+            if (facts.status != FILE_STATUS_SYNCED) facts.renamePending = IsRenamePending(entry.id, L"");
+        }
+        if (NeedsRowOfLeftover(facts)) facts.rowFound = RowFound(entry.id, facts.row);
+        if (NeedsPlaceOfLeftover(facts)) facts.pathExists = ExistsHere(place);
+        return facts;
+    }
+
+    // The drive's entry `entry` found at `name`, which the local folder does
+    // not hold, against its row, by PlanRemoteLeftover.
+    HRESULT RemoveLeftover(const std::wstring& name, const FileInfo& entry, const FileRecord& row) {
+        LeftoverFacts facts;
+        facts.path = Full(name);
+        facts.entry = entry;
+        facts.row = row;
+        facts.rowPath = Full(row.name);
+        facts.rowPathExists = ExistsHere(row.name);
+        if (NeedsRenameCheck(facts)) {
+            facts.renamePending = IsRenamePending(entry.id, row.name);
+            facts.deletedHere = IsMissingItemDeleted(false, m_current);
+            if (NeedsSubtreeCheck(facts)) facts.subtreeAsRecorded = IsSubtreeAsRecorded(entry.id, row.name);
+            if (IsMovedThere(facts)) facts.folderPresent = m_model.folders.count(FolderOfRowName(name)) != 0;
+        }
+        return Execute(PlanRemoteLeftover(facts));
+    }
+
+    HRESULT DeleteLocalItemChecked(const SyncAction& action, const std::wstring& name) {
+        LocalDeletionFacts facts;
+        facts.path = action.path;
+        facts.isFolder = action.isFolder;
+        facts.folderId = action.targetId;
+        facts.local = action.local;
+        facts.rowFound = RowAt(name, facts.row);
+        for (DeletionStep step = NextDeletionLookup(facts, DeletionStep::Decided); step != DeletionStep::Decided;
+             step = NextDeletionLookup(facts, step)) {
+            switch (step) {
+                case DeletionStep::RenamePending:
+                    facts.renamePending = IsRenamePending(facts.row.file_id, name);
+                    break;
+                case DeletionStep::DriveState:
+                    facts.metaResult = MetaOf(facts.row.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
+                    break;
+                case DeletionStep::ChangedHere:
+                    facts.changedHere = action.isFolder ? HasLocalChangesBelow(name) || IsMoveIntoPending(name)
+                                                        : IsRowFileChanged(facts.row, action.local);
+                    break;
+                case DeletionStep::Decided:
+                    break;
             }
-            const std::wstring place = Rebased(item.name, driveName, name);
-            m_model.folders.insert(name);
-            m_model.local[place] = item.content;
-            PutRow(child, place, item.content, item.revision);
-            kept = true;
         }
-        if (kept) {
-            PutRow(remote.id, name, "", m_model.drive[remote.id].revision, true);
-            return S_OK;
+        return Execute(PlanLocalDeletion(facts));
+    }
+
+    HRESULT UploadChangedUnlisted(const SyncAction& action, const std::wstring& name) {
+        UnlistedUploadFacts facts;
+        facts.path = action.path;
+        facts.folderId = action.targetId;
+        facts.rowFound = RowAt(name, facts.row);
+        if (NeedsDriveStateOfUnlisted(facts))
+            facts.metaResult = MetaOf(facts.row.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
+        return Execute(PlanUnlistedUpload(facts));
+    }
+
+    // --- What the walk's actions do here ---
+
+    // The folder `name` made here for the drive's folder `remote`, its row
+    // in sync; one standing there already serves.
+    HRESULT MakeLocalFolder(const FileInfo& remote, const std::wstring& name) {
+        if (m_model.local.count(name)) return E_FAIL;
+        if (!m_model.folders.count(FolderOfRowName(name))) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        m_model.folders.insert(name);
+        PutRow(remote.id, name, "", remote.revision, true);
+        return S_OK;
+    }
+
+    // To the recycle bin, which keeps no content for this model: what goes
+    // there is lost unless it is what both sides last agreed on.
+    HRESULT RecycleFile(const std::wstring& name) {
+        if (!m_model.local.count(name)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        FileRecord row;
+        Destroy(m_model.local[name], RowAt(name, row) == S_OK ? row.hash : std::string());
+        m_model.local.erase(name);
+        DropRowsAt(name, false);
+        return S_OK;
+    }
+
+    HRESULT RecycleFolder(const std::wstring& name) {
+        if (!m_model.folders.count(name)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        for (const auto& [file, content] : std::map<std::wstring, std::string>(m_model.local)) {
+            if (!IsWithin(file, name)) continue;
+            FileRecord row;
+            Destroy(content, RowAt(file, row) == S_OK ? row.hash : std::string());
+            m_model.local.erase(file);
         }
-        TrashFolder(remote.id);
-        DropRowsWithin(m_model.rows.count(remote.id) ? m_model.rows[remote.id].name : name);
-        m_model.rows.erase(remote.id);
+        std::erase_if(m_model.folders, [&](const std::wstring& folder) { return IsWithin(folder, name); });
+        DropRowsAt(name, true);
+        return S_OK;
+    }
+
+    // The row of the name goes, and for a folder the rows below it.
+    void DropRowsAt(const std::wstring& name, bool isFolder) {
+        if (isFolder) {
+            DropRowsWithin(name);
+            return;
+        }
+        uint64_t id = 0;
+        if (RowByName(name, id) != nullptr) m_model.rows.erase(id);
+    }
+
+    // The drive's item `id` to the trash, a folder with what it holds, and
+    // its rows with it.
+    HRESULT TrashEntry(uint64_t id, bool isFolder) {
+        const auto row = m_model.rows.find(id);
+        if (isFolder) {
+            TrashFolder(id);
+            if (row != m_model.rows.end()) DropRowsWithin(row->second.name);
+        } else {
+            Trash(id);
+        }
+        m_model.rows.erase(id);
         return S_OK;
     }
 
@@ -386,16 +659,68 @@ private:
         return S_OK;
     }
 
-    // As the service takes it: a new file never takes a name a live item
-    // has, and new content goes onto an item only at the revision the row
-    // last saw.
-    HRESULT UploadNewItem(const std::wstring& name) {
-        for (const auto& [id, item] : m_model.drive)
-            if (!item.trashed && item.name == name) return API_E_NAME_EXISTS;
-        if (!m_model.folders.count(FolderOfRowName(name))) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        const uint64_t id = m_model.nextId++;
-        m_model.drive[id] = DriveItem{name, m_model.local[name], m_model.nextRevision++, false};
-        PutRow(id, name, m_model.local[name], m_model.drive[id].revision);
+    // A new item `name` into the drive's folder `targetId`, as the service
+    // takes it: inside that folder where the drive has it, a new item never
+    // taking a name a live item has.
+    HRESULT NewDriveItem(uint64_t targetId, const std::wstring& name, bool folder, uint64_t& id) {
+        std::wstring place = name;
+        const auto parent = m_model.drive.find(targetId);
+        if (parent != m_model.drive.end()) {
+            if (parent->second.trashed || !parent->second.folder) return API_E_ITEM_NOT_FOUND;
+            place = parent->second.name + L"\\" + LeafOfRowName(name);
+        }
+        if (LiveAt(place)) return API_E_NAME_EXISTS;
+        if (parent == m_model.drive.end() && !m_model.folders.count(FolderOfRowName(name)))
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        id = m_model.nextId++;
+        m_model.drive[id] = DriveItem{place, folder ? "" : m_model.local[name], m_model.nextRevision++, false, folder};
+        return S_OK;
+    }
+
+    // Which row takes a new item sent up: a new one (or the one of its id
+    // or name), or only the one of its name.
+    enum class RowTakes { Insert, ByName };
+
+    // The file `name` up as a new item into the drive's folder `targetId`.
+    HRESULT UploadInto(uint64_t targetId, const std::wstring& name, RowTakes takes = RowTakes::Insert) {
+        if (!m_model.local.count(name)) return E_FAIL;
+        uint64_t id = 0;
+        const HRESULT made = NewDriveItem(targetId, name, false, id);
+        if (FAILED(made)) return made;
+        const DriveItem& item = m_model.drive[id];
+        if (takes == RowTakes::Insert) {
+            PutRow(id, name, item.content, item.revision);
+            return S_OK;
+        }
+        uint64_t old = 0;
+        if (RowByName(name, old) != nullptr) {
+            m_model.rows.erase(old);
+            m_model.rows[id] = RowItem{name, item.content, item.revision, FILE_STATUS_SYNCED};
+        }
+        return S_OK;
+    }
+
+    HRESULT UploadNewItem(const std::wstring& name) { return UploadInto(kUnmodelledFolder, name); }
+
+    // The folder a file here goes up into: its folder's row, if any.
+    uint64_t ParentIdOf(const std::wstring& name) const {
+        FileRecord row;
+        if (RowAt(FolderOfRowName(name), row) == S_OK && row.is_folder) return row.file_id;
+        return kUnmodelledFolder;
+    }
+
+    // The file `name` up over the drive's item `fileId`, at the revision
+    // `revision` only; the row of that id takes it.
+    HRESULT UploadRevision(uint64_t fileId, const std::wstring& name, uint64_t revision) {
+        if (!m_model.local.count(name)) return E_FAIL;
+        const auto item = m_model.drive.find(fileId);
+        if (item == m_model.drive.end() || item->second.trashed || item->second.folder) return API_E_ITEM_NOT_FOUND;
+        if (item->second.revision != revision) return E_FAIL;
+        const auto row = m_model.rows.find(fileId);
+        Destroy(item->second.content, row != m_model.rows.end() ? row->second.hash : std::string());
+        item->second.content = m_model.local[name];
+        item->second.revision = m_model.nextRevision++;
+        if (row != m_model.rows.end()) PutRow(fileId, name, item->second.content, item->second.revision);
         return S_OK;
     }
 
@@ -468,8 +793,13 @@ private:
             case ActionKind::UploadUnlessRecorded:
                 return UploadChanged(action.fileId, name);
             case ActionKind::UploadNew:
-                if (!m_model.local.count(name)) return E_FAIL;
-                return UploadNewItem(name);
+                return UploadInto(action.targetId, name);
+            case ActionKind::UploadByName:
+                return UploadInto(action.targetId, name, RowTakes::ByName);
+            case ActionKind::UploadRevision:
+                return UploadRevision(action.fileId, name, action.revision);
+            case ActionKind::UploadChangedUnlisted:
+                return UploadChangedUnlisted(action, name);
             case ActionKind::Download:
             case ActionKind::ResolveBothModified: {
                 if (action.kind == ActionKind::ResolveBothModified && m_model.local.count(name)) {
@@ -485,7 +815,7 @@ private:
                     m_model.local.erase(name);
                     const HRESULT hr = Download(action.remote, name);
                     if (FAILED(hr)) return hr;
-                    return UploadNewItem(copy);
+                    return UploadInto(ParentIdOf(copy), copy);
                 }
                 return Download(action.remote, name);
             }
@@ -536,9 +866,7 @@ private:
                 m_model.rows.erase(action.fileId);
                 return S_OK;
             case ActionKind::DeleteRemote:
-                Trash(action.fileId);
-                m_model.rows.erase(action.fileId);
-                return S_OK;
+                return TrashEntry(action.fileId, action.isFolder);
             case ActionKind::RenameRemote: {
                 DriveItem& item = m_model.drive[action.fileId];
                 if (item.trashed) return API_E_ITEM_NOT_FOUND;
@@ -619,8 +947,10 @@ private:
                 return Execute(PlanLocalFolderRemoval(facts));
             }
             case ActionKind::CreateRemoteFolderInAndWalk: {
+                if (action.targetId == kUnknownParentId) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
                 uint64_t folderId = 0;
-                const HRESULT made = NewDriveFolder(name, folderId);
+                HRESULT made = NewDriveItem(action.targetId, name, true, folderId);
+                if (SUCCEEDED(made)) PutRow(folderId, name, "", m_model.drive[folderId].revision, true);
                 if (made == API_E_NAME_EXISTS) {
                     // As the engine takes it: the row at the name.
                     if (RowByName(name, folderId) == nullptr) return E_FAIL;
@@ -628,6 +958,37 @@ private:
                     return made;
                 }
                 return Walk(name, folderId);
+            }
+            case ActionKind::CreateLocalFolder:
+                return MakeLocalFolder(action.remote, name);
+            case ActionKind::CreateLocalFolderAndWalk: {
+                const HRESULT made = MakeLocalFolder(action.remote, name);
+                if (FAILED(made)) return made;
+                return Walk(name, action.remote.id);
+            }
+            case ActionKind::RecordListedFolder:
+                PutRow(action.remote.id, name, "", action.remote.revision, true);
+                return S_OK;
+            case ActionKind::DeleteLocalItemChecked:
+                return DeleteLocalItemChecked(action, name);
+            case ActionKind::DeleteLocalFile:
+                return RecycleFile(name);
+            case ActionKind::DeleteLocalFolder:
+                return RecycleFolder(name);
+            case ActionKind::DeleteRemoteEntry:
+                return TrashEntry(action.remote.id, !IsFileType(action.remote.type.c_str()));
+            case ActionKind::DropRowAt:
+                DropRowsAt(name, action.isFolder);
+                return S_OK;
+            case ActionKind::ReportFailed:
+                return S_OK;
+            case ActionKind::RenameRows: {
+                if (!m_model.rows.count(action.row.file_id)) return S_OK;
+                RenameRows(NameOf(action.oldName), name);
+                RowItem& row = m_model.rows[action.row.file_id];
+                row.hash = action.row.hash;
+                row.revision = action.row.revision;
+                return S_OK;
             }
             case ActionKind::WalkFolder:
                 return Walk(name, action.targetId);
@@ -657,28 +1018,15 @@ private:
                 facts.metaResult = MetaOf(action.record.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
                 return Execute(PlanResumeMoveByCopy(facts));
             }
-            // No folder is made here in this model.
+            // No folder is made here in this model but in a walk.
             case ActionKind::CreateRemoteFolder:
             case ActionKind::CreateRemoteFolderAndWalk:
             // The remote phase's actions are not in this model.
-            case ActionKind::CreateLocalFolder:
-            case ActionKind::ReportFailed:
             case ActionKind::DeleteLocalChecked:
-            case ActionKind::DeleteLocalItemChecked:
-            case ActionKind::DropRowAt:
-            // Nor the full walk's.
-            case ActionKind::CreateLocalFolderAndWalk:
-            case ActionKind::UploadRevision:
-            case ActionKind::UploadByName:
-            case ActionKind::UploadChangedUnlisted:
-            case ActionKind::RecordListedFolder:
+            // Nor a selective sync's.
             case ActionKind::LeaveOut:
             case ActionKind::MakeSelectedFolder:
             case ActionKind::RecordSelectedFolder:
-            case ActionKind::DeleteLocalFile:
-            case ActionKind::DeleteLocalFolder:
-            case ActionKind::DeleteRemoteEntry:
-            case ActionKind::RenameRows:
                 m_unmodelled = KindName(action.kind);
                 return E_NOTIMPL;
         }
@@ -688,6 +1036,8 @@ private:
     Model& m_model;
     ChangeInfoList& m_remoteChanges;
     PassContext m_pass;
+    ChangeRecordList m_pending;
+    const ChangeRecord* m_current = nullptr;
     bool m_remoteChangeLeft = false;
     std::string m_trace;
     std::vector<std::string> m_destroyed;
@@ -861,7 +1211,7 @@ std::string RunLocalPhase(Model& model, ChangeRecordList records, ChangeInfoList
                           std::vector<std::string>& destroyed, std::string& unmodelled,
                           std::vector<HRESULT>& results) {
     CFileSyncThread classifier;
-    ModelRun run(model, remoteChanges);
+    ModelRun run(model, remoteChanges, records);
     ChangeRecordList coalesced = CoalesceLocalChanges(records);
     results.clear();
     for (const ChangeRecord& record : coalesced) {
