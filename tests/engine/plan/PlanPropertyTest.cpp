@@ -1,6 +1,7 @@
 // The local phase's planners over random three-sided states: one file
 // synced once (the row), or a synced folder holding two files, then changed
-// here and on the drive at random. The plans are carried out on an
+// here and on the drive at random; and the full walk of a synced folder
+// holding two files and a folder, each changed on either side at random. The plans are carried out on an
 // in-memory model of the three sides, which is what the planners take in;
 // the full walks the folder actions end in run the walk's own planners, on
 // facts gathered from the model as the engine gathers them. On every seed:
@@ -9,7 +10,8 @@
 //   user removed or replaced exactly that);
 // - the same records carried out a second time, as after a pass cut short
 //   before it could strike them off, change nothing, and each record the
-//   first run carried out is carried out again.
+//   first run carried out is carried out again; a second walk changes
+//   nothing either.
 // A failure names its seed; to run it again:
 //   BRELIO_PLAN_SEED=<seed> ctest -R PlanProperty.RequestedSeeds
 // More seeds than the default run's: BRELIO_PLAN_SEEDS=<count> or <first>-<last>
@@ -42,6 +44,9 @@ namespace {
 
 constexpr wchar_t kRoot[] = L"C:\\Sync";
 constexpr uint64_t kItem = 7;
+// The folder a walk round walks, and the one inside it.
+constexpr uint64_t kWalkedFolder = 8;
+constexpr uint64_t kSubFolder = 10;
 // A folder here the model's drive holds no item for (the sync folder, docs,
 // archive): an item sent up into it goes to the same place there.
 constexpr uint64_t kUnmodelledFolder = 1;
@@ -1122,6 +1127,78 @@ Round MakeRound(uint32_t seed) {
     return round;
 }
 
+// One seed's state for a full walk of its own: the folder docs\\proj synced
+// once with a.txt, b.txt and the folder sub holding c.txt; then each file
+// edited, removed, renamed in its folder or moved to the other folder here,
+// and edited, trashed, renamed or moved there on the drive, at random; and
+// at random a new file n.txt here, one of the same name on the drive, the
+// folder sub trashed there, and b.txt's content to come again.
+Round MakeWalkRound(uint32_t seed) {
+    std::mt19937 random(seed);
+    const std::wstring base = L"docs\\proj";
+    Round round;
+    Model& model = round.model;
+    for (const auto& [id, name] : {std::pair<uint64_t, std::wstring>{kWalkedFolder, base}, {kSubFolder, base + L"\\sub"}}) {
+        model.folders.insert(name);
+        model.drive[id] = DriveItem{name, "", 5, false, true};
+        model.rows[id] = RowItem{name, "", 5, FILE_STATUS_SYNCED, true};
+    }
+    const std::pair<uint64_t, const wchar_t*> files[] = {{kItem, L"a.txt"}, {9, L"b.txt"}, {11, L"sub\\c.txt"}};
+    std::string story = "walk seed " + std::to_string(seed) + ":";
+    for (const auto& [id, leaf] : files) {
+        const std::wstring name = base + L"\\" + leaf;
+        const std::string content = Narrow(LeafOfRowName(name)) + "0";
+        model.local[name] = content;
+        model.drive[id] = DriveItem{name, content, 5, false};
+        model.rows[id] = RowItem{name, content, 5, FILE_STATUS_SYNCED};
+        // Its place in the other folder: a.txt and b.txt in sub, c.txt above.
+        const std::wstring other = FolderOfRowName(name) == base ? base + L"\\sub\\" + LeafOfRowName(name)
+                                                                 : base + L"\\" + LeafOfRowName(name);
+        // As the monitor records it.
+        const int here = static_cast<int>(random() % 5);
+        if (here == 1) {
+            model.local[name] = content + " here";
+            model.rows[id].status = FILE_STATUS_CHANGED;
+            round.Record(CHANGE_ACTION_MODIFIED, name, L"", id);
+        } else if (here == 2) {
+            model.local.erase(name);
+            round.Record(CHANGE_ACTION_REMOVED, name, L"", id);
+        } else if (here == 3 || here == 4) {
+            const std::wstring renamed = here == 3 ? FolderOfRowName(name) + L"\\r" + LeafOfRowName(name) : other;
+            model.local.erase(name);
+            model.local[renamed] = content;
+            model.rows[id].name = renamed;
+            model.rows[id].status = FILE_STATUS_CHANGED;
+            round.Record(CHANGE_ACTION_RENAMED, renamed, name, id);
+        }
+        const int there = static_cast<int>(random() % 5);
+        DriveItem& item = model.drive[id];
+        if (there == 1) item.content = content + " there";
+        if (there == 2) item.trashed = true;
+        if (there == 3) item.name = FolderOfRowName(name) + L"\\m" + LeafOfRowName(name);
+        if (there == 4) item.name = other;
+        if (there != 0) round.Changed(id);
+        story += " " + Narrow(leaf) + " " + std::to_string(here) + "/" + std::to_string(there);
+    }
+    const unsigned extras = random() % 16;
+    const std::wstring added = base + L"\\n.txt";
+    if ((extras & 1) != 0) model.local[added] = "n here";
+    if ((extras & 2) != 0) {
+        const uint64_t id = model.nextId++;
+        model.drive[id] = DriveItem{added, "n there", 9, false};
+        round.Changed(id);
+    }
+    if ((extras & 4) != 0) {
+        for (auto& [id, item] : model.drive)
+            if (IsWithin(item.name, base + L"\\sub")) item.trashed = true;
+        round.Changed(kSubFolder);
+    }
+    if ((extras & 8) != 0 && model.rows.count(9)) model.rows[9].status = FILE_STATUS_RETRANSFER;
+    round.story = story + ", extras " + std::to_string(extras) + " (BRELIO_PLAN_SEED=" + std::to_string(seed) +
+                  " runs it again)";
+    return round;
+}
+
 // One seed's state: the folder docs\\proj synced once with a.txt and b.txt,
 // then here renamed, moved, removed or a file in it edited, and there
 // renamed, moved, trashed, a file in it edited or one added.
@@ -1282,6 +1359,39 @@ void RunRound(Round round) {
     }
 }
 
+// The full walk of docs\\proj over the model, the records in the change
+// table still.
+std::string RunWalk(Model& model, const ChangeRecordList& records, std::vector<std::string>& destroyed,
+                    std::string& unmodelled) {
+    ChangeInfoList none;
+    ModelRun run(model, none, records);
+    ActionPlan plan;
+    SyncAction& walk = plan.Add(ActionKind::WalkFolder);
+    walk.path = Full(L"docs\\proj");
+    walk.targetId = kWalkedFolder;
+    (void)run.Execute(plan);
+    destroyed = run.Destroyed();
+    unmodelled = run.m_unmodelled;
+    return run.Trace();
+}
+
+void RunWalkRound(Round round) {
+    SCOPED_TRACE(round.story);
+    std::vector<std::string> destroyed;
+    std::string unmodelled;
+    const std::string trace = RunWalk(round.model, round.records, destroyed, unmodelled);
+    SCOPED_TRACE("actions: " + trace);
+    ASSERT_EQ(unmodelled, "") << "an action this model does not carry";
+    for (const std::string& content : destroyed)
+        EXPECT_TRUE(IsHeldSomewhere(round.model, content)) << "content lost: " << content;
+    // A walk again, as the next pass's, finds everything settled.
+    const Model once = round.model;
+    std::vector<std::string> destroyedAgain;
+    const std::string traceAgain = RunWalk(round.model, round.records, destroyedAgain, unmodelled);
+    EXPECT_TRUE(round.model == once) << "the second walk changed the sides; its actions: " << traceAgain;
+    EXPECT_TRUE(destroyedAgain.empty()) << "the second walk destroyed content; its actions: " << traceAgain;
+}
+
 // Enough seeds to meet every pair of changes on the two sides several
 // times; each failure names its seed.
 TEST(PlanProperty, LosesNoContentAndASecondRunChangesNothing) {
@@ -1298,13 +1408,21 @@ TEST(PlanProperty, AFolderLosesNoContentAndASecondRunChangesNothing) {
     }
 }
 
-// A seed runs as a file's round and as a folder's.
+TEST(PlanProperty, AFolderWalkLosesNoContentAndASecondWalkChangesNothing) {
+    for (uint32_t seed = 1; seed <= 300; ++seed) {
+        RunWalkRound(MakeWalkRound(seed));
+        if (HasFatalFailure()) return;
+    }
+}
+
+// A seed runs as a file's round, a folder's and a folder walk's.
 TEST(PlanProperty, RequestedSeeds) {
     const std::vector<uint32_t> seeds = SeedsFromEnvironment("BRELIO_PLAN_SEED", "BRELIO_PLAN_SEEDS");
     if (seeds.empty()) GTEST_SKIP() << "no BRELIO_PLAN_SEED or BRELIO_PLAN_SEEDS given";
     for (const uint32_t seed : seeds) {
         RunRound(MakeRound(seed));
         RunRound(MakeFolderRound(seed));
+        RunWalkRound(MakeWalkRound(seed));
     }
 }
 
