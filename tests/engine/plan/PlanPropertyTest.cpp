@@ -1193,7 +1193,8 @@ Round MakeWalkRound(uint32_t seed) {
             if (IsWithin(item.name, base + L"\\sub")) item.trashed = true;
         round.Changed(kSubFolder);
     }
-    if ((extras & 8) != 0 && model.rows.count(9)) model.rows[9].status = FILE_STATUS_RETRANSFER;
+    // Only on a row the monitor left in sync: a change here marks it changed.
+    if ((extras & 8) != 0 && model.rows[9].status == FILE_STATUS_SYNCED) model.rows[9].status = FILE_STATUS_RETRANSFER;
     round.story = story + ", extras " + std::to_string(extras) + " (BRELIO_PLAN_SEED=" + std::to_string(seed) +
                   " runs it again)";
     return round;
