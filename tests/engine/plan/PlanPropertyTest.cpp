@@ -1,20 +1,25 @@
 // The local phase's planners over random three-sided states: one file
 // synced once (the row), or a synced folder holding two files, then changed
-// here and on the drive at random. The plans are carried out on an
+// here and on the drive at random; and the full walk of a synced folder
+// holding two files and a folder, each changed on either side at random. The plans are carried out on an
 // in-memory model of the three sides, which is what the planners take in;
-// the walks the folder actions end in are modelled by what they do to a
-// folder's items, not by their own planners. On every seed:
+// the full walks the folder actions end in run the walk's own planners, on
+// facts gathered from the model as the engine gathers them. On every seed:
 // - no content is trashed, deleted or overwritten that exists nowhere else,
 //   unless it is the content both sides last agreed on (the other side's
 //   user removed or replaced exactly that);
 // - the same records carried out a second time, as after a pass cut short
 //   before it could strike them off, change nothing, and each record the
-//   first run carried out is carried out again.
+//   first run carried out is carried out again; a second walk changes
+//   nothing either.
 // A failure names its seed; to run it again:
 //   BRELIO_PLAN_SEED=<seed> ctest -R PlanProperty.RequestedSeeds
 // More seeds than the default run's: BRELIO_PLAN_SEEDS=<count> or <first>-<last>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -25,676 +30,19 @@
 #include "BrelioSync/ChangeCodes.h"
 #include "BrelioSync/ChangeCoalescing.h"
 #include "BrelioSync/FileSyncThread.h"
+#include "BrelioSync/FileTimes.h"
 #include "BrelioSync/LocalChangePlan.h"
+#include "BrelioSync/RemoteChangePlan.h"
 #include "BrelioSync/RemoteLookups.h"
+#include "BrelioSync/WalkPlan.h"
+#include "PlanModel.h"
 #include "PlanText.h"
 #include "Seeds.h"
 
 using namespace brelio::test;
+using namespace plan_model;
 
 namespace {
-
-constexpr wchar_t kRoot[] = L"C:\\Sync";
-constexpr uint64_t kItem = 7;
-// Folders on both sides, and one the drive has that is not here yet.
-const std::set<std::wstring> kLocalFolders = {L"", L"docs", L"archive"};
-
-struct DriveItem {
-    std::wstring name;  // a row name
-    std::string content;
-    uint64_t revision = 0;
-    bool trashed = false;
-    bool folder = false;
-    bool operator==(const DriveItem&) const = default;
-};
-
-struct RowItem {
-    std::wstring name;
-    std::string hash;
-    uint64_t revision = 0;
-    int status = FILE_STATUS_SYNCED;
-    bool folder = false;
-    bool operator==(const RowItem&) const = default;
-};
-
-// The three sides: the files and folders here by row name, the drive's
-// items and the rows, by id. Content stands for its hash.
-struct Model {
-    std::map<std::wstring, std::string> local;
-    std::set<std::wstring> folders = kLocalFolders;
-    std::map<uint64_t, DriveItem> drive;
-    std::map<uint64_t, RowItem> rows;
-    uint64_t nextId = 100;
-    uint64_t nextRevision = 20;
-    bool operator==(const Model& other) const {
-        return local == other.local && folders == other.folders && drive == other.drive && rows == other.rows;
-    }
-};
-
-// `name` is `folder` or inside it.
-bool IsWithin(const std::wstring& name, const std::wstring& folder) {
-    return name == folder || (name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0 &&
-                              name[folder.size()] == L'\\');
-}
-// `name` inside `from`, taken to the same place inside `to`.
-std::wstring Rebased(const std::wstring& name, const std::wstring& from, const std::wstring& to) {
-    return to + name.substr(from.size());
-}
-
-std::wstring Full(const std::wstring& name) { return std::wstring(kRoot) + L"\\" + name; }
-std::wstring NameOf(const std::wstring& full) { return full.substr(wcslen(kRoot) + 1); }
-std::wstring DrivePath(const std::wstring& name) {
-    std::wstring path = L"/" + name;
-    for (wchar_t& c : path)
-        if (c == L'\\') c = L'/';
-    return path;
-}
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-FileInfo InfoOf(uint64_t id, const DriveItem& item) {
-    FileInfo info;
-    info.id = id;
-    info.path = DrivePath(item.name);
-    info.name = LeafOfRowName(item.name);
-    info.hash = item.content;
-    info.revision = item.revision;
-    info.type = item.folder ? "folder" : "file";
-    return info;
-}
-
-// Carries plans out on the model, as the executor does on the real sides,
-// and notes what each overwrite or deletion destroys.
-class ModelRun {
-public:
-    ModelRun(Model& model, ChangeInfoList& remoteChanges) : m_model(model), m_remoteChanges(remoteChanges) {}
-
-    HRESULT Execute(const ActionPlan& plan) {
-        if (plan.leavesRemoteChange) m_remoteChangeLeft = true;
-        HRESULT result = S_OK;
-        for (const SyncAction& action : plan.steps) {
-            m_trace += KindName(action.kind);
-            m_trace += " ";
-            result = CarryOut(action);
-            if (result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) && action.wait != WaitOutcome::Failure) {
-                if (action.wait == WaitOutcome::LeavesRemoteChange) m_remoteChangeLeft = true;
-                result = S_OK;
-                continue;
-            }
-            if (FAILED(result)) return result;
-            if (action.takesRemoteChange) RemoveRemoteChange(m_remoteChanges, action.remoteChange);
-        }
-        return result;
-    }
-
-    HRESULT ActOnRecord(uint32_t code, const ChangeRecord& record, ChangeInfo*& matched) {
-        LocalChangeFacts facts;
-        facts.root = kRoot;
-        facts.code = code;
-        facts.record = record;
-        facts.matched = matched;
-        facts.fullPath = Full(record.name);
-        facts.oldFullPath = record.old_name.empty() ? std::wstring() : Full(record.old_name);
-        facts.exists = (record.is_folder ? m_model.folders.count(record.name) : m_model.local.count(record.name)) != 0;
-        if (code == CHANGE_MODIFIED_BOTH && facts.exists) {
-            facts.matchedRowFound = m_model.rows.count(matched->file.id) ? S_OK : S_FALSE;
-            if (facts.matchedRowFound == S_OK) facts.matchedRow = Row(matched->file.id);
-        }
-        if (code == CHANGE_REMOVED_LOCAL)
-            for (const auto& [path, id] : m_pass.renames)
-                if (id == record.file_id) {
-                    facts.renamedAwayPath = path;
-                    facts.renamedAwayExists = m_model.local.count(NameOf(path)) != 0;
-                    break;
-                }
-        if (code == CHANGE_RENAMED_LOCAL && facts.exists) {
-            facts.statusRead = true;
-            facts.status =
-                m_model.rows.count(record.file_id) ? m_model.rows[record.file_id].status : FILE_STATUS_NONE;
-            const auto away = m_pass.renames.find(facts.fullPath);
-            if (away != m_pass.renames.end()) facts.renamedAwayHereId = away->second;
-        }
-        m_remoteChangeLeft = false;
-        const HRESULT result = Execute(PlanLocalChange(facts));
-        if (m_remoteChangeLeft) matched = nullptr;
-        return result;
-    }
-
-    // Content destroyed that was not what both sides last agreed on.
-    const std::vector<std::string>& Destroyed() const { return m_destroyed; }
-    const std::string& Trace() const { return m_trace; }
-    std::string m_unmodelled;
-
-private:
-    FileRecord Row(uint64_t id) {
-        const RowItem& item = m_model.rows[id];
-        FileRecord row;
-        row.file_id = id;
-        row.name = item.name;
-        row.hash = item.hash;
-        row.revision = item.revision;
-        row.status = item.status;
-        row.is_folder = item.folder;
-        return row;
-    }
-
-    const RowItem* RowByName(const std::wstring& name, uint64_t& id) const {
-        for (const auto& [rowId, row] : m_model.rows)
-            if (row.name == name) {
-                id = rowId;
-                return &row;
-            }
-        return nullptr;
-    }
-
-    // The row of `id`, as the storage answers.
-    HRESULT RowFound(uint64_t id, FileRecord& row) {
-        if (!m_model.rows.count(id)) return S_FALSE;
-        row = Row(id);
-        return S_OK;
-    }
-
-    // What the gathering of a decision on a record reads first: the
-    // drive's state of its item and its row.
-    template <typename Facts>
-    void GatherItemState(const SyncAction& action, Facts& facts) {
-        facts.root = kRoot;
-        facts.record = action.record;
-        facts.fullPath = action.path;
-        facts.metaResult = MetaOf(action.record.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
-        facts.rowFound = RowFound(action.record.file_id, facts.row);
-    }
-
-    bool MetaOf(uint64_t id, ChangeInfo& meta) const {
-        const auto found = m_model.drive.find(id);
-        if (found == m_model.drive.end()) return false;
-        meta.changeType = found->second.trashed ? "deleted" : "updated";
-        meta.file = InfoOf(id, found->second);
-        return true;
-    }
-
-    void Destroy(const std::string& content, const std::string& agreed) {
-        if (content != agreed) m_destroyed.push_back(content);
-    }
-
-    void PutRow(uint64_t id, const std::wstring& name, const std::string& hash, uint64_t revision,
-                bool folder = false) {
-        // A row is held under its id or its name: the insert takes either.
-        uint64_t other = 0;
-        if (RowByName(name, other) != nullptr && other != id) m_model.rows.erase(other);
-        m_model.rows[id] = RowItem{name, hash, revision, FILE_STATUS_SYNCED, folder};
-    }
-
-    // The rows of `from` and below it, at `to`.
-    void RenameRows(const std::wstring& from, const std::wstring& to) {
-        for (auto& [id, row] : m_model.rows)
-            if (IsWithin(row.name, from)) row.name = Rebased(row.name, from, to);
-    }
-
-    void DropRowsWithin(const std::wstring& folder) {
-        std::erase_if(m_model.rows, [&](const auto& entry) { return IsWithin(entry.second.name, folder); });
-    }
-
-    bool LiveAt(const std::wstring& name) const {
-        for (const auto& [id, item] : m_model.drive)
-            if (!item.trashed && item.name == name) return true;
-        return false;
-    }
-
-    // The drive's live items inside the folder `folderId`, by id.
-    std::vector<uint64_t> DriveChildren(uint64_t folderId) const {
-        std::vector<uint64_t> children;
-        const auto folder = m_model.drive.find(folderId);
-        if (folder == m_model.drive.end()) return children;
-        for (const auto& [id, item] : m_model.drive)
-            if (id != folderId && !item.trashed && IsWithin(item.name, folder->second.name)) children.push_back(id);
-        return children;
-    }
-
-    HRESULT NewDriveFolder(const std::wstring& name, uint64_t& id) {
-        if (!m_model.folders.count(FolderOfRowName(name))) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        if (LiveAt(name)) return API_E_NAME_EXISTS;
-        id = m_model.nextId++;
-        m_model.drive[id] = DriveItem{name, "", m_model.nextRevision++, false, true};
-        PutRow(id, name, "", m_model.drive[id].revision, true);
-        return S_OK;
-    }
-
-    void TrashFolder(uint64_t id) {
-        const auto folder = m_model.drive.find(id);
-        if (folder == m_model.drive.end() || folder->second.trashed) return;
-        for (const uint64_t child : DriveChildren(id)) {
-            const auto row = m_model.rows.find(child);
-            Trash(child, row != m_model.rows.end() ? row->second.hash : std::string());
-        }
-        folder->second.trashed = true;
-    }
-
-    // The full walk of the local folder `name` against the drive's folder
-    // `folderId`, as it settles the items of a folder made anew: a file
-    // whose row names an item the drive trashed follows the trash when
-    // unchanged here, and goes up as a new item when changed; a file with
-    // no row goes up; what the drive's folder holds and this one does not
-    // comes down.
-    HRESULT Walk(const std::wstring& name, uint64_t folderId) {
-        if (!m_model.folders.count(name)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        std::vector<std::wstring> files;
-        for (const auto& [file, content] : m_model.local)
-            if (FolderOfRowName(file) == name) files.push_back(file);
-        HRESULT result = S_OK;
-        for (const std::wstring& file : files) {
-            uint64_t id = 0;
-            const RowItem* row = RowByName(file, id);
-            const auto item = row != nullptr ? m_model.drive.find(id) : m_model.drive.end();
-            const bool live = item != m_model.drive.end() && !item->second.trashed;
-            if (live && item->second.name == file) continue;
-            if (row != nullptr && !live && row->hash == m_model.local[file]) {
-                Destroy(m_model.local[file], row->hash);
-                m_model.local.erase(file);
-                m_model.rows.erase(id);
-                continue;
-            }
-            if (row != nullptr) m_model.rows.erase(id);
-            const HRESULT uploaded = UploadNewItem(file);
-            if (FAILED(uploaded)) result = uploaded;
-        }
-        for (const uint64_t child : DriveChildren(folderId)) {
-            const DriveItem& item = m_model.drive[child];
-            if (item.folder) continue;
-            const std::wstring place = Rebased(item.name, m_model.drive[folderId].name, name);
-            if (m_model.local.count(place)) continue;
-            m_model.local[place] = item.content;
-            PutRow(child, place, item.content, item.revision);
-        }
-        return result;
-    }
-
-    // The drive's folder `remote`, removed here: what changed there since
-    // the last pass comes back to `name`, the folder holding only that; the
-    // rest goes to the trash. Back here at its row's place (brought back by
-    // an earlier run), the drive's place is followed and the folder walked.
-    HRESULT RemoveLeftover(const std::wstring& name, const FileInfo& remote, const FileRecord& row) {
-        if (m_model.folders.count(row.name)) {
-            SyncAction follow = MakeAction(ActionKind::FollowRemoteMove);
-            follow.remote = remote;
-            follow.path = Full(name);
-            follow.row = row;
-            const HRESULT followed = CarryOut(follow);
-            if (FAILED(followed)) return followed;
-            return Walk(name, remote.id);
-        }
-        bool kept = false;
-        const std::wstring driveName = m_model.drive[remote.id].name;
-        for (const uint64_t child : DriveChildren(remote.id)) {
-            const DriveItem item = m_model.drive[child];
-            const auto row = m_model.rows.find(child);
-            if (row != m_model.rows.end() && row->second.hash == item.content) {
-                Trash(child, row->second.hash);
-                m_model.rows.erase(child);
-                continue;
-            }
-            const std::wstring place = Rebased(item.name, driveName, name);
-            m_model.folders.insert(name);
-            m_model.local[place] = item.content;
-            PutRow(child, place, item.content, item.revision);
-            kept = true;
-        }
-        if (kept) {
-            PutRow(remote.id, name, "", m_model.drive[remote.id].revision, true);
-            return S_OK;
-        }
-        TrashFolder(remote.id);
-        DropRowsWithin(m_model.rows.count(remote.id) ? m_model.rows[remote.id].name : name);
-        m_model.rows.erase(remote.id);
-        return S_OK;
-    }
-
-    // The folder at `name` up anew, and the old one `oldId` to the trash:
-    // what the drive's old folder holds that this one does not, or holds
-    // changed since the last pass, comes along first.
-    HRESULT CopyFolderUp(const std::wstring& name, uint64_t oldId) {
-        if (!m_model.folders.count(name)) return E_FAIL;
-        uint64_t folderId = 0;
-        const HRESULT made = NewDriveFolder(name, folderId);
-        if (FAILED(made)) return made;
-        const auto old = m_model.drive.find(oldId);
-        if (old != m_model.drive.end() && !old->second.trashed) {
-            for (const uint64_t child : DriveChildren(oldId)) {
-                const DriveItem item = m_model.drive[child];
-                const std::wstring place = Rebased(item.name, old->second.name, name);
-                const auto row = m_model.rows.find(child);
-                const bool changedThere = row == m_model.rows.end() || row->second.hash != item.content;
-                if (!changedThere) continue;
-                if (m_model.local.count(place) && row != m_model.rows.end() &&
-                    m_model.local[place] != row->second.hash) {
-                    m_model.local[place + L" (conflict)"] = m_model.local[place];
-                }
-                m_model.local[place] = item.content;
-                m_model.rows.erase(child);
-            }
-        }
-        for (const auto& [file, content] : std::map<std::wstring, std::string>(m_model.local)) {
-            if (FolderOfRowName(file) != name) continue;
-            uint64_t id = 0;
-            if (RowByName(file, id) != nullptr) m_model.rows.erase(id);
-            const HRESULT uploaded = UploadNewItem(file);
-            if (FAILED(uploaded)) return uploaded;
-        }
-        if (old != m_model.drive.end()) {
-            TrashFolder(oldId);
-            m_model.rows.erase(oldId);
-        }
-        return S_OK;
-    }
-
-    // As the service takes it: a new file never takes a name a live item
-    // has, and new content goes onto an item only at the revision the row
-    // last saw.
-    HRESULT UploadNewItem(const std::wstring& name) {
-        for (const auto& [id, item] : m_model.drive)
-            if (!item.trashed && item.name == name) return API_E_NAME_EXISTS;
-        if (!m_model.folders.count(FolderOfRowName(name))) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        const uint64_t id = m_model.nextId++;
-        m_model.drive[id] = DriveItem{name, m_model.local[name], m_model.nextRevision++, false};
-        PutRow(id, name, m_model.local[name], m_model.drive[id].revision);
-        return S_OK;
-    }
-
-    HRESULT UploadChanged(uint64_t fileId, const std::wstring& name) {
-        if (!m_model.local.count(name)) return E_FAIL;
-        uint64_t id = fileId;
-        if (id == 0 || !m_model.rows.count(id)) {
-            id = 0;
-            if (RowByName(name, id) == nullptr) {
-                if (!m_model.folders.count(FolderOfRowName(name))) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-                return UploadNewItem(name);
-            }
-        }
-        RowItem& row = m_model.rows[id];
-        const std::string& content = m_model.local[name];
-        // In sync already with the file as it is.
-        if (row.status == FILE_STATUS_SYNCED && row.hash == content && row.name == name) return S_OK;
-        DriveItem& item = m_model.drive[id];
-        if (item.trashed) return API_E_ITEM_NOT_FOUND;
-        if (item.revision != row.revision) return E_FAIL;
-        Destroy(item.content, row.hash);
-        item.content = content;
-        item.revision = m_model.nextRevision++;
-        row = RowItem{name, content, item.revision, FILE_STATUS_SYNCED};
-        return S_OK;
-    }
-
-    HRESULT Download(const FileInfo& remote, const std::wstring& name) {
-        const auto item = m_model.drive.find(remote.id);
-        if (item == m_model.drive.end() || item->second.trashed) return API_E_ITEM_NOT_FOUND;
-        if (m_model.local.count(name)) {
-            const auto row = m_model.rows.find(remote.id);
-            Destroy(m_model.local[name], row != m_model.rows.end() ? row->second.hash : std::string());
-        }
-        m_model.local[name] = item->second.content;
-        PutRow(remote.id, name, item->second.content, item->second.revision);
-        return S_OK;
-    }
-
-    HRESULT Trash(uint64_t id) {
-        const auto row = m_model.rows.find(id);
-        return Trash(id, row != m_model.rows.end() ? row->second.hash : std::string());
-    }
-
-    HRESULT Trash(uint64_t id, const std::string& agreed) {
-        const auto item = m_model.drive.find(id);
-        if (item != m_model.drive.end() && !item->second.trashed) {
-            Destroy(item->second.content, agreed);
-            item->second.trashed = true;
-        }
-        return S_OK;
-    }
-
-    HRESULT CarryOut(const SyncAction& action) {
-        const std::wstring name = action.path.empty() ? std::wstring() : NameOf(action.path);
-        switch (action.kind) {
-            case ActionKind::Note:
-                return S_OK;
-            case ActionKind::Fail:
-                return action.result;
-            case ActionKind::Skip:
-                return action.result;
-            case ActionKind::RememberSyncedName:
-                m_pass.syncedNames.emplace(action.fileId, action.name);
-                return S_OK;
-            case ActionKind::RememberRenamedAway:
-                m_pass.renames[action.path] = action.fileId;
-                return S_OK;
-            case ActionKind::UploadChanged:
-            case ActionKind::UploadUnlessRecorded:
-                return UploadChanged(action.fileId, name);
-            case ActionKind::UploadNew:
-                if (!m_model.local.count(name)) return E_FAIL;
-                return UploadNewItem(name);
-            case ActionKind::Download:
-            case ActionKind::ResolveBothModified: {
-                if (action.kind == ActionKind::ResolveBothModified && m_model.local.count(name)) {
-                    const auto item = m_model.drive.find(action.remote.id);
-                    if (item != m_model.drive.end() && item->second.content == m_model.local[name]) {
-                        PutRow(action.remote.id, name, item->second.content, item->second.revision);
-                        return S_OK;
-                    }
-                    // The local content lives on as a conflict copy, which
-                    // goes up as a new item.
-                    const std::wstring copy = name + L" (conflict)";
-                    m_model.local[copy] = m_model.local[name];
-                    m_model.local.erase(name);
-                    const HRESULT hr = Download(action.remote, name);
-                    if (FAILED(hr)) return hr;
-                    return UploadNewItem(copy);
-                }
-                return Download(action.remote, name);
-            }
-            case ActionKind::DownloadById: {
-                ChangeInfo meta;
-                if (!MetaOf(action.fileId, meta)) return API_E_ITEM_NOT_FOUND;
-                return Download(meta.file, name);
-            }
-            case ActionKind::MoveLocal: {
-                if (!m_model.rows.count(action.fileId)) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-                RowItem& row = m_model.rows[action.fileId];
-                if (row.folder) {
-                    if (!m_model.folders.count(row.name)) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-                    if (m_model.folders.count(name) && name != row.name) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
-                    const std::wstring from = row.name;
-                    std::set<std::wstring> folders;
-                    for (const std::wstring& folder : m_model.folders)
-                        folders.insert(IsWithin(folder, from) ? Rebased(folder, from, name) : folder);
-                    m_model.folders = folders;
-                    std::map<std::wstring, std::string> files;
-                    for (const auto& [file, content] : m_model.local)
-                        files[IsWithin(file, from) ? Rebased(file, from, name) : file] = content;
-                    m_model.local = files;
-                    RenameRows(from, name);
-                } else if (m_model.local.count(row.name)) {
-                    if (m_model.local.count(name) && name != row.name) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
-                    const std::string content = m_model.local[row.name];
-                    m_model.local.erase(row.name);
-                    m_model.local[name] = content;
-                }
-                row.name = name;
-                row.hash = action.hash;
-                row.revision = action.revision;
-                return S_OK;
-            }
-            case ActionKind::SetRevision:
-                if (m_model.rows.count(action.remote.id)) m_model.rows[action.remote.id].revision = action.remote.revision;
-                return S_OK;
-            case ActionKind::MarkSynced:
-                if (m_model.rows.count(action.fileId)) m_model.rows[action.fileId].status = FILE_STATUS_SYNCED;
-                return S_OK;
-            case ActionKind::RecordRemoteFolder:
-                PutRow(action.remote.id, name, "", action.remote.revision, true);
-                return S_OK;
-            case ActionKind::MarkDeleted:
-                if (action.isFolder && m_model.rows.count(action.fileId))
-                    DropRowsWithin(m_model.rows[action.fileId].name);
-                m_model.rows.erase(action.fileId);
-                return S_OK;
-            case ActionKind::DeleteRemote:
-                Trash(action.fileId);
-                m_model.rows.erase(action.fileId);
-                return S_OK;
-            case ActionKind::RenameRemote: {
-                DriveItem& item = m_model.drive[action.fileId];
-                if (item.trashed) return API_E_ITEM_NOT_FOUND;
-                const std::wstring from = item.name;
-                // A folder's items go with it.
-                for (auto& [id, held] : m_model.drive)
-                    if (IsWithin(held.name, from)) held.name = Rebased(held.name, from, action.name);
-                if (item.folder) RenameRows(action.oldName, action.name);
-                if (m_model.rows.count(action.fileId))
-                    m_model.rows[action.fileId] =
-                        RowItem{action.name, item.content, item.revision, FILE_STATUS_SYNCED, item.folder};
-                return S_OK;
-            }
-            case ActionKind::MoveRemoteByCopy: {
-                if (action.isFolder) return CopyFolderUp(name, action.fileId);
-                if (!m_model.local.count(name)) return E_FAIL;
-                const auto old = m_model.rows.find(action.fileId);
-                const std::string agreed = old != m_model.rows.end() ? old->second.hash : std::string();
-                const HRESULT uploaded = UploadNewItem(name);
-                if (FAILED(uploaded)) return uploaded;
-                m_model.rows.erase(action.fileId);
-                // The old item stays when the drive changed it meanwhile.
-                const auto item = m_model.drive.find(action.fileId);
-                if (item != m_model.drive.end() && !item->second.trashed && item->second.content == agreed)
-                    Trash(action.fileId, agreed);
-                return S_OK;
-            }
-            case ActionKind::FollowRemoteMove: {
-                FollowMoveFacts facts;
-                facts.remote = action.remote;
-                facts.path = action.path;
-                facts.row = action.row;
-                const auto here = m_model.local.find(action.row.name);
-                facts.changedHere = here == m_model.local.end() ? false : here->second != action.row.hash;
-                facts.samePlace = action.row.name == name;
-                facts.folderPresent = m_model.folders.count(FolderOfRowName(name)) != 0;
-                return Execute(PlanFollowRemoteMove(facts));
-            }
-            case ActionKind::SendLocalRename: {
-                SendRenameFacts facts;
-                GatherItemState(action, facts);
-                facts.changedHere = !action.record.is_folder && facts.rowFound == S_OK && m_model.local.count(name) &&
-                                    m_model.local[name] != facts.row.hash;
-                facts.sameFolder = FolderOfRowName(action.record.name) ==
-                                   FolderOfRowName(RemotePathToRowName(facts.meta.file.path));
-                return Execute(PlanSendLocalRename(facts));
-            }
-            case ActionKind::SettleRenameAgainstRemote: {
-                RenameAgainstRemoteFacts facts;
-                facts.root = kRoot;
-                facts.record = action.record;
-                facts.fullPath = action.path;
-                facts.change = *action.remoteChange;
-                facts.rowFound = RowFound(action.record.file_id, facts.row);
-                const auto synced = m_pass.syncedNames.find(action.record.file_id);
-                facts.syncedName = synced != m_pass.syncedNames.end() ? synced->second : action.record.old_name;
-                facts.sameFolder = FolderOfRowName(facts.syncedName) ==
-                                   FolderOfRowName(RemotePathToRowName(facts.change.file.path));
-                return Execute(PlanRenameAgainstRemote(facts));
-            }
-            case ActionKind::KeepRenamedAgainstDeletion: {
-                RenamedAgainstDeletionFacts facts;
-                facts.record = action.record;
-                facts.fullPath = action.path;
-                facts.parentFound = S_OK;
-                facts.parentId = 1;
-                facts.found = action.record.is_folder && m_model.folders.count(name) != 0;
-                for (ChangeInfo& change : m_remoteChanges)
-                    if (change.changeType == "updated" && change.file.id != action.record.file_id &&
-                        IsFileType(change.file.type.c_str()) != action.record.is_folder &&
-                        RemotePathToRowName(change.file.path) == action.record.name)
-                        facts.standing = &change;
-                return Execute(PlanRenamedAgainstDeletion(facts));
-            }
-            case ActionKind::SettleLocalFolderRemoval: {
-                FolderRemovalFacts facts;
-                GatherItemState(action, facts);
-                return Execute(PlanLocalFolderRemoval(facts));
-            }
-            case ActionKind::CreateRemoteFolderInAndWalk: {
-                uint64_t folderId = 0;
-                const HRESULT made = NewDriveFolder(name, folderId);
-                if (made == API_E_NAME_EXISTS) {
-                    // As the engine takes it: the row at the name.
-                    if (RowByName(name, folderId) == nullptr) return E_FAIL;
-                } else if (FAILED(made)) {
-                    return made;
-                }
-                return Walk(name, folderId);
-            }
-            case ActionKind::WalkFolder:
-                return Walk(name, action.targetId);
-            case ActionKind::RemoveRemoteLeftover:
-                return RemoveLeftover(name, action.remote, action.row);
-            // No item of this model moves out of a folder on the drive.
-            case ActionKind::SettleMovesOutOf:
-                return S_OK;
-            case ActionKind::SettleVanishedItem: {
-                VanishedItemFacts facts;
-                facts.record = action.record;
-                facts.rowFound = RowFound(action.record.file_id, facts.row);
-                for (ChangeInfo& change : m_remoteChanges)
-                    if (change.file.id == action.record.file_id) facts.remoteChange = &change;
-                facts.placePath = Full(facts.row.name);
-                facts.placeExists = facts.rowFound == S_OK && (m_model.local.count(facts.row.name) != 0 ||
-                                                               m_model.folders.count(facts.row.name) != 0);
-                return Execute(PlanVanishedItem(facts));
-            }
-            case ActionKind::ResumeMoveByCopy: {
-                ResumeMoveFacts facts;
-                facts.record = action.record;
-                facts.fullPath = action.path;
-                uint64_t id = 0;
-                facts.rowFound = RowByName(name, id) != nullptr ? S_OK : S_FALSE;
-                if (facts.rowFound == S_OK) facts.row = Row(id);
-                facts.metaResult = MetaOf(action.record.file_id, facts.meta) ? S_OK : API_E_ITEM_NOT_FOUND;
-                return Execute(PlanResumeMoveByCopy(facts));
-            }
-            // No folder is made here in this model.
-            case ActionKind::CreateRemoteFolder:
-            case ActionKind::CreateRemoteFolderAndWalk:
-            // The remote phase's actions are not in this model.
-            case ActionKind::CreateLocalFolder:
-            case ActionKind::ReportFailed:
-            case ActionKind::DeleteLocalChecked:
-            case ActionKind::DeleteLocalItemChecked:
-            case ActionKind::DropRowAt:
-            // Nor the full walk's.
-            case ActionKind::CreateLocalFolderAndWalk:
-            case ActionKind::UploadRevision:
-            case ActionKind::UploadByName:
-            case ActionKind::UploadChangedUnlisted:
-            case ActionKind::RecordListedFolder:
-            case ActionKind::LeaveOut:
-            case ActionKind::MakeSelectedFolder:
-            case ActionKind::RecordSelectedFolder:
-            case ActionKind::RememberReplaced:
-            case ActionKind::CopyFolderUp:
-            case ActionKind::RecordSameContent:
-            case ActionKind::DeleteLocalFile:
-            case ActionKind::DeleteLocalFolder:
-            case ActionKind::DeleteRemoteEntry:
-            case ActionKind::RenameRows:
-                m_unmodelled = KindName(action.kind);
-                return E_NOTIMPL;
-        }
-        return E_UNEXPECTED;
-    }
-
-    Model& m_model;
-    ChangeInfoList& m_remoteChanges;
-    PassContext m_pass;
-    bool m_remoteChangeLeft = false;
-    std::string m_trace;
-    std::vector<std::string> m_destroyed;
-};
 
 // One seed's state: the file synced at a place, then changed on each side.
 struct Round {
@@ -772,6 +120,84 @@ Round MakeRound(uint32_t seed) {
     round.story = "seed " + std::to_string(seed) + ": here " + std::to_string(local) + " to " + Narrow(localName) +
                   ", there " + std::to_string(drive) + " to " + Narrow(item.name) +
                   " (BRELIO_PLAN_SEED=" + std::to_string(seed) + " runs it again)";
+    return round;
+}
+
+// One seed's state for a full walk of its own: the folder docs\\proj synced
+// once with a.txt, b.txt and the folder sub holding c.txt; then each file
+// edited (with or without the monitor seeing it), removed, renamed in its
+// folder or moved to the other folder here, and edited, trashed, renamed or
+// moved there on the drive, at random; and at random a new file n.txt here,
+// one of the same name on the drive, the folder sub trashed there, and
+// b.txt's content to come again.
+Round MakeWalkRound(uint32_t seed) {
+    std::mt19937 random(seed);
+    const std::wstring base = L"docs\\proj";
+    Round round;
+    Model& model = round.model;
+    const std::pair<uint64_t, std::wstring> folders[] = {{kWalkedFolder, base}, {kSubFolder, base + L"\\sub"}};
+    for (const auto& [id, name] : folders) {
+        model.folders.insert(name);
+        model.drive[id] = DriveItem{name, "", 5, false, true};
+        model.rows[id] = RowItem{name, "", 5, FILE_STATUS_SYNCED, true};
+    }
+    const std::pair<uint64_t, const wchar_t*> files[] = {{kItem, L"a.txt"}, {9, L"b.txt"}, {11, L"sub\\c.txt"}};
+    std::string story = "walk seed " + std::to_string(seed) + ":";
+    for (const auto& [id, leaf] : files) {
+        const std::wstring name = base + L"\\" + leaf;
+        const std::string content = Narrow(LeafOfRowName(name)) + "0";
+        model.local[name] = content;
+        model.drive[id] = DriveItem{name, content, 5, false};
+        model.rows[id] = RowItem{name, content, 5, FILE_STATUS_SYNCED};
+        // Its place in the other folder: a.txt and b.txt in sub, c.txt above.
+        const std::wstring other = FolderOfRowName(name) == base ? base + L"\\sub\\" + LeafOfRowName(name)
+                                                                 : base + L"\\" + LeafOfRowName(name);
+        // As the monitor records it.
+        const int here = static_cast<int>(random() % 6);
+        if (here == 5) {
+            // Edited while no monitor ran: only the walk finds it.
+            model.local[name] = content + " unseen";
+        } else if (here == 1) {
+            model.local[name] = content + " here";
+            model.rows[id].status = FILE_STATUS_CHANGED;
+            round.Record(CHANGE_ACTION_MODIFIED, name, L"", id);
+        } else if (here == 2) {
+            model.local.erase(name);
+            round.Record(CHANGE_ACTION_REMOVED, name, L"", id);
+        } else if (here == 3 || here == 4) {
+            const std::wstring renamed = here == 3 ? FolderOfRowName(name) + L"\\r" + LeafOfRowName(name) : other;
+            model.local.erase(name);
+            model.local[renamed] = content;
+            model.rows[id].name = renamed;
+            model.rows[id].status = FILE_STATUS_CHANGED;
+            round.Record(CHANGE_ACTION_RENAMED, renamed, name, id);
+        }
+        const int there = static_cast<int>(random() % 5);
+        DriveItem& item = model.drive[id];
+        if (there == 1) item.content = content + " there";
+        if (there == 2) item.trashed = true;
+        if (there == 3) item.name = FolderOfRowName(name) + L"\\m" + LeafOfRowName(name);
+        if (there == 4) item.name = other;
+        if (there != 0) round.Changed(id);
+        story += " " + Narrow(leaf) + " " + std::to_string(here) + "/" + std::to_string(there);
+    }
+    const unsigned extras = random() % 16;
+    const std::wstring added = base + L"\\n.txt";
+    if ((extras & 1) != 0) model.local[added] = "n here";
+    if ((extras & 2) != 0) {
+        const uint64_t id = model.nextId++;
+        model.drive[id] = DriveItem{added, "n there", 9, false};
+        round.Changed(id);
+    }
+    if ((extras & 4) != 0) {
+        for (auto& [id, item] : model.drive)
+            if (IsWithin(item.name, base + L"\\sub")) item.trashed = true;
+        round.Changed(kSubFolder);
+    }
+    // Only on a row the monitor left in sync: a change here marks it changed.
+    if ((extras & 8) != 0 && model.rows[9].status == FILE_STATUS_SYNCED) model.rows[9].status = FILE_STATUS_RETRANSFER;
+    round.story = story + ", extras " + std::to_string(extras) + " (BRELIO_PLAN_SEED=" + std::to_string(seed) +
+                  " runs it again)";
     return round;
 }
 
@@ -864,7 +290,7 @@ std::string RunLocalPhase(Model& model, ChangeRecordList records, ChangeInfoList
                           std::vector<std::string>& destroyed, std::string& unmodelled,
                           std::vector<HRESULT>& results) {
     CFileSyncThread classifier;
-    ModelRun run(model, remoteChanges);
+    ModelRun run(model, remoteChanges, records);
     ChangeRecordList coalesced = CoalesceLocalChanges(records);
     results.clear();
     for (const ChangeRecord& record : coalesced) {
@@ -935,6 +361,39 @@ void RunRound(Round round) {
     }
 }
 
+// The full walk of docs\\proj over the model, the records in the change
+// table still.
+std::string RunWalk(Model& model, const ChangeRecordList& records, std::vector<std::string>& destroyed,
+                    std::string& unmodelled) {
+    ChangeInfoList none;
+    ModelRun run(model, none, records);
+    ActionPlan plan;
+    SyncAction& walk = plan.Add(ActionKind::WalkFolder);
+    walk.path = Full(L"docs\\proj");
+    walk.targetId = kWalkedFolder;
+    (void)run.Execute(plan);
+    destroyed = run.Destroyed();
+    unmodelled = run.m_unmodelled;
+    return run.Trace();
+}
+
+void RunWalkRound(Round round) {
+    SCOPED_TRACE(round.story);
+    std::vector<std::string> destroyed;
+    std::string unmodelled;
+    const std::string trace = RunWalk(round.model, round.records, destroyed, unmodelled);
+    SCOPED_TRACE("actions: " + trace);
+    ASSERT_EQ(unmodelled, "") << "an action this model does not carry";
+    for (const std::string& content : destroyed)
+        EXPECT_TRUE(IsHeldSomewhere(round.model, content)) << "content lost: " << content;
+    // A walk again, as the next pass's, finds everything settled.
+    const Model once = round.model;
+    std::vector<std::string> destroyedAgain;
+    const std::string traceAgain = RunWalk(round.model, round.records, destroyedAgain, unmodelled);
+    EXPECT_TRUE(round.model == once) << "the second walk changed the sides; its actions: " << traceAgain;
+    EXPECT_TRUE(destroyedAgain.empty()) << "the second walk destroyed content; its actions: " << traceAgain;
+}
+
 // Enough seeds to meet every pair of changes on the two sides several
 // times; each failure names its seed.
 TEST(PlanProperty, LosesNoContentAndASecondRunChangesNothing) {
@@ -951,13 +410,21 @@ TEST(PlanProperty, AFolderLosesNoContentAndASecondRunChangesNothing) {
     }
 }
 
-// A seed runs as a file's round and as a folder's.
+TEST(PlanProperty, AFolderWalkLosesNoContentAndASecondWalkChangesNothing) {
+    for (uint32_t seed = 1; seed <= 300; ++seed) {
+        RunWalkRound(MakeWalkRound(seed));
+        if (HasFatalFailure()) return;
+    }
+}
+
+// A seed runs as a file's round, a folder's and a folder walk's.
 TEST(PlanProperty, RequestedSeeds) {
     const std::vector<uint32_t> seeds = SeedsFromEnvironment("BRELIO_PLAN_SEED", "BRELIO_PLAN_SEEDS");
     if (seeds.empty()) GTEST_SKIP() << "no BRELIO_PLAN_SEED or BRELIO_PLAN_SEEDS given";
     for (const uint32_t seed : seeds) {
         RunRound(MakeRound(seed));
         RunRound(MakeFolderRound(seed));
+        RunWalkRound(MakeWalkRound(seed));
     }
 }
 
