@@ -1,8 +1,9 @@
 // The local phase's planners over random three-sided states: one file
 // synced once (the row), or a synced folder holding two files, then changed
 // here and on the drive at random; and the full walk of a synced folder
-// holding two files and a folder, each changed on either side at random. The plans are carried out on an
-// in-memory model of the three sides, which is what the planners take in;
+// holding two files and a folder, each changed on either side at random.
+// The plans are carried out on an in-memory model of the three sides,
+// which is what the planners take in;
 // the full walks the folder actions end in run the walk's own planners, on
 // facts gathered from the model as the engine gathers them. On every seed:
 // - no content is trashed, deleted or overwritten that exists nowhere else,
