@@ -207,4 +207,11 @@ struct ActionPlan {
     SyncAction& AddSkip(const std::wstring& path, bool isFolder, HRESULT reason, const wchar_t* why);
     // A log line, `line` naming `path`.
     SyncAction& AddNote(const std::wstring& path, const wchar_t* line);
+    // The local folder at `path` (as found: `local`) made on the drive in
+    // `parentId` and walked.
+    SyncAction& AddFolderUpAndWalk(const std::wstring& path, const WIN32_FIND_DATAW& local, uint64_t parentId);
+    // The deletion checks of the item found at `path`, in the drive's
+    // folder `folderId`.
+    SyncAction& AddDeletionChecks(const std::wstring& path, const WIN32_FIND_DATAW& local, bool isFolder,
+                                  uint64_t folderId);
 };

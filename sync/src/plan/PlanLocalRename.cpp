@@ -199,10 +199,7 @@ ActionPlan PlanRenamedAgainstDeletion(const RenamedAgainstDeletionFacts& facts) 
         walk.targetId = facts.standing->file.id;
         return plan;
     }
-    SyncAction& recreate = plan.Add(ActionKind::CreateRemoteFolderInAndWalk);
-    recreate.path = facts.fullPath;
-    recreate.local = facts.local;
-    recreate.targetId = facts.parentId;
+    plan.AddFolderUpAndWalk(facts.fullPath, facts.local, facts.parentId);
     return plan;
 }
 

@@ -94,10 +94,7 @@ ActionPlan PlanCopiedItem(const CopiedItemFacts& facts) {
             copy.targetId = facts.folderId;
             copy.fileId = facts.row.file_id;
         } else {
-            SyncAction& create = plan.Add(ActionKind::CreateRemoteFolderInAndWalk);
-            create.path = facts.path;
-            create.local = facts.local;
-            create.targetId = facts.folderId;
+            plan.AddFolderUpAndWalk(facts.path, facts.local, facts.folderId);
         }
         return plan;
     }

@@ -72,11 +72,8 @@ ActionPlan PlanTrashedThere(const TrashedThereFacts& facts) {
         return plan;
     }
     // What stands here decides the kind, not the drive's change.
-    SyncAction& check = plan.Add(ActionKind::DeleteLocalItemChecked);
-    check.path = facts.path;
-    check.local = facts.local;
-    check.isFolder = (facts.local.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    check.targetId = facts.parentId;
+    plan.AddDeletionChecks(facts.path, facts.local, (facts.local.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           facts.parentId);
     return plan;
 }
 
@@ -116,10 +113,7 @@ ActionPlan PlanLocalDeletion(const LocalDeletionFacts& facts) {
     // Something inside changed since the last sync (an item moved in here
     // and not yet sent is a change inside too): the folder goes up again
     // holding what changed; the rest follows the deletion.
-    SyncAction& recreate = plan.Add(ActionKind::CreateRemoteFolderInAndWalk);
-    recreate.path = path;
-    recreate.local = facts.local;
-    recreate.targetId = facts.folderId;
+    plan.AddFolderUpAndWalk(path, facts.local, facts.folderId);
     return plan;
 }
 

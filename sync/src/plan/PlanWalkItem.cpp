@@ -86,10 +86,7 @@ ActionPlan PlanWalkItem(const WalkItemFacts& facts) {
         case FILE_STATUS_NONE:
         case FILE_STATUS_RETRANSFER: {
             if (facts.isFolder) {
-                SyncAction& create = plan.Add(ActionKind::CreateRemoteFolderInAndWalk);
-                create.path = facts.path;
-                create.local = facts.local;
-                create.targetId = facts.folderId;
+                plan.AddFolderUpAndWalk(facts.path, facts.local, facts.folderId);
                 return plan;
             }
             // New here; or its content was to come again, so what is here
@@ -103,11 +100,7 @@ ActionPlan PlanWalkItem(const WalkItemFacts& facts) {
         case FILE_STATUS_SYNCED: {
             // In sync, and no longer listed there: gone from the drive, or
             // moved or renamed there, which its checks tell apart.
-            SyncAction& check = plan.Add(ActionKind::DeleteLocalItemChecked);
-            check.path = facts.path;
-            check.local = facts.local;
-            check.isFolder = facts.isFolder;
-            check.targetId = facts.folderId;
+            plan.AddDeletionChecks(facts.path, facts.local, facts.isFolder, facts.folderId);
             return plan;
         }
         default:

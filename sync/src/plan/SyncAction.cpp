@@ -84,6 +84,25 @@ SyncAction& ActionPlan::AddSkip(const std::wstring& path, bool isFolder, HRESULT
     return skip;
 }
 
+SyncAction& ActionPlan::AddFolderUpAndWalk(const std::wstring& path, const WIN32_FIND_DATAW& local,
+                                           uint64_t parentId) {
+    SyncAction& create = Add(ActionKind::CreateRemoteFolderInAndWalk);
+    create.path = path;
+    create.local = local;
+    create.targetId = parentId;
+    return create;
+}
+
+SyncAction& ActionPlan::AddDeletionChecks(const std::wstring& path, const WIN32_FIND_DATAW& local, bool isFolder,
+                                          uint64_t folderId) {
+    SyncAction& check = Add(ActionKind::DeleteLocalItemChecked);
+    check.path = path;
+    check.local = local;
+    check.isFolder = isFolder;
+    check.targetId = folderId;
+    return check;
+}
+
 SyncAction& ActionPlan::AddNote(const std::wstring& path, const wchar_t* line) {
     SyncAction& note = Add(ActionKind::Note);
     note.path = path;
